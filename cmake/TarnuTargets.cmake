@@ -1,0 +1,78 @@
+# Shared compile settings for every target of the project (not for third-party code).
+
+set(TARNU_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+
+if(TARNU_SANITIZE AND NOT WIN32)
+  set(TARNU_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+                            -fno-omit-frame-pointer)
+  add_compile_options(${TARNU_SANITIZER_FLAGS})
+  add_link_options(${TARNU_SANITIZER_FLAGS})
+endif()
+
+if(WIN32)
+  # Unicode everywhere; no MinGW runtime DLL next to the executable.
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+function(tarnu_defaults target)
+  target_compile_options(${target} PRIVATE ${TARNU_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+endfunction()
+
+# tarnu_library(name [WIN32_ONLY] SOURCES ... [WIN32_SOURCES ...] [DEPS ...] [WIN32_DEPS ...])
+# Portable sources build in both trees; WIN32_SOURCES only in the Windows tree.
+function(tarnu_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;WIN32_SOURCES;DEPS;WIN32_DEPS" ${ARGN})
+  set(sources ${ARG_SOURCES})
+  set(deps ${ARG_DEPS})
+  if(WIN32)
+    list(APPEND sources ${ARG_WIN32_SOURCES})
+    list(APPEND deps ${ARG_WIN32_DEPS})
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    tarnu_defaults(${name})
+    target_link_libraries(${name} PUBLIC ${deps})
+  else()
+    # Headers only so far.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${deps})
+  endif()
+endfunction()
+
+# tarnu_test(name SOURCES ... DEPS ...)
+# A GoogleTest executable. Natively each case becomes a CTest test; in the Windows tree the
+# whole executable is one CTest test run under Wine, inside the test bed fixture.
+function(tarnu_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  tarnu_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_testbed
+                                            RESOURCE_LOCK wine_testbed TIMEOUT 300)
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()
+
+# tarnu_wine_test(name SCRIPT path [ARGS ...] [TIMEOUT seconds])
+# An end-to-end test script that drives built Windows programs under Wine.
+function(tarnu_wine_test name)
+  cmake_parse_arguments(ARG "" "SCRIPT;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name}
+           COMMAND bash ${ARG_SCRIPT} ${ARG_ARGS})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED wine_testbed RESOURCE_LOCK wine_testbed TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "TARNU_BUILD_DIR=${CMAKE_BINARY_DIR};TARNU_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

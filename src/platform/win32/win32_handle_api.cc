@@ -1,0 +1,16 @@
+#include "platform/win32/win32_handle_api.h"
+
+namespace tarnu::platform::win32 {
+
+void Win32HandleApi::close_handle(RawHandle handle) { ::CloseHandle(to_handle(handle)); }
+
+void Win32HandleApi::local_free(RawHandle memory) {
+  ::LocalFree(reinterpret_cast<HLOCAL>(memory));
+}
+
+HandleApi& handle_api() {
+  static Win32HandleApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "fakes/handle_ledger.h"
+#include "platform/handle_api.h"
+
+namespace tarnu::fakes {
+
+// CloseHandle and LocalFree against a ledger.
+class FakeHandleApi final : public platform::HandleApi {
+ public:
+  explicit FakeHandleApi(HandleLedger& ledger) : ledger_(ledger) {}
+
+  void close_handle(platform::RawHandle handle) override {
+    ledger_.release(handle, Release::kCloseHandle);
+  }
+  void local_free(platform::RawHandle memory) override {
+    ledger_.release(memory, Release::kLocalFree);
+  }
+
+ private:
+  HandleLedger& ledger_;
+};
+
+}  // namespace tarnu::fakes

@@ -1,0 +1,35 @@
+#include "fakes/handle_ledger.h"
+
+namespace tarnu::fakes {
+
+platform::RawHandle HandleLedger::open(const std::string& kind, Release how) {
+  const platform::RawHandle handle = next_;
+  next_ += 4;
+  open_.emplace(handle, Entry{kind, how});
+  ++opened_total_;
+  return handle;
+}
+
+void HandleLedger::release(platform::RawHandle handle, Release how) {
+  const auto it = open_.find(handle);
+  if (it == open_.end()) {
+    misuses_.push_back("release of a handle that is not open: " + std::to_string(handle));
+    return;
+  }
+  if (it->second.how != how) {
+    misuses_.push_back("wrong release for a " + it->second.kind + " handle");
+  }
+  open_.erase(it);
+}
+
+std::size_t HandleLedger::open_count(const std::string& kind) const {
+  std::size_t count = 0;
+  for (const auto& [handle, entry] : open_) {
+    if (entry.kind == kind) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace tarnu::fakes

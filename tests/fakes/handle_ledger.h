@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace tarnu::fakes {
+
+// How the platform releases an object of some kind.
+enum class Release { kCloseHandle, kLocalFree, kCloseDesktop, kFreeLibrary };
+
+// Hands out fake platform handles and checks that each is released exactly once, by the
+// right kind of release. Every recording fake of the seam shares one ledger, so a test can
+// assert that a whole scenario leaked nothing.
+class HandleLedger {
+ public:
+  // A new handle of the given kind ("pipe", "token", "desktop", ...). Never 0.
+  platform::RawHandle open(const std::string& kind, Release how);
+  // Records the release. Releasing an unknown or already released handle, or releasing it
+  // the wrong way, is recorded in misuses().
+  void release(platform::RawHandle handle, Release how);
+
+  bool is_open(platform::RawHandle handle) const { return open_.count(handle) != 0; }
+  std::size_t open_count() const { return open_.size(); }
+  std::size_t open_count(const std::string& kind) const;
+  std::size_t opened_total() const { return opened_total_; }
+  const std::vector<std::string>& misuses() const { return misuses_; }
+
+ private:
+  struct Entry {
+    std::string kind;
+    Release how;
+  };
+  platform::RawHandle next_ = 0x100;
+  std::size_t opened_total_ = 0;
+  std::map<platform::RawHandle, Entry> open_;
+  std::vector<std::string> misuses_;
+};
+
+}  // namespace tarnu::fakes

@@ -1,0 +1,97 @@
+#include "main/role_selection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarnu {
+namespace {
+
+class RecordingRunner final : public RoleRunner {
+ public:
+  std::string run_worker() override {
+    ++worker_runs;
+    return worker_error;
+  }
+  Expected<void, platform::WinapiError> run_service_dispatcher() override {
+    ++dispatcher_runs;
+    if (dispatcher_fails) {
+      return Unexpected(platform::WinapiError{1063});
+    }
+    return {};
+  }
+
+  std::string worker_error = "CreateNamedPipeW failed with Windows error 231";
+  bool dispatcher_fails = false;
+  int worker_runs = 0;
+  int dispatcher_runs = 0;
+};
+
+std::vector<std::u16string> args(std::initializer_list<std::u16string> rest) {
+  std::vector<std::u16string> all{u"Z:\\build\\tarnu-input-helper.exe"};
+  all.insert(all.end(), rest);
+  return all;
+}
+
+TEST(RoleSelectionTest, RejectsEverythingButTheExactSwitches) {
+  const std::vector<std::vector<std::u16string>> rejected = {
+      {},  // not even a program path
+      args({}),
+      args({u"--Worker"}),
+      args({u"--WORKER"}),
+      args({u"--Service"}),
+      args({u"--worker "}),
+      args({u"--service "}),
+      args({u" --worker"}),
+      args({u"--worker=1"}),
+      args({u"--service=auto"}),
+      args({u"-worker"}),
+      args({u"-service"}),
+      args({u"worker"}),
+      args({u""}),
+      args({u"--work"}),
+      args({std::u16string(u"--worker\0", 9)}),
+      args({u"--help", u"--worker"}),
+  };
+  for (const auto& arguments : rejected) {
+    RecordingRunner runner;
+    const EntryOutcome outcome = run_entry(arguments, runner);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_EQ(outcome.error_output, "expected --service or --worker\n");
+    EXPECT_EQ(runner.worker_runs + runner.dispatcher_runs, 0);
+  }
+}
+
+TEST(RoleSelectionTest, SelectsTheRoleAndIgnoresLaterArguments) {
+  EXPECT_EQ(*select_role(args({u"--worker"})), Role::kWorker);
+  EXPECT_EQ(*select_role(args({u"--service"})), Role::kService);
+  EXPECT_EQ(*select_role(args({u"--worker", u"--service", u"\xD800junk"})), Role::kWorker);
+  EXPECT_EQ(*select_role(args({u"--service", u"--worker"})), Role::kService);
+}
+
+TEST(RoleSelectionTest, WorkerFailureBecomesOneLineAndStatusOne) {
+  RecordingRunner runner;
+  const EntryOutcome outcome = run_entry(args({u"--worker", u"extra"}), runner);
+  EXPECT_EQ(runner.worker_runs, 1);
+  EXPECT_EQ(outcome.exit_status, 1);
+  EXPECT_EQ(outcome.error_output, "CreateNamedPipeW failed with Windows error 231\n");
+}
+
+TEST(RoleSelectionTest, ServiceDispatcherOutcome) {
+  RecordingRunner stopped;
+  const EntryOutcome ok = run_entry(args({u"--service"}), stopped);
+  EXPECT_EQ(stopped.dispatcher_runs, 1);
+  EXPECT_EQ(ok.exit_status, 0);
+  EXPECT_EQ(ok.error_output, "");
+
+  RecordingRunner from_shell;
+  from_shell.dispatcher_fails = true;
+  const EntryOutcome failed = run_entry(args({u"--service"}), from_shell);
+  EXPECT_EQ(failed.exit_status, 1);
+  // The Windows error code stays out of the text.
+  EXPECT_EQ(failed.error_output, "start service dispatcher: IO error in winapi call\n");
+}
+
+}  // namespace
+}  // namespace tarnu
