@@ -21,9 +21,7 @@ expect_equal "--service exit status" 1 "$RC"
 expect_equal "--service stderr" "start service dispatcher: IO error in winapi call" \
   "$(cat "$E2E_TMP/service.err")"
 
-# Later arguments are never looked at.
-run_program service_extra "$HELPER_EXE" --service --worker "ignored argument"
-expect_equal "--service with extra arguments" \
-  "start service dispatcher: IO error in winapi call" "$(cat "$E2E_TMP/service_extra.err")"
+# Wine's dispatcher takes about 10 s to give up (1063), so the service role is started
+# once here; later arguments being ignored is covered natively.
 
 finish
