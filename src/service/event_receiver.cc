@@ -16,7 +16,9 @@ EventReceiver& EventReceiver::operator=(EventReceiver&& other) noexcept {
   return *this;
 }
 
-EventReceiver::~EventReceiver() { reset(); }
+EventReceiver::~EventReceiver() {
+  reset();
+}
 
 ReceiveOutcome EventReceiver::receive_for(std::chrono::milliseconds timeout) {
   if (!queue_) {

@@ -95,7 +95,7 @@ std::uint32_t handle_service_control(std::uint32_t control, std::uint32_t event_
                                      void* /*event_data*/, void* context) {
   if (context == nullptr) {
     return control == platform::kServiceControlInterrogate ? platform::kErrorSuccess
-                                                            : platform::kErrorCallNotImplemented;
+                                                           : platform::kErrorCallNotImplemented;
   }
   return static_cast<HandlerContext*>(context)->handle(control, event_type);
 }

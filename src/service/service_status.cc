@@ -35,7 +35,8 @@ Expected<void, platform::WinapiError> report_service_status(platform::ServiceCon
   status.service_specific_exit_code = 0;
   status.check_point = check_point;
   status.wait_hint = wait_hint_milliseconds(wait_hint);
-  Expected<void, platform::WindowsErrorCode> reported = api.set_service_status(status_handle, status);
+  Expected<void, platform::WindowsErrorCode> reported =
+      api.set_service_status(status_handle, status);
   if (!reported) {
     return Unexpected(platform::WinapiError{reported.error()});
   }

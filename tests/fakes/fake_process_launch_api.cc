@@ -136,8 +136,7 @@ std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::RawHandle h
   return processes_[handle].ended ? platform::kWaitObject0 : platform::kWaitTimeout;
 }
 
-void FakeProcessLaunchApi::terminate_process(platform::RawHandle process,
-                                             std::uint32_t exit_code) {
+void FakeProcessLaunchApi::terminate_process(platform::RawHandle process, std::uint32_t exit_code) {
   calls_.push_back("TerminateProcess(" + label(process) + "," + std::to_string(exit_code) + ")");
   terminations_.emplace_back(process, exit_code);
   if (ledger_.is_open(process)) {

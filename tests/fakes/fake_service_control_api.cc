@@ -57,6 +57,11 @@ void* FakeServiceControlApi::registered_context() const {
   return context_;
 }
 
+void* FakeServiceControlApi::offered_context() const {
+  std::lock_guard lock(mutex_);
+  return offered_context_;
+}
+
 std::vector<platform::ServiceStatus> FakeServiceControlApi::reports() const {
   std::lock_guard lock(mutex_);
   return reports_;
@@ -106,6 +111,7 @@ platform::RawHandle FakeServiceControlApi::register_control_handler(
     std::u16string_view service_name, platform::ServiceControlHandler handler, void* context) {
   std::lock_guard lock(mutex_);
   registered_names_.emplace_back(service_name);
+  offered_context_ = context;
   if (registration_fails) {
     return 0;
   }

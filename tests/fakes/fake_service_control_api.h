@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +44,8 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   std::vector<std::u16string> dispatched_names() const;
   std::vector<std::u16string> registered_names() const;
   void* registered_context() const;
+  // The context of the last registration attempt, also when it failed.
+  void* offered_context() const;
   // Every SetServiceStatus call, failed ones included, and the handles they were given.
   std::vector<platform::ServiceStatus> reports() const;
   std::vector<platform::RawHandle> report_handles() const;
@@ -70,6 +72,7 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   std::vector<std::u16string> registered_names_;
   platform::ServiceControlHandler handler_ = nullptr;
   void* context_ = nullptr;
+  void* offered_context_ = nullptr;
   platform::RawHandle status_handle_ = 0;
   std::vector<platform::ServiceStatus> reports_;
   std::vector<platform::RawHandle> report_handles_;

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_process_launch_api.h"
 
 #include <windows.h>
-
 #include <wtsapi32.h>
 
 #include <string>
@@ -16,7 +15,9 @@ Unexpected<WindowsErrorCode> last_error() {
   return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
 }
 
-wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
+wchar_t* wide(std::u16string& text) {
+  return reinterpret_cast<wchar_t*>(text.data());
+}
 const wchar_t* wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }
@@ -86,8 +87,8 @@ std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
   }
   ScopedLocalMemory owner(handle_api(), reinterpret_cast<RawHandle>(text));
   std::u16string message(reinterpret_cast<const char16_t*>(text), length);
-  while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' ||
-                              message.back() == u' ')) {
+  while (!message.empty() &&
+         (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
     message.pop_back();
   }
   return message;
