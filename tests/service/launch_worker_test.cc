@@ -214,7 +214,10 @@ TEST(WorkerPathsTest, CommandLineAndWorkingDirectory) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(worker_working_directory(c.path), c.directory) << c.path;
-    EXPECT_EQ(worker_command_line(c.path), "\"" + std::string(c.path) + "\" --worker") << c.path;
+    std::string quoted = c.path;
+    quoted.insert(quoted.begin(), '"');
+    quoted.append("\" --worker");
+    EXPECT_EQ(worker_command_line(c.path), quoted) << c.path;
   }
 }
 
