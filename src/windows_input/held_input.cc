@@ -15,9 +15,7 @@ void HeldInput::release_key(std::uint16_t key_code) {
   keys_.erase(std::remove(keys_.begin(), keys_.end(), key_code), keys_.end());
 }
 
-std::vector<std::uint16_t> HeldInput::take_keys() {
-  return std::exchange(keys_, {});
-}
+std::vector<std::uint16_t> HeldInput::take_keys() { return std::exchange(keys_, {}); }
 
 void track_held_input(const protocol::InputCommand& command, HeldInput& held) {
   using protocol::InputCommand;

@@ -17,13 +17,9 @@ InputInjector::InputInjector(const InjectorPlatform& platform)
       keyboard_(platform.input, refusals_),
       libraries_(platform.libraries) {}
 
-StatusOutcome InputInjector::bind_input_desktop() {
-  return binding_.bind_input_desktop();
-}
+StatusOutcome InputInjector::bind_input_desktop() { return binding_.bind_input_desktop(); }
 
-void InputInjector::inject(const InputCommand& command) {
-  inject_command(command);
-}
+void InputInjector::inject(const InputCommand& command) { inject_command(command); }
 
 void InputInjector::inject_command(const InputCommand& command) {
   if (std::holds_alternative<InputCommand::ReleaseAll>(command.value)) {

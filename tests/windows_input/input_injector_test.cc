@@ -23,15 +23,11 @@ using protocol::MouseButton;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-InputCommand key(std::uint16_t code, bool down) {
-  return {InputCommand::Key{code, down}};
-}
+InputCommand key(std::uint16_t code, bool down) { return {InputCommand::Key{code, down}}; }
 InputCommand button(MouseButton which, bool down, std::int32_t x = 0, std::int32_t y = 0) {
   return {InputCommand::MouseButton{which, down, x, y}};
 }
-InputCommand release_all_command() {
-  return {InputCommand::ReleaseAll{}};
-}
+InputCommand release_all_command() { return {InputCommand::ReleaseAll{}}; }
 
 class InputInjectorTest : public ::testing::Test {
  protected:

@@ -5,9 +5,7 @@
 namespace tarnu::platform::win32 {
 namespace {
 
-HDESK to_desktop(RawHandle value) {
-  return reinterpret_cast<HDESK>(value);
-}
+HDESK to_desktop(RawHandle value) { return reinterpret_cast<HDESK>(value); }
 
 }  // namespace
 
@@ -31,9 +29,7 @@ bool Win32DesktopApi::set_thread_desktop(RawHandle desktop) {
   return ::SetThreadDesktop(to_desktop(desktop)) != FALSE;
 }
 
-void Win32DesktopApi::close_desktop(RawHandle desktop) {
-  ::CloseDesktop(to_desktop(desktop));
-}
+void Win32DesktopApi::close_desktop(RawHandle desktop) { ::CloseDesktop(to_desktop(desktop)); }
 
 DesktopApi& desktop_api() {
   static Win32DesktopApi api;

@@ -29,13 +29,9 @@ SendInputResult Win32InputApi::send_input(const InputRecord& record) {
   return {inserted, kErrorSuccess};
 }
 
-void Win32InputApi::set_cursor_pos(std::int32_t x, std::int32_t y) {
-  ::SetCursorPos(x, y);
-}
+void Win32InputApi::set_cursor_pos(std::int32_t x, std::int32_t y) { ::SetCursorPos(x, y); }
 
-std::int32_t Win32InputApi::get_system_metrics(int index) {
-  return ::GetSystemMetrics(index);
-}
+std::int32_t Win32InputApi::get_system_metrics(int index) { return ::GetSystemMetrics(index); }
 
 std::uint32_t Win32InputApi::map_virtual_key(std::uint32_t code, std::uint32_t map_type) {
   return ::MapVirtualKeyW(code, map_type);

@@ -5,9 +5,7 @@
 namespace tarnu::platform::win32 {
 namespace {
 
-HMODULE to_module(RawHandle value) {
-  return reinterpret_cast<HMODULE>(value);
-}
+HMODULE to_module(RawHandle value) { return reinterpret_cast<HMODULE>(value); }
 
 // The address travels as an integer, so no function-pointer-to-function-pointer cast
 // (which -Wcast-function-type rejects) is needed.
@@ -28,9 +26,7 @@ void Win32LibraryApi::call_void_bool_procedure(RawProcedure procedure, bool argu
   reinterpret_cast<VoidBoolProcedure>(procedure)(argument ? TRUE : FALSE);
 }
 
-void Win32LibraryApi::free_library(RawHandle module) {
-  ::FreeLibrary(to_module(module));
-}
+void Win32LibraryApi::free_library(RawHandle module) { ::FreeLibrary(to_module(module)); }
 
 LibraryApi& library_api() {
   static Win32LibraryApi api;

@@ -1,0 +1,139 @@
+// Drives the real Win32 injector from the command line, for the Wine tests:
+//
+//   tarnu-inject-driver.exe COMMAND [ARGS] [COMMAND [ARGS]]...
+//
+//   bind                      attach to the input desktop; prints "bind: success|failure TEXT"
+//   end                       connection-end release; prints "end: success|failure TEXT"
+//   move X Y                  pointer move
+//   button NAME down|up X Y   NAME: left right middle back forward
+//   scroll DX DY              wheel detents
+//   key CODE down|up          virtual-key code, decimal or 0x-hex
+//   release-all               release everything held
+//   sas                       secure attention
+//   sleep MS
+//   cursor                    prints "cursor: X,Y" (GetCursorPos)
+//   handles                   prints "handles: N", this process's entries in the system
+//                             handle table
+//   cycles N                  N times: bind, Shift down, end; prints the handle count
+//                             before and after as "cycles: N before=A after=B"
+//
+// Commands run in order on the main thread, as the worker runs them.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "tests/windows_input/system_handle_count_win.h"
+#include "windows_input/command_injector.h"
+
+namespace {
+
+using tarnu::StatusOutcome;
+using tarnu::protocol::InputCommand;
+using tarnu::protocol::MouseButton;
+
+void print_outcome(const char* what, const StatusOutcome& outcome) {
+  std::printf("%s: %s %s\n", what, outcome.success ? "success" : "failure", outcome.text.c_str());
+  std::fflush(stdout);
+}
+
+long number(const wchar_t* text) { return std::wcstol(text, nullptr, 0); }
+
+bool parse_button(const std::wstring& name, MouseButton& button) {
+  const struct {
+    const wchar_t* name;
+    MouseButton button;
+  } buttons[] = {{L"left", MouseButton::kLeft},
+                 {L"right", MouseButton::kRight},
+                 {L"middle", MouseButton::kMiddle},
+                 {L"back", MouseButton::kBack},
+                 {L"forward", MouseButton::kForward}};
+  for (const auto& entry : buttons) {
+    if (name == entry.name) {
+      button = entry.button;
+      return true;
+    }
+  }
+  return false;
+}
+
+int usage(const wchar_t* at) {
+  std::fprintf(stderr, "tarnu-inject-driver: bad command at \"%ls\"\n", at);
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::unique_ptr<tarnu::windows_input::CommandInjector> injector =
+      tarnu::windows_input::make_win32_command_injector();
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring command = argv[i];
+    const int left = argc - i - 1;
+    if (command == L"bind") {
+      print_outcome("bind", injector->bind_input_desktop());
+    } else if (command == L"end") {
+      print_outcome("end", injector->release_at_connection_end());
+    } else if (command == L"move" && left >= 2) {
+      injector->inject(
+          {InputCommand::MouseMove{static_cast<std::int32_t>(number(argv[i + 1])),
+                                   static_cast<std::int32_t>(number(argv[i + 2])), std::nullopt}});
+      i += 2;
+    } else if (command == L"button" && left >= 4) {
+      MouseButton button{};
+      const std::wstring direction = argv[i + 2];
+      if (!parse_button(argv[i + 1], button) || (direction != L"down" && direction != L"up")) {
+        return usage(argv[i]);
+      }
+      injector->inject({InputCommand::MouseButton{button, direction == L"down",
+                                                  static_cast<std::int32_t>(number(argv[i + 3])),
+                                                  static_cast<std::int32_t>(number(argv[i + 4]))}});
+      i += 4;
+    } else if (command == L"scroll" && left >= 2) {
+      injector->inject({InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
+                                             static_cast<std::int32_t>(number(argv[i + 2]))}});
+      i += 2;
+    } else if (command == L"key" && left >= 2) {
+      const std::wstring direction = argv[i + 2];
+      if (direction != L"down" && direction != L"up") {
+        return usage(argv[i]);
+      }
+      injector->inject({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
+                                          direction == L"down"}});
+      i += 2;
+    } else if (command == L"release-all") {
+      injector->inject({InputCommand::ReleaseAll{}});
+    } else if (command == L"sas") {
+      injector->inject({InputCommand::SecureAttention{}});
+    } else if (command == L"sleep" && left >= 1) {
+      ::Sleep(static_cast<DWORD>(number(argv[i + 1])));
+      i += 1;
+    } else if (command == L"cursor") {
+      POINT cursor{};
+      ::GetCursorPos(&cursor);
+      std::printf("cursor: %ld,%ld\n", cursor.x, cursor.y);
+    } else if (command == L"handles") {
+      std::printf("handles: %ld\n", tarnu::tests::system_handle_count(::GetCurrentProcessId()));
+    } else if (command == L"cycles" && left >= 1) {
+      const long cycles = number(argv[i + 1]);
+      const DWORD pid = ::GetCurrentProcessId();
+      const long before = tarnu::tests::system_handle_count(pid);
+      for (long cycle = 0; cycle < cycles; ++cycle) {
+        injector->bind_input_desktop();
+        injector->inject({InputCommand::Key{0x10, true}});
+        injector->release_at_connection_end();
+      }
+      std::printf("cycles: %ld before=%ld after=%ld\n", cycles, before,
+                  tarnu::tests::system_handle_count(pid));
+      i += 1;
+    } else {
+      return usage(argv[i]);
+    }
+    std::fflush(stdout);
+  }
+  return 0;
+}
