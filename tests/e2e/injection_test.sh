@@ -144,5 +144,10 @@ else
 fi
 echo "handle count: $CYCLES"
 
+# The helper itself declares per-monitor DPI awareness in its embedded manifest, so that the
+# metrics and coordinates above are physical pixels on scaled displays.
+expect_equal "per-monitor DPI awareness in the helper's manifest" 1 \
+  "$(strings -a "$HELPER_EXE" | grep -c '<dpiAwareness .*>PerMonitorV2</dpiAwareness>' || true)"
+
 stop_test_window
 finish
