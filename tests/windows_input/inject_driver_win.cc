@@ -16,10 +16,17 @@
 //                             handle table
 //   cycles N                  N times: bind, Shift down, end; prints the handle count
 //                             before and after as "cycles: N before=A after=B"
+//   handles-of EXE            prints "handles-of: N" for the one running process whose
+//                             executable is named EXE (-1 when there is none or several)
+//   pipe-cycles PIPE N        as a pipe client, N times: connect to PIPE (waiting for the
+//                             server's next instance), write one frame pressing Shift,
+//                             close; prints "pipe-cycles: N" or "pipe-cycles: failed at I"
 //
 // Commands run in order on the main thread, as the worker runs them.
 
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +66,64 @@ bool parse_button(const std::wstring& name, MouseButton& button) {
     }
   }
   return false;
+}
+
+// The process id of the one running process with this executable name, or 0.
+DWORD process_by_name(const std::wstring& name) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD found = 0;
+  int matches = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+      found = entry.th32ProcessID;
+      ++matches;
+    }
+  }
+  ::CloseHandle(snapshot);
+  return matches == 1 ? found : 0;
+}
+
+// Opens the pipe for writing, waiting up to 10 s for the server to offer an instance.
+HANDLE connect_pipe(const std::wstring& name) {
+  for (int tries = 0; tries < 10000; ++tries) {
+    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      return pipe;
+    }
+    if (::GetLastError() == ERROR_PIPE_BUSY) {
+      ::WaitNamedPipeW(name.c_str(), 1000);
+    } else {
+      ::Sleep(1);
+    }
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// One length-prefixed frame: {"type": "key", "key_code": 0x10, "down": true}.
+constexpr unsigned char kShiftDownFrame[] = {
+    26,   0,    0,    0,    0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65, 0x79, 0xa8,
+    0x6b, 0x65, 0x79, 0x5f, 0x63, 0x6f, 0x64, 0x65, 0x10, 0xa4, 0x64, 0x6f, 0x77, 0x6e, 0xc3};
+
+long pipe_cycles(const std::wstring& name, long cycles) {
+  for (long cycle = 0; cycle < cycles; ++cycle) {
+    HANDLE pipe = connect_pipe(name);
+    if (pipe == INVALID_HANDLE_VALUE) {
+      return cycle;
+    }
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(pipe, kShiftDownFrame, sizeof kShiftDownFrame, &written, nullptr);
+    ::CloseHandle(pipe);
+    if (!ok || written != sizeof kShiftDownFrame) {
+      return cycle;
+    }
+  }
+  return cycles;
 }
 
 int usage(const wchar_t* at) {
@@ -118,6 +183,19 @@ int wmain(int argc, wchar_t** argv) {
       std::printf("cursor: %ld,%ld\n", cursor.x, cursor.y);
     } else if (command == L"handles") {
       std::printf("handles: %ld\n", tarnu::tests::system_handle_count(::GetCurrentProcessId()));
+    } else if (command == L"handles-of" && left >= 1) {
+      const DWORD pid = process_by_name(argv[i + 1]);
+      std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::tests::system_handle_count(pid));
+      i += 1;
+    } else if (command == L"pipe-cycles" && left >= 2) {
+      const long cycles = number(argv[i + 2]);
+      const long done = pipe_cycles(argv[i + 1], cycles);
+      if (done == cycles) {
+        std::printf("pipe-cycles: %ld\n", cycles);
+      } else {
+        std::printf("pipe-cycles: failed at %ld\n", done);
+      }
+      i += 2;
     } else if (command == L"cycles" && left >= 1) {
       const long cycles = number(argv[i + 1]);
       const DWORD pid = ::GetCurrentProcessId();
