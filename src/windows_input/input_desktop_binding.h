@@ -29,7 +29,8 @@ class InputDesktopBinding {
   // thread, where they were.
   StatusOutcome bind_input_desktop();
 
-  // The handle held, 0 when none.
+  // The handle held, 0 when none. It is closed when the binding goes; if the thread still
+  // sits on it then, the platform keeps it until the process ends.
   platform::RawHandle desktop() const { return desktop_.get(); }
 
  private:

@@ -3,6 +3,7 @@
 #include <array>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "windows_input/secure_attention.h"
 
