@@ -16,9 +16,7 @@ EventReceiver& EventReceiver::operator=(EventReceiver&& other) noexcept {
   return *this;
 }
 
-EventReceiver::~EventReceiver() {
-  reset();
-}
+EventReceiver::~EventReceiver() { reset(); }
 
 ReceiveOutcome EventReceiver::receive_for(std::chrono::milliseconds timeout) {
   if (!queue_) {

@@ -18,13 +18,9 @@ EventSender& EventSender::operator=(EventSender&& other) noexcept {
   return *this;
 }
 
-EventSender::~EventSender() {
-  reset();
-}
+EventSender::~EventSender() { reset(); }
 
-EventSender EventSender::clone() const {
-  return EventSender(queue_);
-}
+EventSender EventSender::clone() const { return EventSender(queue_); }
 
 void EventSender::send(ServiceEvent event) const {
   if (!queue_) {

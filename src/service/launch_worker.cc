@@ -6,9 +6,7 @@
 namespace tarnu::service {
 namespace {
 
-bool is_separator(char c) {
-  return c == '\\' || c == '/';
-}
+bool is_separator(char c) { return c == '\\' || c == '/'; }
 
 std::string os_error_text(platform::ProcessLaunchApi& processes, platform::WindowsErrorCode code) {
   const std::string message = platform::utf16_to_utf8(processes.error_message(code));

@@ -31,9 +31,7 @@ struct ControlCase {
 };
 
 // Named in test listings by their case name rather than their bytes.
-void PrintTo(const ControlCase& c, std::ostream* out) {
-  *out << c.name;
-}
+void PrintTo(const ControlCase& c, std::ostream* out) { *out << c.name; }
 
 class HandleServiceControlTest : public testing::TestWithParam<ControlCase> {};
 

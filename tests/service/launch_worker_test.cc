@@ -85,9 +85,7 @@ struct FailureCase {
 };
 
 // Named in test listings by their case name rather than their bytes.
-void PrintTo(const FailureCase& c, std::ostream* out) {
-  *out << c.name;
-}
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class LaunchWorkerFailureTest : public LaunchWorkerTest,
                                 public testing::WithParamInterface<FailureCase> {};

@@ -91,9 +91,7 @@ struct PassCase {
 };
 
 // Named in test listings by their case name rather than their bytes.
-void PrintTo(const PassCase& c, std::ostream* out) {
-  *out << c.name;
-}
+void PrintTo(const PassCase& c, std::ostream* out) { *out << c.name; }
 
 class SupervisorPassTest : public SuperviseWorkerTest,
                            public testing::WithParamInterface<PassCase> {};

@@ -15,9 +15,7 @@ Unexpected<WindowsErrorCode> last_error() {
   return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
 }
 
-wchar_t* wide(std::u16string& text) {
-  return reinterpret_cast<wchar_t*>(text.data());
-}
+wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
 const wchar_t* wide(const std::u16string& text) {
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }

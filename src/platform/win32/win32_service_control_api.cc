@@ -25,9 +25,7 @@ DWORD WINAPI control_handler_thunk(DWORD control, DWORD event_type, LPVOID event
   return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-std::wstring to_wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
+std::wstring to_wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 }  // namespace
 
