@@ -127,16 +127,5 @@ TEST_F(ServiceHostTest, FailedRunningReportLaunchesNoWorkerAndReportsNothingMore
   EXPECT_EQ(late_stop, kErrorSuccess);
 }
 
-TEST_F(ServiceHostTest, FailedStoppedReportIsIgnored) {
-  control.status_failures[1] = 6;
-  control.dispatcher_script = [&](FakeServiceControlApi& scm) {
-    ASSERT_TRUE(scm.wait_for_reports(1));
-    scm.control(kServiceControlStop);
-    ASSERT_TRUE(scm.wait_for_service_main());
-  };
-  ASSERT_TRUE(run());
-  EXPECT_EQ(control.reports(), (std::vector<ServiceStatus>{kRunningReport, kStoppedReport}));
-}
-
 }  // namespace
 }  // namespace tarnu::service
