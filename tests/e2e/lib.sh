@@ -95,12 +95,12 @@ send() {
 # unix_path WINDOWS_PATH: where a C:\ path of the prefix lies on this side.
 unix_path() { winepath -u "$1" 2>/dev/null; }
 
-# wait_for_status_lines FILE EXPECTED [SECONDS]: polls until FILE holds EXPECTED (with the
-# first line, the time, left out); 0 when it did.
+# wait_for_status_lines FILE SUCCESS FAILURE [SECONDS]: polls until lines 2 and 3 of FILE
+# are SUCCESS and FAILURE, with nothing after them; 0 when they are.
 wait_for_status_lines() {
-  local file=$1 expected=$2 seconds=${3:-10} i
+  local file=$1 expected="$2|$3|" seconds=${4:-10} i
   for ((i = 0; i < seconds * 20; i++)); do
-    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null)" == "$expected" ]]; then
+    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null | tr '\n' '|')" == "$expected" ]]; then
       return 0
     fi
     sleep 0.05
@@ -109,14 +109,16 @@ wait_for_status_lines() {
 }
 
 # record_status_writes FILE: makes FILE a FIFO and appends every write the worker makes to
-# it, in order, to FILE.log (one open, write and close of the worker per read here).
+# it, in order, to FILE.log. The recorder holds the FIFO open for reading and writing, so it
+# never sees an end, and the worker's open never finds it without a reader (Wine's open of a
+# FIFO does not wait for one: the write would be skipped).
 record_status_writes() {
   local file=$1
   mkdir -p "$(dirname "$file")"
   rm -f "$file" "$file.log"
   mkfifo "$file"
   : >"$file.log"
-  setsid bash -c 'while true; do cat "$1" >>"$1.log"; done' recorder "$file" \
+  setsid bash -c 'exec 3<>"$1"; exec cat <&3 >>"$1.log"' recorder "$file" \
     </dev/null >/dev/null 2>&1 &
   STARTED_GROUPS+=("$!")
 }

@@ -14,9 +14,9 @@ first_worker=$WORKER_GROUP
 # The client finds the worker's pipe from its own session and from the session given.
 send own "move 10 20"
 expect_equal "client in its own session: exit status" 0 "$RC"
-expect_equal "client in its own session: output" "sent 40 bytes in 1 write(s) to $pipe" \
+expect_equal "client in its own session: output" "sent 39 bytes in 1 write(s) to $pipe" \
   "$(tr -d '\r' <"$E2E_TMP/own.out")"
-wait_for_status_lines "$status_file" $'Default\n' && pass "status after the first client" ||
+wait_for_status_lines "$status_file" Default "" && pass "status after the first client" ||
   fail "status after the first client: $(cat "$status_file" 2>/dev/null)"
 
 # Every client so far got a fresh instance; these too, one after another.

@@ -13,7 +13,7 @@ check_written() {
   local what=$1 file=$2
   send "$what" "raw $unknown_mouse" "move 20 20"
   expect_equal "$what: client" 0 "$RC"
-  if ! wait_for_status_lines "$file" $'Default\n'; then
+  if ! wait_for_status_lines "$file" Default ""; then
     fail "$what: no status at $file: $(ls -R "$(dirname "$(dirname "$file")")" 2>&1 | head -5)"
     return
   fi

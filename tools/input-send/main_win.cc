@@ -161,7 +161,8 @@ int wmain(int argc, wchar_t** argv) {
   ::FlushFileBuffers(pipe);
   ::CloseHandle(pipe);
   if (status == 0) {
-    std::cout << "sent " << frames << " writes (" << bytes << " bytes) to " << narrow(name) << "\n";
+    std::cout << "sent " << bytes << " bytes in " << frames << " write(s) to " << narrow(name)
+              << "\n";
   }
   return status;
 }
