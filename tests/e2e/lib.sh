@@ -47,6 +47,78 @@ finish() {
   echo "all checks passed"
 }
 
+# --- The test window (tools/test-window): a window that logs the input it receives ---
+
+TEST_WINDOW_EXE="$TARNU_BUILD_DIR/tools/test-window/tarnu-test-window.exe"
+TEST_WINDOW_PID=""
+TEST_WINDOW_WINPID=""
+
+# windows_path PATH: a Unix path as Windows programs under Wine see it (drive Z: is /).
+windows_path() {
+  local path
+  path=$(realpath -m "$1")
+  echo "Z:${path//\//\\}"
+}
+
+# log_count LOG PATTERN: how many lines of LOG match the extended regular expression.
+log_count() {
+  local count
+  count=$(grep -cE "$2" "$1" 2>/dev/null) || true
+  echo "${count:-0}"
+}
+
+# wait_for_log LOG PATTERN [COUNT] [SECONDS]: waits until at least COUNT lines (default 1)
+# of LOG match PATTERN; returns 1 after SECONDS (default 10) without them.
+wait_for_log() {
+  local log=$1 pattern=$2 count=${3:-1} seconds=${4:-10} tries
+  for ((tries = seconds * 20; tries > 0; tries--)); do
+    if (($(log_count "$log" "$pattern") >= count)); then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# start_test_window LOG [X Y WIDTH HEIGHT]: starts the window with its log at LOG (a Unix
+# path) and waits until it is up; fails the test if it does not come up in 20 s.
+start_test_window() {
+  local log=$1
+  shift
+  wine "$TEST_WINDOW_EXE" "$(windows_path "$log")" "$@" </dev/null >"$log.out" 2>&1 &
+  TEST_WINDOW_PID=$!
+  if ! wait_for_log "$log" '^ready ' 1 20; then
+    fail "the test window did not come up"
+    return 1
+  fi
+  TEST_WINDOW_WINPID=$(sed -n 's/^ready pid=\([0-9]*\) .*/\1/p' "$log")
+}
+
+# stop_test_window: closes the window (WM_CLOSE through taskkill), killing it if need be.
+stop_test_window() {
+  [[ -n "$TEST_WINDOW_PID" ]] || return 0
+  if [[ -n "$TEST_WINDOW_WINPID" ]]; then
+    wine taskkill /pid "$TEST_WINDOW_WINPID" </dev/null >/dev/null 2>&1 || true
+  fi
+  local tries
+  for ((tries = 40; tries > 0; tries--)); do
+    kill -0 "$TEST_WINDOW_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill "$TEST_WINDOW_PID" 2>/dev/null || true
+  wait "$TEST_WINDOW_PID" 2>/dev/null || true
+  TEST_WINDOW_PID=""
+  TEST_WINDOW_WINPID=""
+}
+
+# typed_text LOG [FIRST_LINE]: the characters of the WM_CHAR lines from FIRST_LINE on,
+# joined (the window writes a space or a control character as \uXXXX).
+typed_text() {
+  local encoded
+  encoded=$(tail -n "+${2:-1}" "$1" | sed -n 's/^WM_CHAR .* text=\([^ ]*\) .*/\1/p' | tr -d '\n')
+  printf '%b' "$encoded"
+}
+
 # --- The worker and its pipe client (worker_*.sh) ------------------------------------------
 
 SEND_EXE="$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe"
@@ -58,6 +130,7 @@ STARTED_GROUPS=()
 
 e2e_cleanup() {
   local group
+  stop_test_window
   for group in "${STARTED_GROUPS[@]}"; do
     kill -- "-$group" 2>/dev/null || true
   done
