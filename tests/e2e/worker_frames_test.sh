@@ -70,6 +70,21 @@ send reconnect "move 500 500"
 expect_equal "reconnect: client" 0 "$RC"
 expect_writes "reconnect" "T|Default|" "T|Default|"
 
+# Carried out, as seen by a window: keys after an undecodable frame arrive, in order.
+window_log="$E2E_TMP/window.log"
+if start_test_window "$window_log" 100 100 640 480; then
+  wait_for_log "$window_log" '^WM_SETFOCUS' 1 5 || true
+  mark=$(($(wc -l <"$window_log") + 1))
+  send typed "raw c0" "type Ok 1" "raw $unknown_mouse" "type 2"
+  expect_writes "typing after bad frames: each bad frame recorded, each key bound" \
+    "T||decode input command: invalid type: unit value, expected internally tagged enum InputCommand" \
+    $(for _ in $(seq 10); do echo "T|Default|"; done) "T||$unknown_text" \
+    "T|Default|" "T|Default|" "T|Default|"
+  wait_for_log "$window_log" '^WM_CHAR .*text=2' 1 5 || true
+  expect_equal "typing after bad frames: the window got" "Ok 12" "$(typed_text "$window_log" "$mark")"
+  stop_test_window
+fi
+
 expect_equal "worker's stderr" "" "$(cat "$E2E_TMP/worker.err")"
 stop_group "$WORKER_GROUP"
 finish
