@@ -54,5 +54,23 @@ expect_equal "first worker still serves" 0 "$RC"
 kill -0 "$first_worker" 2>/dev/null && pass "first worker still runs" || fail "first worker ended"
 expect_equal "first worker's stderr" "" "$(cat "$E2E_TMP/worker.err")"
 
+# Nothing is left open per connection: the worker's entries in the system handle table are
+# the same after 200 more clients (each pressing Shift, released at the connection's end).
+driver="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
+handles_of_worker() {
+  wine "$driver" handles-of tarnu-input-helper.exe </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n 's/^handles-of: //p'
+}
+run_program warmup "$driver" pipe-cycles "$pipe" 5
+before=$(handles_of_worker)
+run_program cycles "$driver" pipe-cycles "$pipe" 200
+expect_equal "200 client cycles" "pipe-cycles: 200" "$(tr -d '\r' <"$E2E_TMP/cycles.out")"
+after=$(handles_of_worker)
+if [[ "$before" =~ ^[0-9]+$ && "$before" -gt 0 ]]; then
+  expect_equal "worker's handles after 200 clients (before: $before)" "$before" "$after"
+else
+  fail "worker's handle count unavailable: [$before]"
+fi
+
 stop_group "$first_worker"
 finish
