@@ -151,10 +151,17 @@ start_worker() {
   STARTED_GROUPS+=("$WORKER_GROUP")
 }
 
-# stop_group GROUP: ends a process group started here and waits for its leader.
+# stop_group GROUP: ends a process group started here and waits until none of its processes
+# is left (so that a worker's pipe name is free again).
 stop_group() {
+  local i
   kill -- "-$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
+  for ((i = 0; i < 100; i++)); do
+    kill -0 -- "-$1" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  kill -KILL -- "-$1" 2>/dev/null || true
 }
 
 # send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe), keeps its exit
