@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <vector>
+
 #include "fakes/event_journal.h"
 #include "fakes/fake_file_system_api.h"
 #include "fakes/fake_handle_api.h"
@@ -136,6 +139,39 @@ TEST_F(WriteStatusTest, ShortWritesAreContinued) {
   write(StatusOutcome::Failure("invalid input command length: 65537"));
   EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
             "1795186800123\n\ninvalid input command length: 65537\n");
+}
+
+}  // namespace
+}  // namespace tarnu::worker
+
+namespace tarnu::worker {
+namespace {
+
+TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
+  struct Case {
+    std::u16string directory;
+    std::set<std::u16string> existing;
+    std::vector<std::string> created;
+  };
+  const Case cases[] = {
+      {u"C:\\ProgramData\\Tarnu", {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu"}, {}},
+      {u"C:\\ProgramData\\Tarnu", {u"C:\\ProgramData"}, {"C:\\ProgramData\\Tarnu"}},
+      {u"C:\\a\\b\\Tarnu", {}, {"C:\\a", "C:\\a\\b", "C:\\a\\b\\Tarnu"}},
+      {u"Tarnu", {}, {"Tarnu"}},
+      {u"x\\Tarnu", {}, {"x", "x\\Tarnu"}},
+  };
+  for (const Case& c : cases) {
+    fakes::HandleLedger ledger;
+    fakes::EventJournal journal;
+    fakes::FakeFileSystemApi files(ledger, journal);
+    files.directories = c.existing;
+    create_directory_chain(files, c.directory);
+    std::vector<std::string> created;
+    for (const auto& directory : files.created_directories) {
+      created.push_back(narrow(directory));
+    }
+    EXPECT_EQ(created, c.created) << narrow(c.directory);
+  }
 }
 
 }  // namespace
