@@ -31,7 +31,7 @@ std::string PipeServer::run() {
     }
     platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
     // The first-instance flag makes this fail too while any pipe of the name exists, such
-    // as one held by a second worker of this session.
+    // as one held by another worker of this session.
     const auto pipe_value = platform_.pipes.create_input_pipe(name, descriptor.get());
     descriptor.reset();
     if (!pipe_value) {
