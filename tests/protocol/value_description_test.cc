@@ -1,0 +1,129 @@
+#include "protocol/value_description.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace tarnu::protocol {
+namespace {
+
+std::string float_text(double value) {
+  std::string text;
+  append_float_text(text, value);
+  return text;
+}
+
+TEST(FloatText, ShortestRoundTripDecimalWithoutExponent) {
+  const struct {
+    double value;
+    std::string text;
+  } cases[] = {
+      {1.0, "1.0"},
+      {2.5, "2.5"},
+      {-2.5, "-2.5"},
+      {0.0, "0.0"},
+      {-0.0, "-0.0"},
+      {1e21, "1000000000000000000000.0"},
+      {1e23, "100000000000000000000000.0"},
+      {123456.789, "123456.789"},
+      {0.1, "0.1"},
+      {1e-7, "0.0000001"},
+      {-1.5e-10, "-0.00000000015"},
+      {static_cast<double>(0.1f), "0.10000000149011612"},
+      {static_cast<double>(16777217.0f), "16777216.0"},
+      {5e-324, "0." + std::string(323, '0') + "5"},
+      {std::numeric_limits<double>::max(), "17976931348623157" + std::string(292, '0') + ".0"},
+      {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+      {-std::numeric_limits<double>::quiet_NaN(), "NaN"},
+      {std::numeric_limits<double>::infinity(), "inf"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(float_text(c.value), c.text) << "for " << c.value;
+  }
+}
+
+std::string quoted(std::string_view text) {
+  std::string out;
+  append_quoted_text(out, text);
+  return out;
+}
+
+TEST(QuotedText, EscapesWhatWouldNotReadAsItself) {
+  const struct {
+    std::string_view text;
+    std::string_view quoted;
+  } cases[] = {
+      {"hi", R"("hi")"},
+      {"a\"b", R"("a\"b")"},
+      {"a\\b", R"("a\\b")"},
+      {"it's", R"("it's")"},
+      {"a b", R"("a b")"},
+      {"\t\r\n", R"("\t\r\n")"},
+      {std::string_view("\0x", 2), R"("\0x")"},
+      {"\x01\x1f\x7f", R"("\u{1}\u{1f}\u{7f}")"},
+      {"\xC2\x85", R"("\u{85}")"},                            // C1 control
+      {"\xC2\xA0", R"("\u{a0}")"},                            // no-break space (Zs)
+      {"\xE3\x80\x80", R"("\u{3000}")"},                      // ideographic space (Zs)
+      {"\xE2\x80\xA8\xE2\x80\xA9", R"("\u{2028}\u{2029}")"},  // Zl, Zp
+      {"\xC2\xAD", R"("\u{ad}")"},                            // soft hyphen (Cf)
+      {"\xEF\xBB\xBF", R"("\u{feff}")"},                      // byte order mark (Cf)
+      {"e\xCC\x81", R"("e\u{301}")"},                         // combining acute accent (Mn)
+      {"\xD2\x88", R"("\u{488}")"},                           // combining enclosing mark (Me)
+      {"\xEE\x80\x80", R"("\u{e000}")"},                      // private use (Co)
+      {"\xCD\xB8", R"("\u{378}")"},                           // unassigned (Cn)
+      {"\xF4\x8F\xBF\xBF", R"("\u{10ffff}")"},                // noncharacter (Cn)
+      {"\xC3\xA9t\xC3\xA9", "\"\xC3\xA9t\xC3\xA9\""},         // letters stand as they are
+      {"\xE2\x82\xAC", "\"\xE2\x82\xAC\""},                   // currency sign
+      {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},           // emoji (So)
+      {"\xE4\xB8\xAD", "\"\xE4\xB8\xAD\""},                   // CJK ideograph
+      {"\xE0\xA4\x83", "\"\xE0\xA4\x83\""},  // spacing mark (Mc) is not combining here
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(quoted(c.text), c.quoted);
+  }
+}
+
+TEST(ValueDescription, NamesEveryKind) {
+  std::string text;
+  BufferedValue value;
+  value.count = 0;
+  value.extent = 1;
+  value.width = 8;
+  value.marker = 0;
+  value.ext_type = 0;
+  const auto describe = [&](ValueKind kind, auto set) {
+    value.kind = kind;
+    set(value);
+    text.clear();
+    append_value_description(text, value);
+    return text;
+  };
+  EXPECT_EQ(describe(ValueKind::kNil, [](BufferedValue&) {}), "unit value");
+  EXPECT_EQ(describe(ValueKind::kBoolean, [](BufferedValue& v) { v.boolean = false; }),
+            "boolean `false`");
+  EXPECT_EQ(describe(ValueKind::kUnsigned,
+                     [](BufferedValue& v) { v.unsigned_value = 18446744073709551615u; }),
+            "integer `18446744073709551615`");
+  EXPECT_EQ(
+      describe(ValueKind::kSigned,
+               [](BufferedValue& v) { v.signed_value = std::numeric_limits<std::int64_t>::min(); }),
+      "integer `-9223372036854775808`");
+  EXPECT_EQ(describe(ValueKind::kFloat, [](BufferedValue& v) { v.float_value = -3.0; }),
+            "floating point `-3.0`");
+  EXPECT_EQ(describe(ValueKind::kText,
+                     [](BufferedValue& v) {
+                       v.data = "x\ny";
+                       v.count = 3;
+                     }),
+            "string \"x\\ny\"");
+  EXPECT_EQ(describe(ValueKind::kBytes, [](BufferedValue&) {}), "byte array");
+  EXPECT_EQ(describe(ValueKind::kArray, [](BufferedValue&) {}), "sequence");
+  EXPECT_EQ(describe(ValueKind::kMap, [](BufferedValue&) {}), "map");
+  EXPECT_EQ(describe(ValueKind::kExt, [](BufferedValue&) {}), "newtype struct");
+}
+
+}  // namespace
+}  // namespace tarnu::protocol

@@ -1,0 +1,105 @@
+#include "payload_line.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "protocol/decode_input_command.h"
+
+namespace tarnu::tools {
+namespace {
+
+using protocol::InputCommand;
+
+std::optional<std::vector<std::uint8_t>> parse_hex(std::string_view hex) {
+  if (hex.size() % 2 != 0) {
+    return std::nullopt;
+  }
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') {
+      return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+      return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+      return c - 'A' + 10;
+    }
+    return -1;
+  };
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(hex.size() / 2);
+  for (std::size_t index = 0; index < hex.size(); index += 2) {
+    const int high = digit(hex[index]);
+    const int low = digit(hex[index + 1]);
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return bytes;
+}
+
+std::string_view flag(bool value) {
+  return value ? "true" : "false";
+}
+
+std::string command_text(const InputCommand& command) {
+  std::string text = "OK ";
+  if (const auto* move = std::get_if<InputCommand::MouseMove>(&command.value)) {
+    text += "MouseMove x=" + std::to_string(move->x) + " y=" + std::to_string(move->y) + " drag=";
+    text += move->drag_button ? protocol::mouse_button_name(*move->drag_button) : "none";
+  } else if (const auto* press = std::get_if<InputCommand::MouseButton>(&command.value)) {
+    text += "MouseButton button=";
+    text += protocol::mouse_button_name(press->button);
+    text += " down=";
+    text += flag(press->down);
+    text += " x=" + std::to_string(press->x) + " y=" + std::to_string(press->y);
+  } else if (const auto* scroll = std::get_if<InputCommand::Scroll>(&command.value)) {
+    text +=
+        "Scroll dx=" + std::to_string(scroll->delta_x) + " dy=" + std::to_string(scroll->delta_y);
+  } else if (const auto* key = std::get_if<InputCommand::Key>(&command.value)) {
+    text += "Key code=" + std::to_string(key->key_code) + " down=";
+    text += flag(key->down);
+  } else if (std::holds_alternative<InputCommand::ReleaseAll>(command.value)) {
+    text += "ReleaseAll";
+  } else {
+    text += "SecureAttention";
+  }
+  return text;
+}
+
+// Keeps an error text on one line: control characters become caret notation.
+std::string error_text(std::string_view error) {
+  std::string text = "ERR ";
+  for (const char c : error) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '^') {
+      text += "^^";
+    } else if (byte < 0x20) {
+      text += '^';
+      text += static_cast<char>(byte + 0x40);
+    } else if (byte == 0x7f) {
+      text += "^?";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string answer_line(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  const auto payload = parse_hex(line);
+  if (!payload) {
+    return "BADHEX";
+  }
+  const auto decoded = protocol::decode_input_command(*payload);
+  return decoded ? command_text(*decoded) : error_text(decoded.error());
+}
+
+}  // namespace tarnu::tools
