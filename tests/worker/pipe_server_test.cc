@@ -58,7 +58,7 @@ std::string ok(const std::string& text) { return "write 0\n" + text + "\n\n"; }
 std::string failed(const std::string& text) { return "write 0\n\n" + text + "\n"; }
 
 class PipeServerTest : public ::testing::Test {
- protected:
+ public:
   PipeServerTest() { files.environment[u"ProgramData"] = u"C:\\ProgramData"; }
 
   void connect(std::vector<Bytes> chunks,
@@ -239,6 +239,7 @@ TEST_F(PipeServerTest, FatalFailuresNameTheCallAndTheCode) {
   };
   for (const Case& c : cases) {
     injectors_made = 0;
+    sessions.session = std::uint32_t{1};
     pipes.sddl_error.reset();
     c.arrange(*this);
     serve();

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "command_encoder.h"
+#include "protocol/decode_input_command.h"
 #include "send_script.h"
 
 namespace tarnu::tools {
@@ -55,6 +56,27 @@ TEST(EncodeInputCommand, MapFormOfTheReferencePayloads) {
       encode_input_command(InputCommand{InputCommand::Scroll{-2147483647 - 1, 2147483647}});
   EXPECT_EQ(Bytes(extreme.begin() + 21, extreme.begin() + 26), hex("d2 80 00 00 00"));
   EXPECT_EQ(Bytes(extreme.end() - 5, extreme.end()), hex("ce 7f ff ff ff"));
+}
+
+// What the client writes is what the worker decodes, at the edges of every field's range.
+TEST(EncodeInputCommand, WorkerDecodesWhatTheClientWrites) {
+  const InputCommand::Variant commands[] = {
+      InputCommand::MouseMove{-2147483647 - 1, 2147483647, MouseButton::kForward},
+      InputCommand::MouseMove{0, -33, std::nullopt},
+      InputCommand::MouseButton{MouseButton::kBack, false, 65536, -129},
+      InputCommand::MouseButton{MouseButton::kMiddle, true, 0, 0},
+      InputCommand::Scroll{-32769, 255},
+      InputCommand::Key{65535, false},
+      InputCommand::Key{0, true},
+      InputCommand::ReleaseAll{},
+      InputCommand::SecureAttention{},
+  };
+  for (const auto& command : commands) {
+    const InputCommand expected{command};
+    const auto decoded = protocol::decode_input_command(encode_input_command(expected));
+    ASSERT_TRUE(decoded.has_value()) << decoded.error();
+    EXPECT_EQ(*decoded, expected);
+  }
 }
 
 Bytes frame_of(const InputCommand::Variant& command) {
