@@ -20,30 +20,45 @@ StatusOutcome RecordingCommandInjector::release_at_connection_end() {
 
 std::string describe(const protocol::InputCommand& command) {
   using Command = protocol::InputCommand;
-  return std::visit(
-      [](const auto& value) -> std::string {
+  // Built by appending: GCC 12 at -O3 misreads chains of operator+ (-Wrestrict).
+  std::string text;
+  const auto number = [&text](std::int64_t value) {
+    text += ' ';
+    text += std::to_string(value);
+  };
+  std::visit(
+      [&](const auto& value) {
         using T = std::decay_t<decltype(value)>;
         if constexpr (std::is_same_v<T, Command::MouseMove>) {
-          std::string text = "move " + std::to_string(value.x) + " " + std::to_string(value.y);
+          text = "move";
+          number(value.x);
+          number(value.y);
           if (value.drag_button) {
-            text += " " + std::string(protocol::mouse_button_name(*value.drag_button));
+            text += ' ';
+            text += protocol::mouse_button_name(*value.drag_button);
           }
-          return text;
         } else if constexpr (std::is_same_v<T, Command::MouseButton>) {
-          return "button " + std::string(protocol::mouse_button_name(value.button)) +
-                 (value.down ? " down " : " up ") + std::to_string(value.x) + " " +
-                 std::to_string(value.y);
+          text = "button ";
+          text += protocol::mouse_button_name(value.button);
+          text += value.down ? " down" : " up";
+          number(value.x);
+          number(value.y);
         } else if constexpr (std::is_same_v<T, Command::Scroll>) {
-          return "scroll " + std::to_string(value.delta_x) + " " + std::to_string(value.delta_y);
+          text = "scroll";
+          number(value.delta_x);
+          number(value.delta_y);
         } else if constexpr (std::is_same_v<T, Command::Key>) {
-          return "key " + std::to_string(value.key_code) + (value.down ? " down" : " up");
+          text = "key";
+          number(value.key_code);
+          text += value.down ? " down" : " up";
         } else if constexpr (std::is_same_v<T, Command::ReleaseAll>) {
-          return "release-all";
+          text = "release-all";
         } else {
-          return "sas";
+          text = "sas";
         }
       },
       command.value);
+  return text;
 }
 
 }  // namespace tarnu::fakes
