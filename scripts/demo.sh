@@ -84,6 +84,24 @@ grep -v '^#' "$demo_dir/script.txt" | sed 's/^/  /'
 wine "$send_exe" --wait 10000 <"$demo_dir/script.txt" 2>&1 | tr -d '\r' | sed 's/^/  /'
 sleep 1
 
+echo "== the same through a window that logs what it receives"
+window_exe="$build/tools/test-window/tarnu-test-window.exe"
+window_log=$(realpath "$demo_dir")/window.log
+setsid wine "$window_exe" "Z:${window_log//\//\\}" 1100 100 640 400 </dev/null >/dev/null 2>&1 &
+groups+=("$!")
+for _ in $(seq 200); do
+  grep -q '^ready ' "$window_log" 2>/dev/null && break
+  sleep 0.1
+done
+wine "$send_exe" --wait 10000 "move 1420 300" "button left down" "button left up" \
+  "type Tarnu 42" "scroll 0 -2" "release-all" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
+sleep 1
+typed=$(sed -n 's/^WM_CHAR .* text=\([^ ]*\) .*/\1/p' "$window_log" | tr -d '\n')
+printf '  typed text received: "%b"\n' "$typed"
+for message in WM_LBUTTONDOWN WM_LBUTTONUP WM_KEYDOWN WM_KEYUP WM_MOUSEWHEEL; do
+  printf '  %-15s %d\n' "$message" "$(grep -c "^$message " "$window_log" || true)"
+done
+
 echo "== the status file ($status_file)"
 tr -d '\r' <"$status_file" | sed 's/^/  | /'
 time_ms=$(head -n 1 "$status_file")
