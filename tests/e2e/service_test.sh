@@ -4,17 +4,10 @@
 # outside, the service stopped and deleted. Wine has one session (1), so the worker always
 # lands in the session the client and the window are in.
 source "$(dirname "$0")/lib.sh"
-trap 'stop_test_window; service_remove; rm -rf "$E2E_TMP"' EXIT
+service_remove_on_exit
 service_remove  # whatever an interrupted run left in the prefix
 
 HELPER_WIN=$(winepath -w "$HELPER_EXE" 2>/dev/null)
-SEND_EXE=${SEND_EXE:-$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe}
-if [[ ! -d "${TARNU_SOURCE_DIR:?set by CTest}/tools/input-send" ]]; then
-  # The worker's pipe client comes with the worker; without it there is no way to see the
-  # worker serve its pipe.
-  echo "skipped: this tree has no pipe client (tools/input-send)"
-  exit 77
-fi
 WINDOW_LOG="$E2E_TMP/window.log"
 one_worker() { [[ $(helper_pids --worker | wc -l) -eq 1 ]]; }
 no_helper_left() { [[ -z "$(helper_pids --worker)$(helper_pids --service)" ]]; }
