@@ -118,3 +118,115 @@ typed_text() {
   encoded=$(tail -n "+${2:-1}" "$1" | sed -n 's/^WM_CHAR .* text=\([^ ]*\) .*/\1/p' | tr -d '\n')
   printf '%b' "$encoded"
 }
+
+# --- The worker and its pipe client (worker_*.sh) ------------------------------------------
+
+SEND_EXE="$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe"
+LAUNCH_EXE="$TARNU_BUILD_DIR/tests/e2e/tarnu-e2e-launch.exe"
+# Under Wine every process is in session 1.
+WINE_SESSION=1
+# Process groups started here (workers, status recorders), ended when the script exits.
+STARTED_GROUPS=()
+
+e2e_cleanup() {
+  local group
+  stop_test_window
+  for group in "${STARTED_GROUPS[@]}"; do
+    kill -- "-$group" 2>/dev/null || true
+  done
+  rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+# start_worker NAME [NAME=VALUE | -NAME]...: starts the real executable in --worker mode with
+# the given environment changes (through a Windows parent, since Wine sets ProgramData itself
+# for programs started from Unix). Its process group is in WORKER_GROUP, its output in
+# $E2E_TMP/NAME.out and .err.
+start_worker() {
+  local name=$1
+  shift
+  setsid wine "$LAUNCH_EXE" "$@" -- "$(winepath -w "$HELPER_EXE")" --worker \
+    </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+  WORKER_GROUP=$!
+  STARTED_GROUPS+=("$WORKER_GROUP")
+}
+
+# stop_group GROUP: ends a process group started here and waits until none of its processes
+# is left (so that a worker's pipe name is free again).
+stop_group() {
+  local i
+  kill -- "-$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  for ((i = 0; i < 100; i++)); do
+    kill -0 -- "-$1" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  kill -KILL -- "-$1" 2>/dev/null || true
+}
+
+# send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe), keeps its exit
+# status in RC and its output in $E2E_TMP/NAME.out and .err.
+send() {
+  local name=$1
+  shift
+  run_program "$name" "$SEND_EXE" --wait 10000 "$@"
+}
+
+# unix_path WINDOWS_PATH: where a C:\ path of the prefix lies on this side.
+unix_path() { winepath -u "$1" 2>/dev/null; }
+
+# wait_for_status_lines FILE SUCCESS FAILURE [SECONDS]: polls until lines 2 and 3 of FILE
+# are SUCCESS and FAILURE, with nothing after them; 0 when they are.
+wait_for_status_lines() {
+  local file=$1 expected="$2|$3|" seconds=${4:-10} i
+  for ((i = 0; i < seconds * 20; i++)); do
+    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null | tr '\n' '|')" == "$expected" ]]; then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# record_status_writes FILE: makes FILE a FIFO and appends every write the worker makes to
+# it, in order, to FILE.log. The recorder holds the FIFO open for reading and writing, so it
+# never sees an end, and the worker's open never finds it without a reader (Wine's open of a
+# FIFO does not wait for one: the write would be skipped).
+record_status_writes() {
+  local file=$1
+  mkdir -p "$(dirname "$file")"
+  rm -f "$file" "$file.log"
+  mkfifo "$file"
+  : >"$file.log"
+  setsid bash -c 'exec 3<>"$1"; exec cat <&3 >>"$1.log"' recorder "$file" \
+    </dev/null >/dev/null 2>&1 &
+  STARTED_GROUPS+=("$!")
+}
+
+# status_writes FILE: the recorded writes with the time lines replaced by T, one per line as
+# "T|success|failure".
+status_writes() {
+  awk 'NR % 3 == 1 { t = ($0 ~ /^[0-9]+$/) ? "T" : "BAD-TIME:" $0 }
+       NR % 3 == 2 { s = $0 }
+       NR % 3 == 0 { print t "|" s "|" $0 }' "$1.log"
+}
+
+# wait_for_status_writes FILE COUNT [SECONDS]: until COUNT writes are recorded.
+wait_for_status_writes() {
+  local file=$1 count=$2 seconds=${3:-10} i
+  for ((i = 0; i < seconds * 20; i++)); do
+    (($(wc -l <"$file.log") >= count * 3)) && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# send_input NAME FILE ARGS...: like send, with the script read from FILE on standard input.
+send_input() {
+  local name=$1 input=$2
+  shift 2
+  set +e
+  wine "$SEND_EXE" --wait 10000 "$@" <"$input" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
+  RC=$?
+  set -e
+}
