@@ -3,7 +3,6 @@
 # does) against a real window on the test bed's display: what arrives, with which flags,
 # where.
 source "$(dirname "$0")/lib.sh"
-trap 'stop_test_window; rm -rf "$E2E_TMP"' EXIT
 
 DRIVER="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
 LOG="$E2E_TMP/window.log"
