@@ -3,7 +3,6 @@
 # does) against a real window on the test bed's display: what arrives, with which flags,
 # where.
 source "$(dirname "$0")/lib.sh"
-trap 'stop_test_window; rm -rf "$E2E_TMP"' EXIT
 
 DRIVER="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
 LOG="$E2E_TMP/window.log"
@@ -23,6 +22,16 @@ drive() {
 # Lines the window logged since mark_log.
 mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
 since_mark() { tail -n "+$MARK" "$LOG"; }
+# wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
+# PATTERN among those logged since mark_log.
+wait_since_mark() {
+  local tries
+  for ((tries = 200; tries > 0; tries--)); do
+    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
+    sleep 0.05
+  done
+  return 1
+}
 
 # text_keys TEXT: driver arguments that type TEXT on a US layout (letters, digits, space,
 # comma, full stop; capitals with Shift).
@@ -59,7 +68,7 @@ TEXT="Hello, World 42."
 mark_log
 # shellcheck disable=SC2046
 drive bind $(text_keys "$TEXT")
-wait_for_log "$LOG" '^WM_CHAR .*text=\.' 1 || true
+wait_since_mark '^WM_CHAR .*text=\.' || true
 expect_equal "typed text" "$TEXT" "$(typed_text "$LOG" "$MARK")"
 expect_equal "key downs without a scan code" 0 \
   "$(since_mark | grep -E '^WM_KEYDOWN' | grep -c 'scan=0x00' || true)"
@@ -72,7 +81,7 @@ mark_log
 drive bind key 0x25 down key 0x25 up key 0x2E down key 0x2E up key 0x24 down key 0x24 up \
   key 0x6F down key 0x6F up key 0xA3 down key 0xA3 up key 0xA2 down key 0xA2 up \
   key 0xA1 down key 0xA1 up key 0x0D down key 0x0D up
-wait_for_log "$LOG" '^WM_KEYUP vk=0x0d' 1 || fail "Enter up never arrived"
+wait_since_mark '^WM_KEYUP vk=0x0d' || fail "Enter up never arrived"
 expect_equal "extended key downs (vk scan extended)" \
   "0x25 0x4b 1|0x2e 0x53 1|0x24 0x47 1|0x6f 0x35 1|0x11 0x1d 1|0x11 0x1d 0|0x10 0x36 0|0x0d 0x1c 0|" \
   "$(since_mark | sed -n 's/^WM_KEYDOWN vk=\(0x..\) .* scan=\(0x..\) extended=\([01]\) .*/\1 \2 \3/p' | tr '\n' '|')"
@@ -85,7 +94,7 @@ expect_equal "extended key ups" "1 1 1 1 1 0 0 0 " \
 mark_log
 drive bind button left down 437 218 cursor button left up 0 0
 expect_equal "cursor after the click" "cursor: 437,218" "$(grep cursor "$E2E_TMP/driver.txt")"
-wait_for_log "$LOG" '^WM_LBUTTONUP' 1 || fail "no left button up"
+wait_since_mark '^WM_LBUTTONUP' || fail "no left button up"
 expect_equal "left click in the window" \
   "WM_LBUTTONDOWN keys=0x0001 x=337 y=118 cursor=437,218|WM_LBUTTONUP keys=0x0000 x=337 y=118 cursor=437,218|" \
   "$(since_mark | grep -E '^WM_LBUTTON' | tr '\n' '|')"
@@ -98,7 +107,7 @@ drive bind move 300 150 button right down 0 0 button right up 0 0 button middle 
   button middle up 0 0 button back down 0 0 button back up 0 0 button forward down 0 0 \
   button forward up 0 0 cursor
 expect_equal "cursor after a move" "cursor: 300,150" "$(grep cursor "$E2E_TMP/driver.txt")"
-wait_for_log "$LOG" '^WM_XBUTTONUP .*xbutton=2' 1 || fail "no forward button up"
+wait_since_mark '^WM_XBUTTONUP .*xbutton=2' || fail "no forward button up"
 expect_equal "right, middle, back, forward" \
   "WM_RBUTTONDOWN 200,50|WM_RBUTTONUP 200,50|WM_MBUTTONDOWN 200,50|WM_MBUTTONUP 200,50|WM_XBUTTONDOWN xbutton=1 200,50|WM_XBUTTONUP xbutton=1 200,50|WM_XBUTTONDOWN xbutton=2 200,50|WM_XBUTTONUP xbutton=2 200,50|" \
   "$(since_mark | grep -E '^WM_[RMX]BUTTON' |
@@ -108,7 +117,7 @@ expect_equal "right, middle, back, forward" \
 # Both wheels: vertical first; positive is away from the user and to the right.
 mark_log
 drive bind scroll 0 -2 scroll 3 1
-wait_for_log "$LOG" '^WM_MOUSEHWHEEL' 1 || fail "no horizontal wheel"
+wait_since_mark '^WM_MOUSEHWHEEL' || fail "no horizontal wheel"
 expect_equal "wheel messages" "WM_MOUSEWHEEL -240|WM_MOUSEWHEEL 120|WM_MOUSEHWHEEL 360|" \
   "$(since_mark | sed -n -E 's/^(WM_MOUSE[H]?WHEEL) delta=([-0-9]+) .*/\1 \2/p' | tr '\n' '|')"
 expect_equal "vertical wheel position (screen)" "pos=300,150" \
@@ -117,7 +126,7 @@ expect_equal "vertical wheel position (screen)" "pos=300,150" \
 # Release-all: the most recent key first, then the buttons.
 mark_log
 drive bind key 0x10 down key 0x41 down button left down 0 0 release-all
-wait_for_log "$LOG" '^WM_LBUTTONUP' 1 || fail "release-all released no button"
+wait_since_mark '^WM_LBUTTONUP' || fail "release-all released no button"
 expect_equal "release-all order" "WM_KEYUP 0x41|WM_KEYUP 0x10|WM_LBUTTONUP|" \
   "$(since_mark | grep -E '^WM_(KEYUP|LBUTTONUP)' | sed -E 's/^(WM_[A-Z]+)( vk=(0x..))?.*/\1 \3/; s/ $//' | tr '\n' '|')"
 
@@ -126,7 +135,7 @@ expect_equal "release-all order" "WM_KEYUP 0x41|WM_KEYUP 0x10|WM_LBUTTONUP|" \
 mark_log
 drive bind key 0x10 down button left down 500 250 end
 expect_equal "connection-end outcome" "end: success Default" "$(grep '^end:' "$E2E_TMP/driver.txt")"
-wait_for_log "$LOG" '^WM_LBUTTONUP' 1 || fail "the held left button was not released"
+wait_since_mark '^WM_LBUTTONUP' || fail "the held left button was not released"
 expect_equal "connection-end releases" "WM_KEYUP 0x10|WM_LBUTTONUP|" \
   "$(since_mark | grep -E '^WM_(KEYUP|LBUTTONUP)' | sed -E 's/^(WM_[A-Z]+)( vk=(0x..))?.*/\1 \3/; s/ $//' | tr '\n' '|')"
 

@@ -118,6 +118,8 @@ long pipe_cycles(const std::wstring& name, long cycles) {
     }
     DWORD written = 0;
     const BOOL ok = ::WriteFile(pipe, kShiftDownFrame, sizeof kShiftDownFrame, &written, nullptr);
+    // Returns once the server has read everything, so no frame is lost to the close.
+    ::FlushFileBuffers(pipe);
     ::CloseHandle(pipe);
     if (!ok || written != sizeof kShiftDownFrame) {
       return cycle;
