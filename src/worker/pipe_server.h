@@ -33,10 +33,11 @@ class PipeServer {
   // the security descriptor or the pipe could not be created.
   std::string run();
 
- private:
-  // Reads frames until the client goes away or sends a bad length, then releases what is
-  // held and records the outcome.
+  // Serves one connected client: reads frames until the client goes away or sends a bad
+  // length, then releases what is held and records the outcome.
   void serve_connection(platform::RawHandle pipe);
+
+ private:
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::RawHandle pipe, std::span<std::uint8_t> buffer);

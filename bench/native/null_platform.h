@@ -1,0 +1,177 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "platform/desktop_api.h"
+#include "platform/file_system_api.h"
+#include "platform/handle_api.h"
+#include "platform/input_api.h"
+#include "platform/library_api.h"
+#include "platform/monotonic_clock.h"
+#include "platform/pipe_api.h"
+#include "platform/session_api.h"
+
+namespace tarnu::bench {
+
+// Platform seams that succeed at once and remember nothing, so that a benchmark measures
+// only the project's own work. Unlike the recording fakes of the tests they allocate
+// nothing per call.
+
+class NullHandleApi final : public platform::HandleApi {
+ public:
+  void close_handle(platform::RawHandle) override {}
+  void local_free(platform::RawHandle) override {}
+};
+
+// A client that writes `stream` once and then goes away. Every read gets what it asks for,
+// as long as the stream lasts.
+class StreamPipeApi final : public platform::PipeApi {
+ public:
+  void start(std::span<const std::uint8_t> stream) {
+    stream_ = stream;
+    offset_ = 0;
+  }
+
+  Expected<platform::RawHandle, platform::WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view) override {
+    return platform::RawHandle{1};
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> create_input_pipe(
+      std::u16string_view, platform::RawHandle) override {
+    return platform::RawHandle{1};
+  }
+  Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::RawHandle) override {
+    return {};
+  }
+  Expected<std::uint32_t, platform::WindowsErrorCode> read_file(
+      platform::RawHandle, std::span<std::uint8_t> buffer) override {
+    const std::size_t count = std::min(buffer.size(), stream_.size() - offset_);
+    if (count == 0) {
+      return Unexpected(platform::kErrorBrokenPipe);
+    }
+    std::memcpy(buffer.data(), stream_.data() + offset_, count);
+    offset_ += count;
+    return static_cast<std::uint32_t>(count);
+  }
+  void disconnect_named_pipe(platform::RawHandle) override {}
+
+ private:
+  std::span<const std::uint8_t> stream_;
+  std::size_t offset_ = 0;
+};
+
+// Nobody logged on: the session lookups fail at the first step.
+class NullSessionApi final : public platform::SessionApi {
+ public:
+  Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override {
+    return std::uint32_t{1};
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> query_user_token(
+      std::uint32_t) override {
+    return Unexpected(platform::WindowsErrorCode{1008});
+  }
+  std::uint32_t token_user_size(platform::RawHandle) override { return 0; }
+  Expected<void, platform::WindowsErrorCode> read_token_user(platform::RawHandle,
+                                                             std::span<std::byte>) override {
+    return Unexpected(platform::WindowsErrorCode{1});
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> convert_token_user_sid_to_string(
+      std::span<const std::byte>) override {
+    return Unexpected(platform::WindowsErrorCode{1});
+  }
+  std::u16string wide_text(platform::RawHandle) override { return {}; }
+};
+
+// ProgramData set, the Tarnu folder already there, every file write complete.
+class NullFileSystemApi final : public platform::FileSystemApi {
+ public:
+  std::optional<std::u16string> environment_variable(std::u16string_view) override {
+    return std::u16string(u"C:\\ProgramData");
+  }
+  Expected<std::u16string, platform::WindowsErrorCode> temporary_directory() override {
+    return std::u16string(u"C:\\Temp\\");
+  }
+  Expected<void, platform::WindowsErrorCode> create_directory(std::u16string_view) override {
+    return Unexpected(platform::kErrorAlreadyExists);
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> create_or_truncate_for_writing(
+      std::u16string_view) override {
+    return platform::RawHandle{2};
+  }
+  Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
+      platform::RawHandle, std::span<const std::uint8_t> bytes) override {
+    return static_cast<std::uint32_t>(bytes.size());
+  }
+  std::uint64_t precise_system_time() override { return time_ += 10'000; }
+
+ private:
+  std::uint64_t time_ = 134'000'000'000'000'000ULL;
+};
+
+// The input desktop is always "Default" and every attach succeeds.
+class NullDesktopApi final : public platform::DesktopApi {
+ public:
+  platform::RawHandle open_input_desktop(std::uint32_t, bool, std::uint32_t) override {
+    return ++next_;
+  }
+  bool get_user_object_name(platform::RawHandle, std::span<char16_t> buffer,
+                            std::uint32_t& needed_bytes) override {
+    constexpr char16_t kName[] = u"Default";
+    std::copy(std::begin(kName), std::end(kName), buffer.begin());
+    needed_bytes = sizeof(kName);
+    return true;
+  }
+  bool set_thread_desktop(platform::RawHandle) override { return true; }
+  void close_desktop(platform::RawHandle) override {}
+
+ private:
+  platform::RawHandle next_ = 100;
+};
+
+// One 1920x1080 monitor; every event is inserted.
+class NullInputApi final : public platform::InputApi {
+ public:
+  platform::SendInputResult send_input(const platform::InputRecord& record) override {
+    // Kept observable so that the translation before it is not optimised away.
+    checksum_ += record.flags + static_cast<std::uint32_t>(record.dx) + record.virtual_key;
+    return {1, platform::kErrorSuccess};
+  }
+  void set_cursor_pos(std::int32_t, std::int32_t) override {}
+  std::int32_t get_system_metrics(int index) override {
+    switch (index) {
+      case platform::kSmCxVirtualScreen:
+        return 1920;
+      case platform::kSmCyVirtualScreen:
+        return 1080;
+      default:
+        return 0;
+    }
+  }
+  std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t) override { return code & 0x7F; }
+
+  std::uint32_t checksum() const { return checksum_; }
+
+ private:
+  std::uint32_t checksum_ = 0;
+};
+
+class NullLibraryApi final : public platform::LibraryApi {
+ public:
+  platform::RawHandle load_library(const std::u16string&) override { return 0; }
+  platform::RawProcedure get_proc_address(platform::RawHandle, const std::string&) override {
+    return 0;
+  }
+  void call_void_bool_procedure(platform::RawProcedure, bool) override {}
+  void free_library(platform::RawHandle) override {}
+};
+
+class NullClock final : public platform::MonotonicClock {
+ public:
+  std::chrono::nanoseconds now() override { return std::chrono::nanoseconds{0}; }
+};
+
+}  // namespace tarnu::bench

@@ -1,0 +1,144 @@
+// The worker's own work per command, with every platform call answered at once by a null
+// seam: frame reassembly in the real frame loop, decoding, held-input bookkeeping,
+// translation to input records and the status file's path and content. Each benchmark
+// reports ns per command (`ns/cmd`, Google Benchmark prints it with an SI prefix: 250n is
+// 250 ns) and heap allocations per command (`allocs/cmd`) for the mix of bench/mix.
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <span>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "mix/command_mix.h"
+#include "null_platform.h"
+#include "protocol/decode_input_command.h"
+#include "windows_input/input_injector.h"
+#include "worker/pipe_server.h"
+#include "worker/status_file.h"
+
+namespace tarnu::bench {
+namespace {
+
+// One client connection carries this many frames: whole cycles of the mix, so that it
+// leaves nothing held, and enough of them that the end of the connection weighs little.
+constexpr std::size_t kFramesPerConnection = 256 * kMixCycle;
+
+// The injector over null seams, as the worker owns it.
+struct NullInjection {
+  NullDesktopApi desktops;
+  NullInputApi input;
+  NullLibraryApi libraries;
+  NullClock clock;
+  windows_input::RefusalGate gate;
+  windows_input::InputInjector injector{
+      windows_input::InjectorPlatform{desktops, input, libraries, clock, gate}};
+};
+
+// Sets the per-command counters from the number of commands handled per iteration and the
+// allocations counted during the timed loop.
+void report(benchmark::State& state, std::size_t commands_per_iteration,
+            std::uint64_t allocations) {
+  const double commands =
+      static_cast<double>(commands_per_iteration) * static_cast<double>(state.iterations());
+  state.SetItemsProcessed(static_cast<std::int64_t>(commands));
+  state.counters["ns/cmd"] = benchmark::Counter(
+      static_cast<double>(commands_per_iteration) * 1e-9,
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs/cmd"] = benchmark::Counter(static_cast<double>(allocations) / commands);
+}
+
+// The payloads of one cycle of the mix.
+std::vector<std::vector<std::uint8_t>> mix_payloads() {
+  std::vector<std::size_t> offsets;
+  const std::vector<std::uint8_t> stream = mix_stream(kMixCycle, &offsets);
+  std::vector<std::vector<std::uint8_t>> payloads;
+  for (std::size_t i = 0; i < kMixCycle; ++i) {
+    payloads.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(offsets[i] + 4),
+                          stream.begin() + static_cast<std::ptrdiff_t>(offsets[i + 1]));
+  }
+  return payloads;
+}
+
+// Everything the worker does for a connection's frames: the real frame loop over a pipe
+// that hands over exactly what each read asks for.
+void BM_FrameLoop(benchmark::State& state) {
+  const std::vector<std::uint8_t> stream = mix_stream(kFramesPerConnection, nullptr);
+  NullHandleApi handles;
+  NullSessionApi sessions;
+  StreamPipeApi pipes;
+  NullFileSystemApi files;
+  NullInjection injection;
+  const worker::WorkerPlatform platform{handles, sessions, pipes, files};
+  worker::PipeServer server(platform, injection.injector, &protocol::decode_input_command, 1);
+
+  // One connection first, so that buffers that are kept for reuse exist already.
+  pipes.start(stream);
+  server.serve_connection(1);
+  const std::uint64_t before = allocation_count();
+  for (auto _ : state) {
+    pipes.start(stream);
+    server.serve_connection(1);
+  }
+  const std::uint64_t allocations = allocation_count() - before;
+  benchmark::DoNotOptimize(injection.input.checksum());
+  report(state, kFramesPerConnection, allocations);
+}
+BENCHMARK(BM_FrameLoop);
+
+// Decoding alone, one payload of the mix per iteration.
+void BM_Decode(benchmark::State& state) {
+  const auto payloads = mix_payloads();
+  std::size_t index = 0;
+  const std::uint64_t before = allocation_count();
+  for (auto _ : state) {
+    auto command = protocol::decode_input_command(payloads[index]);
+    benchmark::DoNotOptimize(command);
+    index = (index + 1) % kMixCycle;
+  }
+  report(state, 1, allocation_count() - before);
+}
+BENCHMARK(BM_Decode);
+
+// Binding, bookkeeping and translation of one decoded command of the mix per iteration.
+void BM_BindAndInject(benchmark::State& state) {
+  std::vector<protocol::InputCommand> commands;
+  for (std::size_t i = 0; i < kMixCycle; ++i) {
+    commands.push_back(mix_command(i));
+  }
+  NullInjection injection;
+  for (const auto& command : commands) {
+    injection.injector.inject(command);
+  }
+  std::size_t index = 0;
+  const std::uint64_t before = allocation_count();
+  for (auto _ : state) {
+    auto outcome = injection.injector.bind_input_desktop();
+    benchmark::DoNotOptimize(outcome);
+    injection.injector.inject(commands[index]);
+    index = (index + 1) % kMixCycle;
+  }
+  benchmark::DoNotOptimize(injection.input.checksum());
+  report(state, 1, allocation_count() - before);
+}
+BENCHMARK(BM_BindAndInject);
+
+// The status file's path and content for one successful binding.
+void BM_StatusWrite(benchmark::State& state) {
+  NullHandleApi handles;
+  NullFileSystemApi files;
+  const StatusOutcome outcome = StatusOutcome::Success("Default");
+  worker::write_status(files, handles, 1, outcome);
+  const std::uint64_t before = allocation_count();
+  for (auto _ : state) {
+    worker::write_status(files, handles, 1, outcome);
+  }
+  report(state, 1, allocation_count() - before);
+}
+BENCHMARK(BM_StatusWrite);
+
+}  // namespace
+}  // namespace tarnu::bench
+
+BENCHMARK_MAIN();

@@ -1,0 +1,98 @@
+// tarnu-bench-client: writes the benchmark's command mix to a worker's pipe as fast as the
+// pipe takes it, and reports how many frames per second the server got through.
+//
+//   tarnu-bench-client.exe [--session N] [--wait MS] FRAMES
+//
+// Each frame is one WriteFile, as a client writes a command. A write completes once the
+// pipe's buffer has room, so the server, not the client, sets the pace. The clock runs from
+// the first write until FlushFileBuffers returns, which is when the server has read the
+// last frame.
+
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "bench_common_win.h"
+#include "mix/command_mix.h"
+
+namespace {
+
+using namespace tarnu::bench;
+
+constexpr char kUsage[] = "usage: tarnu-bench-client.exe [--session N] [--wait MS] FRAMES";
+
+// Opens the pipe for writing, trying again while it does not exist yet or serves another
+// client, until the wait is over.
+HANDLE open_pipe(const std::wstring& name, DWORD wait_milliseconds) {
+  const ULONGLONG deadline = ::GetTickCount64() + wait_milliseconds;
+  for (;;) {
+    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      return pipe;
+    }
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PIPE_BUSY) ||
+        ::GetTickCount64() >= deadline) {
+      return INVALID_HANDLE_VALUE;
+    }
+    ::Sleep(20);
+  }
+}
+
+}  // namespace
+
+int wmain() {
+  const std::vector<std::wstring> arguments = command_line_arguments();
+  DWORD session = own_session();
+  DWORD wait_milliseconds = 0;
+  unsigned long long frames = 0;
+  bool frames_given = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    unsigned long long value = 0;
+    if ((arguments[i] == L"--session" || arguments[i] == L"--wait") && i + 1 < arguments.size() &&
+        parse_number(arguments[i + 1], value)) {
+      (arguments[i] == L"--session" ? session : wait_milliseconds) = static_cast<DWORD>(value);
+      ++i;
+    } else if (!frames_given && parse_number(arguments[i], value) && value > 0) {
+      frames = value;
+      frames_given = true;
+    } else {
+      return fail(kUsage);
+    }
+  }
+  if (!frames_given) {
+    return fail(kUsage);
+  }
+
+  std::vector<std::size_t> offsets;
+  const std::vector<std::uint8_t> stream = mix_stream(frames, &offsets);
+
+  HANDLE pipe = open_pipe(worker_pipe_name(session), wait_milliseconds);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return fail("tarnu-bench-client: cannot open the pipe, Windows error " +
+                std::to_string(::GetLastError()));
+  }
+  const double start = now_seconds();
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    std::size_t done = offsets[frame];
+    while (done < offsets[frame + 1]) {
+      DWORD written = 0;
+      if (!::WriteFile(pipe, stream.data() + done, static_cast<DWORD>(offsets[frame + 1] - done),
+                       &written, nullptr)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(pipe);
+        return fail("tarnu-bench-client: write of frame " + std::to_string(frame) +
+                    " failed with Windows error " + std::to_string(error));
+      }
+      done += written;
+    }
+  }
+  // Returns once the server has read everything written.
+  ::FlushFileBuffers(pipe);
+  const double seconds = now_seconds() - start;
+  ::CloseHandle(pipe);
+  print_rate("client", frames, seconds);
+  return 0;
+}

@@ -1,0 +1,288 @@
+// tarnu-bench-reference: the two servers the worker's throughput is compared with. Each
+// serves the worker's pipe (same name, same creation arguments) for one client and reports
+// its frames per second.
+//
+//   tarnu-bench-reference.exe --bare|--floor FRAMES [--session N]
+//
+// --bare reads each frame as the worker does (the length, then the payload) and discards
+// it: the limit of the transport. --floor makes per frame, in the worker's order, only the
+// platform calls the worker must make for that frame: the input-desktop binding, the status
+// file rewrite with its folder attempt, and the input calls of the command. It does not
+// decode: the mix is known in advance, so frame i is command i of the mix. No bookkeeping,
+// no text handling beyond the file's three lines.
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "bench_common_win.h"
+#include "mix/command_mix.h"
+
+namespace {
+
+using namespace tarnu::bench;
+using tarnu::protocol::InputCommand;
+
+constexpr char kUsage[] = "usage: tarnu-bench-reference.exe --bare|--floor FRAMES [--session N]";
+constexpr DWORD kMaxPayload = 65536;
+constexpr DWORD kDesktopAccess = 0x000001B3;
+
+// What the floor does for one frame, worked out before the clock starts.
+struct Step {
+  enum class Kind : std::uint8_t { kMove, kKey, kButton } kind;
+  bool down;
+  std::uint16_t key_code;
+  std::int32_t x;
+  std::int32_t y;
+  DWORD button_flags;
+  DWORD button_data;
+};
+
+Step step_for(const InputCommand& command) {
+  return std::visit(
+      [](const auto& c) -> Step {
+        using T = std::decay_t<decltype(c)>;
+        if constexpr (std::is_same_v<T, InputCommand::MouseMove>) {
+          return {Step::Kind::kMove, false, 0, c.x, c.y, 0, 0};
+        } else if constexpr (std::is_same_v<T, InputCommand::Key>) {
+          return {Step::Kind::kKey, c.down, c.key_code, 0, 0, 0, 0};
+        } else if constexpr (std::is_same_v<T, InputCommand::MouseButton>) {
+          // The mix clicks the left button only.
+          return {Step::Kind::kButton,
+                  c.down,
+                  0,
+                  c.x,
+                  c.y,
+                  static_cast<DWORD>(c.down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP),
+                  0};
+        } else {
+          return {Step::Kind::kMove, false, 0, 0, 0, 0, 0};
+        }
+      },
+      command.value);
+}
+
+bool read_exactly(HANDLE pipe, std::uint8_t* buffer, DWORD size) {
+  DWORD received = 0;
+  while (received < size) {
+    DWORD read = 0;
+    if (!::ReadFile(pipe, buffer + received, size - received, &read, nullptr) || read == 0) {
+      return false;
+    }
+    received += read;
+  }
+  return true;
+}
+
+LONG normalise(LONG position, LONG origin, LONG extent) {
+  const std::int64_t span = extent >= 2 ? extent - 1 : 1;
+  const std::int64_t scaled = (std::int64_t{position} - origin) * 65535 / span;
+  return static_cast<LONG>(std::clamp<std::int64_t>(scaled, 0, 65535));
+}
+
+void send_one(INPUT& input) { ::SendInput(1, &input, sizeof(INPUT)); }
+
+void move(std::int32_t x, std::int32_t y) {
+  const LONG left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const LONG top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const LONG width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const LONG height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = normalise(x, left, width);
+  input.mi.dy = normalise(y, top, height);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
+  send_one(input);
+}
+
+class Floor {
+ public:
+  Floor() {
+    wchar_t base[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", base, MAX_PATH);
+    folder_ = std::wstring(base, std::min<DWORD>(length, MAX_PATH));
+    if (!folder_.empty() && folder_.back() != L'\\') {
+      folder_ += L'\\';
+    }
+    folder_ += L"Tarnu";
+    path_ = folder_ + L"\\input-helper-status-s" + std::to_wstring(own_session()) + L".txt";
+  }
+
+  void frame(const Step& step) {
+    bind();
+    write_status();
+    switch (step.kind) {
+      case Step::Kind::kMove:
+        move(step.x, step.y);
+        break;
+      case Step::Kind::kKey: {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = step.key_code;
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(step.key_code, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = step.down ? 0 : KEYEVENTF_KEYUP;
+        send_one(input);
+        break;
+      }
+      case Step::Kind::kButton: {
+        move(step.x, step.y);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = step.button_flags;
+        input.mi.mouseData = step.button_data;
+        send_one(input);
+        break;
+      }
+    }
+  }
+
+  ~Floor() {
+    if (desktop_ != nullptr) {
+      ::CloseDesktop(desktop_);
+    }
+  }
+
+ private:
+  void bind() {
+    HDESK opened = ::OpenInputDesktop(0, FALSE, kDesktopAccess);
+    if (opened == nullptr) {
+      return;
+    }
+    std::fill(std::begin(name_), std::end(name_), L'\0');
+    DWORD needed = 0;
+    ::GetUserObjectInformationW(opened, UOI_NAME, name_, sizeof(name_), &needed);
+    if (!::SetThreadDesktop(opened)) {
+      ::CloseDesktop(opened);
+      return;
+    }
+    if (desktop_ != nullptr) {
+      ::CloseDesktop(desktop_);
+    }
+    desktop_ = opened;
+  }
+
+  void write_status() {
+    // The value is read as the worker reads it; the path was built once.
+    wchar_t base[MAX_PATH];
+    ::GetEnvironmentVariableW(L"ProgramData", base, MAX_PATH);
+    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    FILETIME now{};
+    ::GetSystemTimePreciseAsFileTime(&now);
+    const std::uint64_t since_1601 =
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    char content[64];
+    const int size = std::snprintf(content, sizeof(content), "%llu\nDefault\n\n",
+                                   (since_1601 - 116444736000000000ULL) / 10000);
+    HANDLE file = ::CreateFileW(path_.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return;
+    }
+    DWORD written = 0;
+    ::WriteFile(file, content, static_cast<DWORD>(size), &written, nullptr);
+    ::CloseHandle(file);
+  }
+
+  std::wstring folder_;
+  std::wstring path_;
+  wchar_t name_[256] = {};
+  HDESK desktop_ = nullptr;
+};
+
+// The pipe instance exactly as the worker creates it.
+HANDLE create_pipe(DWORD session) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:P(A;;GA;;;SY)(A;;GA;;;IU)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  HANDLE pipe = ::CreateNamedPipeW(
+      worker_pipe_name(session).c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_REJECT_REMOTE_CLIENTS | PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kMaxPayload,
+      kMaxPayload, 0, &attributes);
+  ::LocalFree(descriptor);
+  return pipe;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const std::vector<std::wstring> arguments = command_line_arguments();
+  bool floor_mode = false;
+  bool mode_given = false;
+  unsigned long long frames = 0;
+  DWORD session = own_session();
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    unsigned long long value = 0;
+    if (arguments[i] == L"--bare" || arguments[i] == L"--floor") {
+      floor_mode = arguments[i] == L"--floor";
+      mode_given = true;
+    } else if (arguments[i] == L"--session" && i + 1 < arguments.size() &&
+               parse_number(arguments[i + 1], value)) {
+      session = static_cast<DWORD>(value);
+      ++i;
+    } else if (frames == 0 && parse_number(arguments[i], value) && value > 0) {
+      frames = value;
+    } else {
+      return fail(kUsage);
+    }
+  }
+  if (!mode_given || frames == 0) {
+    return fail(kUsage);
+  }
+
+  std::vector<Step> steps;
+  if (floor_mode) {
+    steps.reserve(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+      steps.push_back(step_for(mix_command(i)));
+    }
+  }
+  Floor floor;
+  std::vector<std::uint8_t> payload(kMaxPayload);
+
+  HANDLE pipe = create_pipe(session);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return fail("tarnu-bench-reference: CreateNamedPipeW failed with Windows error " +
+                std::to_string(::GetLastError()));
+  }
+  if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+    ::CloseHandle(pipe);
+    return fail("tarnu-bench-reference: ConnectNamedPipe failed");
+  }
+  std::uint64_t served = 0;
+  double start = 0;
+  for (;;) {
+    std::uint8_t prefix[4];
+    if (!read_exactly(pipe, prefix, 4)) {
+      break;
+    }
+    if (served == 0) {
+      start = now_seconds();
+    }
+    const DWORD length = static_cast<DWORD>(prefix[0]) | static_cast<DWORD>(prefix[1]) << 8 |
+                         static_cast<DWORD>(prefix[2]) << 16 | static_cast<DWORD>(prefix[3]) << 24;
+    if (length == 0 || length > kMaxPayload || !read_exactly(pipe, payload.data(), length)) {
+      break;
+    }
+    if (floor_mode && served < steps.size()) {
+      floor.frame(steps[served]);
+    }
+    ++served;
+  }
+  const double seconds = now_seconds() - start;
+  ::DisconnectNamedPipe(pipe);
+  ::CloseHandle(pipe);
+  print_rate(floor_mode ? "floor" : "bare", served, seconds);
+  return 0;
+}
