@@ -89,17 +89,19 @@ class NullSessionApi final : public platform::SessionApi {
 // ProgramData set, the Tarnu folder already there, every file write complete.
 class NullFileSystemApi final : public platform::FileSystemApi {
  public:
-  std::optional<std::u16string> environment_variable(std::u16string_view) override {
-    return std::u16string(u"C:\\ProgramData");
+  bool environment_variable(const char16_t*, std::u16string& value) override {
+    value.assign(u"C:\\ProgramData");
+    return true;
   }
-  Expected<std::u16string, platform::WindowsErrorCode> temporary_directory() override {
-    return std::u16string(u"C:\\Temp\\");
+  Expected<void, platform::WindowsErrorCode> temporary_directory(std::u16string& path) override {
+    path.assign(u"C:\\Temp\\");
+    return {};
   }
-  Expected<void, platform::WindowsErrorCode> create_directory(std::u16string_view) override {
+  Expected<void, platform::WindowsErrorCode> create_directory(const std::u16string&) override {
     return Unexpected(platform::kErrorAlreadyExists);
   }
   Expected<platform::RawHandle, platform::WindowsErrorCode> create_or_truncate_for_writing(
-      std::u16string_view) override {
+      const std::u16string&) override {
     return platform::RawHandle{2};
   }
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(

@@ -129,10 +129,11 @@ void BM_StatusWrite(benchmark::State& state) {
   NullHandleApi handles;
   NullFileSystemApi files;
   const StatusOutcome outcome = StatusOutcome::Success("Default");
-  worker::write_status(files, handles, 1, outcome);
+  worker::StatusFile status_file(files, handles, 1);
+  status_file.write(outcome);
   const std::uint64_t before = allocation_count();
   for (auto _ : state) {
-    worker::write_status(files, handles, 1, outcome);
+    status_file.write(outcome);
   }
   report(state, 1, allocation_count() - before);
 }

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "platform/expected.h"
 #include "platform/types.h"
@@ -12,25 +10,28 @@
 namespace tarnu::platform {
 
 // Environment, directories, whole-file writes and the clock, as the status file needs them.
-// Files are closed with HandleApi::close_handle.
+// Files are closed with HandleApi::close_handle. Paths and names go to Windows as they are,
+// NUL-terminated, without a copy; texts come back in buffers the caller keeps.
 class FileSystemApi {
  public:
   virtual ~FileSystemApi() = default;
 
-  // The variable's value, "" when it is set but empty, nothing when it is not set.
-  virtual std::optional<std::u16string> environment_variable(std::u16string_view name) = 0;
+  // GetEnvironmentVariableW of a NUL-terminated name into `value`, whose storage is reused
+  // from call to call. False when the variable is not set; true with its value, "" when it
+  // is set but empty.
+  virtual bool environment_variable(const char16_t* name, std::u16string& value) = 0;
 
   // The process's temporary-files directory (GetTempPath2W, or GetTempPathW where that does
-  // not exist), ending in a backslash.
-  virtual Expected<std::u16string, WindowsErrorCode> temporary_directory() = 0;
+  // not exist), ending in a backslash, into `path`, whose storage is reused.
+  virtual Expected<void, WindowsErrorCode> temporary_directory(std::u16string& path) = 0;
 
   // CreateDirectoryW with default security; the parent must exist.
-  virtual Expected<void, WindowsErrorCode> create_directory(std::u16string_view path) = 0;
+  virtual Expected<void, WindowsErrorCode> create_directory(const std::u16string& path) = 0;
 
   // CreateFileW(GENERIC_WRITE, share read | write | delete, CREATE_ALWAYS): the file is
   // created, or truncated when it exists.
   virtual Expected<RawHandle, WindowsErrorCode> create_or_truncate_for_writing(
-      std::u16string_view path) = 0;
+      const std::u16string& path) = 0;
 
   // WriteFile: the number of bytes written.
   virtual Expected<std::uint32_t, WindowsErrorCode> write_file(

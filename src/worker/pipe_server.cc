@@ -2,7 +2,6 @@
 
 #include <array>
 #include <utility>
-#include <vector>
 
 #include "platform/handle_api.h"
 #include "platform/text.h"
@@ -14,7 +13,12 @@ namespace tarnu::worker {
 
 PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInjector& injector,
                        CommandDecoder decoder, std::uint32_t session)
-    : platform_(platform), injector_(injector), decoder_(std::move(decoder)), session_(session) {}
+    : platform_(platform),
+      injector_(injector),
+      decoder_(std::move(decoder)),
+      session_(session),
+      status_file_(platform.files, platform.handles, session),
+      payload_(std::make_unique_for_overwrite<std::uint8_t[]>(kMaxPayloadLength)) {}
 
 std::string PipeServer::run() {
   for (;;) {
@@ -63,7 +67,7 @@ void PipeServer::serve_connection(platform::RawHandle pipe) {
       record(StatusOutcome::Failure("invalid input command length: " + std::to_string(length)));
       break;
     }
-    std::vector<std::uint8_t> payload(length);
+    const std::span<std::uint8_t> payload(payload_.get(), length);
     if (!read_exactly(pipe, payload)) {
       break;
     }
@@ -92,8 +96,6 @@ bool PipeServer::read_exactly(platform::RawHandle pipe, std::span<std::uint8_t> 
   return true;
 }
 
-void PipeServer::record(const StatusOutcome& outcome) {
-  write_status(platform_.files, platform_.handles, session_, outcome);
-}
+void PipeServer::record(const StatusOutcome& outcome) { status_file_.write(outcome); }
 
 }  // namespace tarnu::worker

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "platform/types.h"
 #include "protocol/input_command.h"
 #include "windows_input/command_injector.h"
+#include "worker/status_file.h"
 #include "worker/worker_platform.h"
 
 namespace tarnu::worker {
@@ -47,6 +49,10 @@ class PipeServer {
   windows_input::CommandInjector& injector_;
   CommandDecoder decoder_;
   std::uint32_t session_;
+  StatusFile status_file_;
+  // Room for the largest payload, taken once for the worker's life: each frame's payload
+  // is read into its first N bytes, and the decoder sees those N bytes only.
+  std::unique_ptr<std::uint8_t[]> payload_;
 };
 
 }  // namespace tarnu::worker

@@ -1,5 +1,6 @@
 #include "worker/status_file.h"
 
+#include <charconv>
 #include <span>
 
 #include "platform/types.h"
@@ -15,24 +16,53 @@ constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
 constexpr std::uint64_t kFileTimeUnitsPerMillisecond = 10'000;
 
-std::u16string decimal(std::uint32_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
+bool is_separator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+
+// Appends the value in decimal, without leading zeros.
+template <typename Text>
+void append_decimal(Text& text, std::uint64_t value) {
+  char digits[20];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  text.append(std::begin(digits), end);
 }
 
-bool is_separator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+// base -> base\Tarnu
+void append_status_folder(std::u16string& path) {
+  if (!path.empty() && path.back() != u'\\') {
+    path += u'\\';
+  }
+  path += u"Tarnu";
+}
+
+// base\Tarnu -> base\Tarnu\input-helper-status-s<session>.txt
+void append_status_file_name(std::u16string& path, std::uint32_t session) {
+  path += u"\\input-helper-status-s";
+  append_decimal(path, session);
+  path += u".txt";
+}
+
+void format_status_content(std::string& content, std::uint64_t unix_milliseconds,
+                           const StatusOutcome& outcome) {
+  content.clear();
+  append_decimal(content, unix_milliseconds);
+  content += '\n';
+  if (outcome.success) {
+    content += outcome.text;
+  }
+  content += '\n';
+  if (!outcome.success) {
+    content += outcome.text;
+  }
+  content += '\n';
+}
 
 }  // namespace
 
 std::u16string status_file_path(const std::optional<std::u16string>& program_data,
                                 std::u16string_view temporary_directory, std::uint32_t session) {
   std::u16string path = program_data ? *program_data : std::u16string(temporary_directory);
-  if (!path.empty() && path.back() != u'\\') {
-    path += u'\\';
-  }
-  path += u"Tarnu\\input-helper-status-s";
-  path += decimal(session);
-  path += u".txt";
+  append_status_folder(path);
+  append_status_file_name(path, session);
   return path;
 }
 
@@ -46,20 +76,12 @@ std::uint64_t unix_time_milliseconds(std::uint64_t file_time) {
 }
 
 std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOutcome& outcome) {
-  std::string content = std::to_string(unix_milliseconds);
-  content += '\n';
-  if (outcome.success) {
-    content += outcome.text;
-  }
-  content += '\n';
-  if (!outcome.success) {
-    content += outcome.text;
-  }
-  content += '\n';
+  std::string content;
+  format_status_content(content, unix_milliseconds, outcome);
   return content;
 }
 
-void create_directory_chain(platform::FileSystemApi& files, std::u16string_view directory) {
+void create_directory_chain(platform::FileSystemApi& files, const std::u16string& directory) {
   if (directory.empty()) {
     return;
   }
@@ -78,51 +100,50 @@ void create_directory_chain(platform::FileSystemApi& files, std::u16string_view 
   while (end > 0 && is_separator(directory[end - 1])) {
     --end;
   }
-  const std::u16string_view parent = directory.substr(0, end);
   // Stop at a drive ("C:") or at the start of a UNC or device path.
-  if (parent.empty() || parent.back() == u':' || parent.size() >= directory.size()) {
+  if (end == 0 || directory[end - 1] == u':' || end >= directory.size()) {
     return;
   }
-  create_directory_chain(files, parent);
+  create_directory_chain(files, directory.substr(0, end));
   (void)files.create_directory(directory);
 }
 
-void write_status(platform::FileSystemApi& files, platform::HandleApi& handles,
-                  std::uint32_t session, const StatusOutcome& outcome) {
+StatusFile::StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles,
+                       std::uint32_t session)
+    : files_(files), handles_(handles), session_(session) {}
+
+void StatusFile::write(const StatusOutcome& outcome) {
   // ProgramData is read anew each time; the temporary directory only when it is not set.
-  const std::optional<std::u16string> program_data = files.environment_variable(u"ProgramData");
-  std::u16string temporary_directory;
-  if (!program_data) {
-    auto found = files.temporary_directory();
-    if (!found) {
-      return;
-    }
-    temporary_directory = std::move(found).value();
+  if (!files_.environment_variable(u"ProgramData", path_) && !files_.temporary_directory(path_)) {
+    return;
   }
-  const std::u16string path = status_file_path(program_data, temporary_directory, session);
+  // The folder is the file's parent; it is made before the file name is appended, so that
+  // both reach Windows from the one buffer.
+  append_status_folder(path_);
+  create_directory_chain(files_, path_);
+  append_status_file_name(path_, session_);
 
-  const std::size_t last_separator = path.find_last_of(u"\\/");
-  if (last_separator != std::u16string::npos && last_separator > 0) {
-    create_directory_chain(files, std::u16string_view(path).substr(0, last_separator));
-  }
+  format_status_content(content_, unix_time_milliseconds(files_.precise_system_time()), outcome);
 
-  const std::string content =
-      status_file_content(unix_time_milliseconds(files.precise_system_time()), outcome);
-
-  auto opened = files.create_or_truncate_for_writing(path);
+  auto opened = files_.create_or_truncate_for_writing(path_);
   if (!opened) {
     return;
   }
-  const platform::ScopedHandle file(handles, *opened);
-  std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content.data()),
-                                     content.size());
+  const platform::ScopedHandle file(handles_, *opened);
+  std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content_.data()),
+                                     content_.size());
   while (!rest.empty()) {
-    const auto written = files.write_file(file.get(), rest);
+    const auto written = files_.write_file(file.get(), rest);
     if (!written || *written == 0 || *written > rest.size()) {
       return;
     }
     rest = rest.subspan(*written);
   }
+}
+
+void write_status(platform::FileSystemApi& files, platform::HandleApi& handles,
+                  std::uint32_t session, const StatusOutcome& outcome) {
+  StatusFile(files, handles, session).write(outcome);
 }
 
 }  // namespace tarnu::worker

@@ -27,10 +27,30 @@ std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOut
 
 // Creates `directory` and whichever of its ancestors are missing. Errors are ignored: the
 // file write that follows fails on its own if the folder is not there.
-void create_directory_chain(platform::FileSystemApi& files, std::u16string_view directory);
+void create_directory_chain(platform::FileSystemApi& files, const std::u16string& directory);
 
-// Replaces the session's status file with the outcome. Whatever fails is skipped silently;
-// the caller never learns whether the file was written.
+// The status file of one session, rewritten with every outcome the worker records. The path
+// is built anew for each write, from ProgramData as it is then, and the file is opened,
+// written and closed each time; only the buffers of the path and the content are kept, so
+// that once they have grown to size a write makes no heap allocation.
+class StatusFile {
+ public:
+  StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles, std::uint32_t session);
+
+  // Replaces the file's content with the outcome. Whatever fails is skipped silently; the
+  // caller never learns whether the file was written.
+  void write(const StatusOutcome& outcome);
+
+ private:
+  platform::FileSystemApi& files_;
+  platform::HandleApi& handles_;
+  std::uint32_t session_;
+  // The base directory, then the Tarnu folder, then the file.
+  std::u16string path_;
+  std::string content_;
+};
+
+// One write through a StatusFile of its own.
 void write_status(platform::FileSystemApi& files, platform::HandleApi& handles,
                   std::uint32_t session, const StatusOutcome& outcome);
 

@@ -31,22 +31,30 @@ bool FakeFileSystemApi::exists_as_directory(const std::u16string& path) const {
   return path.empty() || is_drive_root(path) || directories.count(path) != 0;
 }
 
-std::optional<std::u16string> FakeFileSystemApi::environment_variable(std::u16string_view name) {
+bool FakeFileSystemApi::environment_variable(const char16_t* name, std::u16string& value) {
   const auto it = environment.find(std::u16string(name));
   if (it == environment.end()) {
-    return std::nullopt;
+    value.clear();
+    return false;
   }
-  return it->second;
+  value = it->second;
+  return true;
 }
 
-Expected<std::u16string, platform::WindowsErrorCode> FakeFileSystemApi::temporary_directory() {
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::temporary_directory(
+    std::u16string& path) {
   ++temporary_directory_queries;
-  return temp_directory;
+  if (!temp_directory) {
+    path.clear();
+    return Unexpected(temp_directory.error());
+  }
+  path = *temp_directory;
+  return {};
 }
 
 Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory(
-    std::u16string_view path) {
-  const std::u16string text(path);
+    const std::u16string& path) {
+  const std::u16string& text = path;
   if (exists_as_directory(text) || files.count(text) != 0) {
     return Unexpected(platform::kErrorAlreadyExists);
   }
@@ -63,8 +71,8 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory(
 }
 
 Expected<platform::RawHandle, platform::WindowsErrorCode>
-FakeFileSystemApi::create_or_truncate_for_writing(std::u16string_view path) {
-  const std::u16string text(path);
+FakeFileSystemApi::create_or_truncate_for_writing(const std::u16string& path) {
+  const std::u16string& text = path;
   if (exists_as_directory(text)) {
     return Unexpected(platform::kErrorAccessDenied);
   }

@@ -34,11 +34,11 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::vector<std::u16string> created_directories;
   int temporary_directory_queries = 0;
 
-  std::optional<std::u16string> environment_variable(std::u16string_view name) override;
-  Expected<std::u16string, platform::WindowsErrorCode> temporary_directory() override;
-  Expected<void, platform::WindowsErrorCode> create_directory(std::u16string_view path) override;
+  bool environment_variable(const char16_t* name, std::u16string& value) override;
+  Expected<void, platform::WindowsErrorCode> temporary_directory(std::u16string& path) override;
+  Expected<void, platform::WindowsErrorCode> create_directory(const std::u16string& path) override;
   Expected<platform::RawHandle, platform::WindowsErrorCode> create_or_truncate_for_writing(
-      std::u16string_view path) override;
+      const std::u16string& path) override;
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
       platform::RawHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override { return file_time; }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -60,8 +62,10 @@ class WriteStatusTest : public ::testing::Test {
  protected:
   WriteStatusTest() { files.file_time = kFileTime; }
 
+  // Writes through one StatusFile per session, kept across the test's writes as the worker
+  // keeps its own, so that every case also runs on reused buffers.
   void write(const StatusOutcome& outcome, std::uint32_t session = 1) {
-    write_status(files, handles, session, outcome);
+    status_files.try_emplace(session, files, handles, session).first->second.write(outcome);
   }
   void TearDown() override {
     EXPECT_EQ(ledger.open_count(), 0u);
@@ -72,6 +76,7 @@ class WriteStatusTest : public ::testing::Test {
   fakes::EventJournal journal;
   fakes::FakeHandleApi handles{ledger};
   fakes::FakeFileSystemApi files{ledger, journal};
+  std::map<std::uint32_t, StatusFile> status_files;
 };
 
 TEST_F(WriteStatusTest, CreatesTheMissingFolderChainAndWritesThreeLines) {
@@ -101,6 +106,34 @@ TEST_F(WriteStatusTest, ProgramDataIsReadOnEveryWrite) {
   write(StatusOutcome::Success("Winlogon"), 2);
   EXPECT_EQ(files.files[u"Tarnu\\input-helper-status-s2.txt"], "1795186800123\nWinlogon\n\n");
   EXPECT_EQ(files.temporary_directory_queries, 1);
+}
+
+TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
+  const struct {
+    std::optional<std::u16string> program_data;
+    const char* folder;
+  } steps[] = {
+      {u"C:\\Users\\Public\\Application Data\\Shared",
+       "C:\\Users\\Public\\Application Data\\Shared\\Tarnu"},
+      {u"D:\\x\\", "D:\\x\\Tarnu"},
+      {std::nullopt, "C:\\Temp\\Tarnu"},
+      {u"", "Tarnu"},
+      {u"E:", "E:\\Tarnu"},
+  };
+  for (const auto& step : steps) {
+    files.environment.clear();
+    if (step.program_data) {
+      files.environment[u"ProgramData"] = *step.program_data;
+    }
+    files.created_directories.clear();
+    write(StatusOutcome::Success("Default"));
+    ASSERT_FALSE(files.created_directories.empty()) << step.folder;
+    EXPECT_EQ(narrow(files.created_directories.back()), step.folder);
+    EXPECT_EQ(files.files[std::u16string(files.created_directories.back()) +
+                          u"\\input-helper-status-s1.txt"],
+              "1795186800123\nDefault\n\n")
+        << step.folder;
+  }
 }
 
 TEST_F(WriteStatusTest, FailuresAreSkippedSilently) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/win32/win32_handle_api.h"
@@ -12,7 +13,7 @@ namespace {
 
 WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
 
-LPCWSTR wide(const std::u16string& text) { return reinterpret_cast<LPCWSTR>(text.c_str()); }
+LPCWSTR wide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
 
 using GetTempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
 
@@ -33,58 +34,57 @@ GetTempPathFunction get_temp_path_function() {
 
 }  // namespace
 
-std::optional<std::u16string> Win32FileSystemApi::environment_variable(std::u16string_view name) {
-  const std::u16string key(name);
-  std::u16string value(64, u'\0');
+bool Win32FileSystemApi::environment_variable(const char16_t* name, std::u16string& value) {
+  // Whatever storage the buffer has is offered first, so that a value which fit last time
+  // is read without touching the heap.
+  value.resize(std::max<std::size_t>(value.capacity(), 64));
   for (;;) {
     // A set but empty variable also gives 0, and leaves the last error untouched.
     ::SetLastError(ERROR_SUCCESS);
     const DWORD length = ::GetEnvironmentVariableW(
-        wide(key), reinterpret_cast<LPWSTR>(value.data()), static_cast<DWORD>(value.size()));
+        wide(name), reinterpret_cast<LPWSTR>(value.data()), static_cast<DWORD>(value.size()));
     if (length == 0) {
-      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
-        return std::nullopt;
-      }
-      return std::u16string();
+      value.clear();
+      return ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;
     }
     if (length < value.size()) {
       value.resize(length);
-      return value;
+      return true;
     }
     // Too small: length is the size needed, terminator included.
-    value.assign(length, u'\0');
+    value.resize(length);
   }
 }
 
-Expected<std::u16string, WindowsErrorCode> Win32FileSystemApi::temporary_directory() {
+Expected<void, WindowsErrorCode> Win32FileSystemApi::temporary_directory(std::u16string& path) {
   const GetTempPathFunction get_temp_path = get_temp_path_function();
-  std::u16string path(MAX_PATH + 1, u'\0');
+  path.resize(std::max<std::size_t>(path.capacity(), MAX_PATH + 1));
   for (;;) {
     const DWORD length =
         get_temp_path(static_cast<DWORD>(path.size()), reinterpret_cast<LPWSTR>(path.data()));
     if (length == 0) {
-      return Unexpected(last_error());
+      const WindowsErrorCode error = last_error();
+      path.clear();
+      return Unexpected(error);
     }
     if (length < path.size()) {
       path.resize(length);
-      return path;
+      return {};
     }
-    path.assign(length + 1, u'\0');
+    path.resize(length + 1);
   }
 }
 
-Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory(std::u16string_view path) {
-  const std::u16string text(path);
-  if (!::CreateDirectoryW(wide(text), nullptr)) {
+Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory(const std::u16string& path) {
+  if (!::CreateDirectoryW(wide(path.c_str()), nullptr)) {
     return Unexpected(last_error());
   }
   return {};
 }
 
 Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::create_or_truncate_for_writing(
-    std::u16string_view path) {
-  const std::u16string text(path);
-  HANDLE file = ::CreateFileW(wide(text), GENERIC_WRITE,
+    const std::u16string& path) {
+  HANDLE file = ::CreateFileW(wide(path.c_str()), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

@@ -6,11 +6,11 @@ namespace tarnu::platform::win32 {
 
 class Win32FileSystemApi final : public FileSystemApi {
  public:
-  std::optional<std::u16string> environment_variable(std::u16string_view name) override;
-  Expected<std::u16string, WindowsErrorCode> temporary_directory() override;
-  Expected<void, WindowsErrorCode> create_directory(std::u16string_view path) override;
+  bool environment_variable(const char16_t* name, std::u16string& value) override;
+  Expected<void, WindowsErrorCode> temporary_directory(std::u16string& path) override;
+  Expected<void, WindowsErrorCode> create_directory(const std::u16string& path) override;
   Expected<RawHandle, WindowsErrorCode> create_or_truncate_for_writing(
-      std::u16string_view path) override;
+      const std::u16string& path) override;
   Expected<std::uint32_t, WindowsErrorCode> write_file(
       RawHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override;
