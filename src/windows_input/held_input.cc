@@ -1,7 +1,6 @@
 #include "windows_input/held_input.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace tarnu::windows_input {
 
@@ -15,7 +14,10 @@ void HeldInput::release_key(std::uint16_t key_code) {
   keys_.erase(std::remove(keys_.begin(), keys_.end(), key_code), keys_.end());
 }
 
-std::vector<std::uint16_t> HeldInput::take_keys() { return std::exchange(keys_, {}); }
+void HeldInput::take_keys(std::vector<std::uint16_t>& taken) {
+  taken.clear();
+  keys_.swap(taken);
+}
 
 void track_held_input(const protocol::InputCommand& command, HeldInput& held) {
   using protocol::InputCommand;

@@ -25,8 +25,9 @@ class HeldInput {
     buttons_ &= static_cast<std::uint8_t>(~bit(button));
   }
 
-  // Hands the whole list over and leaves none held.
-  std::vector<std::uint16_t> take_keys();
+  // Hands the whole list over in `taken` (whatever it held is dropped) and leaves none
+  // held. The two lists swap storage, so that neither has to grow again.
+  void take_keys(std::vector<std::uint16_t>& taken);
   void clear_buttons() { buttons_ = 0; }
 
  private:

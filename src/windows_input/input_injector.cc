@@ -51,10 +51,11 @@ void InputInjector::inject_command(const InputCommand& command) {
 }
 
 void InputInjector::release_all() {
-  const std::vector<std::uint16_t> keys = held_.take_keys();
-  for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+  held_.take_keys(releasing_keys_);
+  for (auto it = releasing_keys_.rbegin(); it != releasing_keys_.rend(); ++it) {
     keyboard_.inject_key(*it, false);
   }
+  releasing_keys_.clear();
   // Released where the pointer is. The X buttons are released too, after the three main
   // ones, so that no button stays down on a machine nobody can reach.
   constexpr std::array kButtonOrder = {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/desktop_api.h"
 #include "platform/input_api.h"
 #include "platform/library_api.h"
@@ -48,6 +51,8 @@ class InputInjector final : public CommandInjector {
  private:
   InputDesktopBinding binding_;
   HeldInput held_;
+  // The keys a release is working through, kept so that its storage is reused.
+  std::vector<std::uint16_t> releasing_keys_;
   RefusalWarning refusals_;
   PointerInjector pointer_;
   KeyboardInjector keyboard_;

@@ -56,6 +56,23 @@ TEST_F(InputInjectorTest, ReleaseAllReleasesMostRecentKeyFirstThenButtons) {
   EXPECT_TRUE(injector_.held().empty());
 }
 
+TEST_F(InputInjectorTest, EachReleaseSendsOnlyWhatWasPressedSinceTheLastOne) {
+  injector_.inject(key(0x10, true));
+  injector_.inject(key(0x41, true));
+  injector_.inject(release_all_command());
+  injector_.inject(key(0x11, true));
+  injector_.inject(key(0x42, true));
+  injector_.inject(key(0x11, false));
+  injector_.inject(key(0x43, true));
+  input_.calls.clear();
+  injector_.inject(release_all_command());
+  EXPECT_THAT(input_.calls,
+              ElementsAre(InputCall::Key(0x43, 0, 0x2), InputCall::Key(0x42, 0, 0x2)));
+  input_.calls.clear();
+  injector_.inject(release_all_command());
+  EXPECT_THAT(input_.calls, IsEmpty());
+}
+
 TEST_F(InputInjectorTest, ReleaseAllAlsoReleasesTheXButtons) {
   for (const MouseButton b : {MouseButton::kForward, MouseButton::kBack, MouseButton::kRight}) {
     injector_.inject(button(b, true));
