@@ -5,6 +5,8 @@
 # turn, the real worker (`tarnu-input-helper.exe --worker`), the floor program (only the
 # platform calls each command needs) and the bare pipe reader, and records the client's
 # frames per second for each. Prints every run and the medians; not a pass/fail test.
+# With TARNU_BENCH_BASELINE set to another build of tarnu-input-helper.exe (say, of an
+# earlier commit), that worker is measured too, in the same runs.
 # Uses the Windows tree's test bed (do not run it alongside `ctest --preset windows`).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +40,10 @@ launch=$(winepath -w "$build/tests/e2e/tarnu-e2e-launch.exe")
 helper=$(winepath -w "$build/src/main/tarnu-input-helper.exe")
 reference=$(winepath -w "$build/bench/wine/tarnu-bench-reference.exe")
 client="$build/bench/wine/tarnu-bench-client.exe"
+baseline=""
+if [[ -n "${TARNU_BENCH_BASELINE:-}" ]]; then
+  baseline=$(winepath -w "$(realpath "$TARNU_BENCH_BASELINE")")
+fi
 
 # start_server NAME PROGRAM [ARGS...]: the server in a process group of its own, with the
 # benchmark's ProgramData (Wine sets its own for programs started from Unix).
@@ -74,7 +80,7 @@ measure() {
     cat "$work/$name.client.err" "$work/$name.err" >&2
     exit 1
   fi
-  if [[ "$name" == worker* ]]; then
+  if [[ "$name" == worker* || "$name" == baseline* ]]; then
     stop_server
   else
     # The references end on their own once the client is gone.
@@ -88,16 +94,35 @@ measure() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "bench-throughput: $frames frames per server, $runs runs (worker, floor, bare pipe each run)"
+servers=(worker floor bare)
+if [[ -n "$baseline" ]]; then
+  servers+=(baseline)
+fi
+echo "bench-throughput: $frames frames per server, $runs runs (${servers[*]}; the order turns each run)"
 : >"$work/rates"
 for ((run = 1; run <= runs; run++)); do
-  worker=$(measure "worker-$run" "$helper" --worker)
-  floor=$(measure "floor-$run" "$reference" --floor "$frames")
-  bare=$(measure "bare-$run" "$reference" --bare "$frames")
-  ratio=$(awk -v w="$worker" -v f="$floor" 'BEGIN { printf "%.3f", w / f }')
-  printf 'run %d: worker %s/s, floor %s/s, bare pipe %s/s, worker/floor %s\n' \
-    "$run" "$worker" "$floor" "$bare" "$ratio"
-  echo "$worker $floor $bare $ratio" >>"$work/rates"
+  # Whichever server goes first in a test bed does measurably better than the next, so
+  # each run starts with another one.
+  declare -A rate=([baseline]=0)
+  for ((i = 0; i < ${#servers[@]}; i++)); do
+    server=${servers[(i + run - 1) % ${#servers[@]}]}
+    case "$server" in
+      worker) rate[worker]=$(measure "worker-$run" "$helper" --worker) ;;
+      floor) rate[floor]=$(measure "floor-$run" "$reference" --floor "$frames") ;;
+      bare) rate[bare]=$(measure "bare-$run" "$reference" --bare "$frames") ;;
+      baseline) rate[baseline]=$(measure "baseline-$run" "$baseline" --worker) ;;
+    esac
+  done
+  ratio=$(awk -v w="${rate[worker]}" -v f="${rate[floor]}" 'BEGIN { printf "%.3f", w / f }')
+  base_ratio=$(awk -v w="${rate[baseline]}" -v f="${rate[floor]}" 'BEGIN { printf "%.3f", w / f }')
+  printf 'run %d: worker %s/s, floor %s/s, bare pipe %s/s, worker/floor %s' \
+    "$run" "${rate[worker]}" "${rate[floor]}" "${rate[bare]}" "$ratio"
+  if [[ -n "$baseline" ]]; then
+    printf ', baseline %s/s, baseline/floor %s' "${rate[baseline]}" "$base_ratio"
+  fi
+  echo
+  echo "${rate[worker]} ${rate[floor]} ${rate[bare]} $ratio ${rate[baseline]} $base_ratio" \
+    >>"$work/rates"
 done
 
 column_median() { awk -v c="$1" '{ print $c }' "$work/rates" | median; }
@@ -108,3 +133,7 @@ printf '| worker | %.0f |\n' "$(column_median 1)"
 printf '| floor (required platform calls only) | %.0f |\n' "$(column_median 2)"
 printf '| bare pipe reader | %.0f |\n' "$(column_median 3)"
 printf '| worker / floor (median of the per-run ratios) | %.3f |\n' "$(column_median 4)"
+if [[ -n "$baseline" ]]; then
+  printf '| baseline worker | %.0f |\n' "$(column_median 5)"
+  printf '| baseline / floor (median of the per-run ratios) | %.3f |\n' "$(column_median 6)"
+fi
