@@ -69,10 +69,16 @@ stop_server() {
   server_group=""
 }
 
-# measure NAME PROGRAM [ARGS...]: one server against one client; prints the client's rate.
+# measure NAME PROGRAM [ARGS...]: one server against one client, on a test bed of its own;
+# prints the client's rate. Input injected under Wine leaves state behind in the prefix's
+# server and display that slows every later program down (a second server in the same test
+# bed ran up to twice as slow as the first), so each measurement starts afresh.
 measure() {
   local name=$1 rate
   shift
+  bash scripts/testbed.sh start "$build" >/dev/null
+  # shellcheck disable=SC1091
+  source "$build/testbed/env"
   start_server "$name" "$@"
   if ! wine "$client" --wait 30000 "$frames" </dev/null >"$work/$name.client" \
     2>"$work/$name.client.err"; then
@@ -101,8 +107,8 @@ fi
 echo "bench-throughput: $frames frames per server, $runs runs (${servers[*]}; the order turns each run)"
 : >"$work/rates"
 for ((run = 1; run <= runs; run++)); do
-  # Whichever server goes first in a test bed does measurably better than the next, so
-  # each run starts with another one.
+  # Each run starts with another server, so that none always meets the machine's other
+  # work at the same point.
   declare -A rate=([baseline]=0)
   for ((i = 0; i < ${#servers[@]}; i++)); do
     server=${servers[(i + run - 1) % ${#servers[@]}]}
