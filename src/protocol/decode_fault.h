@@ -10,6 +10,7 @@ namespace tarnu::protocol {
 
 // Why a payload does not decode. Each fault has exactly one message.
 enum class FaultCode : std::uint8_t {
+  kNone,  // no fault
   // Reading the payload.
   kEndBeforeMarker,  // the payload ends where a value should begin
   kEndInData,        // ... inside a number, a length or count field, or an ext type byte
