@@ -46,13 +46,17 @@ char32_t next_code_point(std::string_view text, std::size_t& i) {
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
     cp = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xE0)
+      low = 0xA0;
+    if (lead == 0xED)
+      high = 0x9F;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
     cp = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
+    if (lead == 0xF0)
+      low = 0x90;
+    if (lead == 0xF4)
+      high = 0x8F;
   } else {
     ++i;
     return kReplacement;

@@ -8,7 +8,13 @@
 namespace tarnu::protocol {
 
 // The five mouse buttons; the value is the button's index on the wire.
-enum class MouseButton : std::uint8_t { kLeft = 0, kRight = 1, kMiddle = 2, kBack = 3, kForward = 4 };
+enum class MouseButton : std::uint8_t {
+  kLeft = 0,
+  kRight = 1,
+  kMiddle = 2,
+  kBack = 3,
+  kForward = 4
+};
 
 inline constexpr std::size_t kMouseButtonCount = 5;
 

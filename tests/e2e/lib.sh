@@ -46,3 +46,248 @@ finish() {
   fi
   echo "all checks passed"
 }
+
+# --- The test window (tools/test-window): a window that logs the input it receives ---
+
+TEST_WINDOW_EXE="$TARNU_BUILD_DIR/tools/test-window/tarnu-test-window.exe"
+TEST_WINDOW_PID=""
+TEST_WINDOW_WINPID=""
+
+# windows_path PATH: a Unix path as Windows programs under Wine see it (drive Z: is /).
+windows_path() {
+  local path
+  path=$(realpath -m "$1")
+  echo "Z:${path//\//\\}"
+}
+
+# log_count LOG PATTERN: how many lines of LOG match the extended regular expression.
+log_count() {
+  local count
+  count=$(grep -cE "$2" "$1" 2>/dev/null) || true
+  echo "${count:-0}"
+}
+
+# wait_for_log LOG PATTERN [COUNT] [SECONDS]: waits until at least COUNT lines (default 1)
+# of LOG match PATTERN; returns 1 after SECONDS (default 10) without them.
+wait_for_log() {
+  local log=$1 pattern=$2 count=${3:-1} seconds=${4:-10} tries
+  for ((tries = seconds * 20; tries > 0; tries--)); do
+    if (($(log_count "$log" "$pattern") >= count)); then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# start_test_window LOG [X Y WIDTH HEIGHT]: starts the window with its log at LOG (a Unix
+# path) and waits until it is up; fails the test if it does not come up in 20 s.
+start_test_window() {
+  local log=$1
+  shift
+  wine "$TEST_WINDOW_EXE" "$(windows_path "$log")" "$@" </dev/null >"$log.out" 2>&1 &
+  TEST_WINDOW_PID=$!
+  if ! wait_for_log "$log" '^ready ' 1 20; then
+    fail "the test window did not come up"
+    return 1
+  fi
+  TEST_WINDOW_WINPID=$(sed -n 's/^ready pid=\([0-9]*\) .*/\1/p' "$log")
+}
+
+# stop_test_window: closes the window (WM_CLOSE through taskkill), killing it if need be.
+stop_test_window() {
+  [[ -n "$TEST_WINDOW_PID" ]] || return 0
+  if [[ -n "$TEST_WINDOW_WINPID" ]]; then
+    wine taskkill /pid "$TEST_WINDOW_WINPID" </dev/null >/dev/null 2>&1 || true
+  fi
+  local tries
+  for ((tries = 40; tries > 0; tries--)); do
+    kill -0 "$TEST_WINDOW_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill "$TEST_WINDOW_PID" 2>/dev/null || true
+  wait "$TEST_WINDOW_PID" 2>/dev/null || true
+  TEST_WINDOW_PID=""
+  TEST_WINDOW_WINPID=""
+}
+
+# typed_text LOG [FIRST_LINE]: the characters of the WM_CHAR lines from FIRST_LINE on,
+# joined (the window writes a space or a control character as \uXXXX).
+typed_text() {
+  local encoded
+  encoded=$(tail -n "+${2:-1}" "$1" | sed -n 's/^WM_CHAR .* text=\([^ ]*\) .*/\1/p' | tr -d '\n')
+  printf '%b' "$encoded"
+}
+
+# --- The worker and its pipe client (worker_*.sh) ------------------------------------------
+
+SEND_EXE="$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe"
+LAUNCH_EXE="$TARNU_BUILD_DIR/tests/e2e/tarnu-e2e-launch.exe"
+# Under Wine every process is in session 1.
+WINE_SESSION=1
+# Process groups started here (workers, status recorders), ended when the script exits.
+STARTED_GROUPS=()
+
+e2e_cleanup() {
+  local group
+  stop_test_window
+  for group in "${STARTED_GROUPS[@]}"; do
+    kill -- "-$group" 2>/dev/null || true
+  done
+  rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+# start_worker NAME [NAME=VALUE | -NAME]...: starts the real executable in --worker mode with
+# the given environment changes (through a Windows parent, since Wine sets ProgramData itself
+# for programs started from Unix). Its process group is in WORKER_GROUP, its output in
+# $E2E_TMP/NAME.out and .err.
+start_worker() {
+  local name=$1
+  shift
+  setsid wine "$LAUNCH_EXE" "$@" -- "$(winepath -w "$HELPER_EXE")" --worker \
+    </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+  WORKER_GROUP=$!
+  STARTED_GROUPS+=("$WORKER_GROUP")
+}
+
+# stop_group GROUP: ends a process group started here and waits until none of its processes
+# is left (so that a worker's pipe name is free again).
+stop_group() {
+  local i
+  kill -- "-$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  for ((i = 0; i < 100; i++)); do
+    kill -0 -- "-$1" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  kill -KILL -- "-$1" 2>/dev/null || true
+}
+
+# send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe), keeps its exit
+# status in RC and its output in $E2E_TMP/NAME.out and .err.
+send() {
+  local name=$1
+  shift
+  run_program "$name" "$SEND_EXE" --wait 10000 "$@"
+}
+
+# unix_path WINDOWS_PATH: where a C:\ path of the prefix lies on this side.
+unix_path() { winepath -u "$1" 2>/dev/null; }
+
+# wait_for_status_lines FILE SUCCESS FAILURE [SECONDS]: polls until lines 2 and 3 of FILE
+# are SUCCESS and FAILURE, with nothing after them; 0 when they are.
+wait_for_status_lines() {
+  local file=$1 expected="$2|$3|" seconds=${4:-10} i
+  for ((i = 0; i < seconds * 20; i++)); do
+    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null | tr '\n' '|')" == "$expected" ]]; then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# record_status_writes FILE: makes FILE a FIFO and appends every write the worker makes to
+# it, in order, to FILE.log. The recorder holds the FIFO open for reading and writing, so it
+# never sees an end, and the worker's open never finds it without a reader (Wine's open of a
+# FIFO does not wait for one: the write would be skipped).
+record_status_writes() {
+  local file=$1
+  mkdir -p "$(dirname "$file")"
+  rm -f "$file" "$file.log"
+  mkfifo "$file"
+  : >"$file.log"
+  setsid bash -c 'exec 3<>"$1"; exec cat <&3 >>"$1.log"' recorder "$file" \
+    </dev/null >/dev/null 2>&1 &
+  STARTED_GROUPS+=("$!")
+}
+
+# status_writes FILE: the recorded writes with the time lines replaced by T, one per line as
+# "T|success|failure".
+status_writes() {
+  awk 'NR % 3 == 1 { t = ($0 ~ /^[0-9]+$/) ? "T" : "BAD-TIME:" $0 }
+       NR % 3 == 2 { s = $0 }
+       NR % 3 == 0 { print t "|" s "|" $0 }' "$1.log"
+}
+
+# wait_for_status_writes FILE COUNT [SECONDS]: until COUNT writes are recorded.
+wait_for_status_writes() {
+  local file=$1 count=$2 seconds=${3:-10} i
+  for ((i = 0; i < seconds * 20; i++)); do
+    (($(wc -l <"$file.log") >= count * 3)) && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# send_input NAME FILE ARGS...: like send, with the script read from FILE on standard input.
+send_input() {
+  local name=$1 input=$2
+  shift 2
+  set +e
+  wine "$SEND_EXE" --wait 10000 "$@" <"$input" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
+  RC=$?
+  set -e
+}
+
+# --- The service TarnuInputService in the test bed's prefix ---------------------------------
+# A running service keeps wineserver alive for ever: every script that installs it removes
+# it on exit (service_remove_on_exit) as well as before it starts.
+
+TARNU_SERVICE=TarnuInputService
+
+# service_state: the state number that sc reports (1 stopped, 4 running, ...); nothing when
+# the service is not installed.
+service_state() {
+  wine sc query "$TARNU_SERVICE" </dev/null 2>/dev/null | tr -d '\r' |
+    awk '$1 == "STATE" { print $3 }' || true
+}
+
+# service_remove: stops the service if it runs, waits (10 s at most) until it has stopped,
+# then deletes it. Quiet, and harmless when it is not installed.
+service_remove() {
+  [[ -n "$(service_state)" ]] || return 0
+  wine sc stop "$TARNU_SERVICE" </dev/null >/dev/null 2>&1 || true
+  wait_until 10 service_is_stopped || true
+  wine sc delete "$TARNU_SERVICE" </dev/null >/dev/null 2>&1 || true
+}
+
+service_is_stopped() { [[ "$(service_state)" == 1 ]]; }
+service_is_running() { [[ "$(service_state)" == 4 ]]; }
+
+# service_remove_on_exit: removes the service however the script ends, then cleans up as
+# every script does (e2e_cleanup).
+service_remove_on_exit() {
+  trap 'service_remove; e2e_cleanup' EXIT
+}
+
+# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
+# after SECONDS.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# helper_pids ROLE [EXE]: the Linux pids of this prefix's processes whose Windows command
+# line is EXE (the Windows path of the helper; HELPER_EXE's by default) followed by ROLE
+# ("--worker", "--service"). Other prefixes' helpers and exited processes are left out.
+helper_pids() {
+  local role=$1 exe=${2:-$(winepath -w "$HELPER_EXE" 2>/dev/null)}
+  local dir args
+  for dir in /proc/[0-9]*; do
+    [[ -r "$dir/cmdline" ]] || continue
+    mapfile -d '' -t args 2>/dev/null <"$dir/cmdline" || continue
+    ((${#args[@]} >= 2)) || continue
+    [[ "${args[0]}" == "$exe" && "${args[1]}" == "$role" ]] || continue
+    grep -qzx "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null || continue
+    echo "${dir#/proc/}"
+  done
+}
+
+# now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }

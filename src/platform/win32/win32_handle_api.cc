@@ -4,9 +4,7 @@ namespace tarnu::platform::win32 {
 
 void Win32HandleApi::close_handle(RawHandle handle) { ::CloseHandle(to_handle(handle)); }
 
-void Win32HandleApi::local_free(RawHandle memory) {
-  ::LocalFree(reinterpret_cast<HLOCAL>(memory));
-}
+void Win32HandleApi::local_free(RawHandle memory) { ::LocalFree(reinterpret_cast<HLOCAL>(memory)); }
 
 HandleApi& handle_api() {
   static Win32HandleApi api;

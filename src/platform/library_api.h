@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/scoped_object.h"
+#include "platform/types.h"
+
+namespace tarnu::platform {
+
+// The address of an exported function, as opaque as a handle; 0 means "none".
+using RawProcedure = std::uintptr_t;
+
+// Libraries loaded at run time (kernel32).
+class LibraryApi {
+ public:
+  virtual ~LibraryApi() = default;
+
+  // LoadLibraryW(name), name NUL-terminated: the module handle, or 0.
+  virtual RawHandle load_library(const std::u16string& name) = 0;
+  // GetProcAddress(module, name): the export's address, or 0.
+  virtual RawProcedure get_proc_address(RawHandle module, const std::string& name) = 0;
+  // Calls an export whose signature is VOID WINAPI f(BOOL), such as SendSAS.
+  virtual void call_void_bool_procedure(RawProcedure procedure, bool argument) = 0;
+  // FreeLibrary; its result is not used.
+  virtual void free_library(RawHandle module) = 0;
+};
+
+using ScopedLibrary = ScopedObject<ReleasedBy<LibraryApi, &LibraryApi::free_library>>;
+
+}  // namespace tarnu::platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "platform/expected.h"
+#include "platform/types.h"
+
+namespace tarnu::platform {
+
+// The server side of the worker's input pipe. Security descriptors are freed with
+// HandleApi::local_free, pipes closed with HandleApi::close_handle.
+class PipeApi {
+ public:
+  virtual ~PipeApi() = default;
+
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, NULL).
+  virtual Expected<RawHandle, WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view sddl) = 0;
+
+  // CreateNamedPipeW for the single inbound instance: PIPE_ACCESS_INBOUND |
+  // FILE_FLAG_FIRST_PIPE_INSTANCE, PIPE_REJECT_REMOTE_CLIENTS (byte mode, blocking), one
+  // instance, 65536-byte buffers both ways, the default time-out, and the descriptor in a
+  // non-inheritable SECURITY_ATTRIBUTES.
+  virtual Expected<RawHandle, WindowsErrorCode> create_input_pipe(
+      std::u16string_view name, RawHandle security_descriptor) = 0;
+
+  // ConnectNamedPipe without OVERLAPPED: blocks until a client opens the pipe.
+  virtual Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) = 0;
+
+  // ReadFile without OVERLAPPED: the number of bytes read, 0 included.
+  virtual Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
+                                                              std::span<std::uint8_t> buffer) = 0;
+
+  // DisconnectNamedPipe; the result is not examined.
+  virtual void disconnect_named_pipe(RawHandle pipe) = 0;
+};
+
+}  // namespace tarnu::platform

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/desktop_api.h"
+
+namespace tarnu::platform::win32 {
+
+class Win32DesktopApi final : public DesktopApi {
+ public:
+  RawHandle open_input_desktop(std::uint32_t flags, bool inherit,
+                               std::uint32_t desired_access) override;
+  bool get_user_object_name(RawHandle object, std::span<char16_t> buffer,
+                            std::uint32_t& needed_bytes) override;
+  bool set_thread_desktop(RawHandle desktop) override;
+  void close_desktop(RawHandle desktop) override;
+};
+
+// The process-wide instance; it has no state.
+DesktopApi& desktop_api();
+
+}  // namespace tarnu::platform::win32

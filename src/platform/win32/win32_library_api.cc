@@ -1,0 +1,36 @@
+#include "platform/win32/win32_library_api.h"
+
+#include <windows.h>
+
+namespace tarnu::platform::win32 {
+namespace {
+
+HMODULE to_module(RawHandle value) { return reinterpret_cast<HMODULE>(value); }
+
+// The address travels as an integer, so no function-pointer-to-function-pointer cast
+// (which -Wcast-function-type rejects) is needed.
+using VoidBoolProcedure = VOID(WINAPI*)(BOOL);
+
+}  // namespace
+
+RawHandle Win32LibraryApi::load_library(const std::u16string& name) {
+  return reinterpret_cast<RawHandle>(
+      ::LoadLibraryW(reinterpret_cast<const wchar_t*>(name.c_str())));
+}
+
+RawProcedure Win32LibraryApi::get_proc_address(RawHandle module, const std::string& name) {
+  return reinterpret_cast<RawProcedure>(::GetProcAddress(to_module(module), name.c_str()));
+}
+
+void Win32LibraryApi::call_void_bool_procedure(RawProcedure procedure, bool argument) {
+  reinterpret_cast<VoidBoolProcedure>(procedure)(argument ? TRUE : FALSE);
+}
+
+void Win32LibraryApi::free_library(RawHandle module) { ::FreeLibrary(to_module(module)); }
+
+LibraryApi& library_api() {
+  static Win32LibraryApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

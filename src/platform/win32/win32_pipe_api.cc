@@ -1,0 +1,76 @@
+#include "platform/win32/win32_pipe_api.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <string>
+
+#include "platform/win32/win32_handle_api.h"
+
+namespace tarnu::platform::win32 {
+
+namespace {
+
+// One instance, inbound only, refused to remote clients; byte stream, blocking.
+constexpr DWORD kOpenMode = PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE;
+constexpr DWORD kPipeMode =
+    PIPE_REJECT_REMOTE_CLIENTS | PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
+constexpr DWORD kBufferSize = 65536;
+static_assert(kOpenMode == 0x00080001 && kPipeMode == 0x00000008);
+
+WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
+
+}  // namespace
+
+Expected<RawHandle, WindowsErrorCode> Win32PipeApi::security_descriptor_from_sddl(
+    std::u16string_view sddl) {
+  const std::u16string text(sddl);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          reinterpret_cast<LPCWSTR>(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return Unexpected(last_error());
+  }
+  return reinterpret_cast<RawHandle>(descriptor);
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
+    std::u16string_view name, RawHandle security_descriptor) {
+  const std::u16string text(name);
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor);
+  attributes.bInheritHandle = FALSE;
+  HANDLE pipe = ::CreateNamedPipeW(reinterpret_cast<LPCWSTR>(text.c_str()), kOpenMode, kPipeMode, 1,
+                                   kBufferSize, kBufferSize, 0, &attributes);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return Unexpected(last_error());
+  }
+  return from_handle(pipe);
+}
+
+Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(RawHandle pipe) {
+  if (!::ConnectNamedPipe(to_handle(pipe), nullptr)) {
+    return Unexpected(last_error());
+  }
+  return {};
+}
+
+Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(RawHandle pipe,
+                                                                  std::span<std::uint8_t> buffer) {
+  DWORD read = 0;
+  if (!::ReadFile(to_handle(pipe), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                  nullptr)) {
+    return Unexpected(last_error());
+  }
+  return static_cast<std::uint32_t>(read);
+}
+
+void Win32PipeApi::disconnect_named_pipe(RawHandle pipe) { ::DisconnectNamedPipe(to_handle(pipe)); }
+
+PipeApi& pipe_api() {
+  static Win32PipeApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/pipe_api.h"
+
+namespace tarnu::platform::win32 {
+
+class Win32PipeApi final : public PipeApi {
+ public:
+  Expected<RawHandle, WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view sddl) override;
+  Expected<RawHandle, WindowsErrorCode> create_input_pipe(std::u16string_view name,
+                                                          RawHandle security_descriptor) override;
+  Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) override;
+  Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
+                                                      std::span<std::uint8_t> buffer) override;
+  void disconnect_named_pipe(RawHandle pipe) override;
+};
+
+// The process-wide instance; it has no state.
+PipeApi& pipe_api();
+
+}  // namespace tarnu::platform::win32

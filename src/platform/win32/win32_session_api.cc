@@ -1,0 +1,65 @@
+#include "platform/win32/win32_session_api.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+#include <wtsapi32.h>
+
+#include "platform/win32/win32_handle_api.h"
+
+namespace tarnu::platform::win32 {
+
+Expected<std::uint32_t, WindowsErrorCode> Win32SessionApi::current_process_session() {
+  DWORD session = 0;
+  if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return static_cast<std::uint32_t>(session);
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uint32_t session) {
+  HANDLE token = nullptr;
+  if (!::WTSQueryUserToken(session, &token)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return from_handle(token);
+}
+
+std::uint32_t Win32SessionApi::token_user_size(RawHandle token) {
+  DWORD size = 0;
+  ::GetTokenInformation(to_handle(token), TokenUser, nullptr, 0, &size);
+  return size;
+}
+
+Expected<void, WindowsErrorCode> Win32SessionApi::read_token_user(RawHandle token,
+                                                                  std::span<std::byte> buffer) {
+  DWORD size = static_cast<DWORD>(buffer.size());
+  if (!::GetTokenInformation(to_handle(token), TokenUser, buffer.data(), size, &size)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return {};
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32SessionApi::convert_token_user_sid_to_string(
+    std::span<const std::byte> token_user) {
+  if (token_user.size() < sizeof(TOKEN_USER)) {
+    return Unexpected(kErrorInvalidParameter);
+  }
+  const auto* user = reinterpret_cast<const TOKEN_USER*>(token_user.data());
+  LPWSTR text = nullptr;
+  if (!::ConvertSidToStringSidW(user->User.Sid, &text)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return reinterpret_cast<RawHandle>(text);
+}
+
+std::u16string Win32SessionApi::wide_text(RawHandle text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+SessionApi& session_api() {
+  static Win32SessionApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

@@ -1,0 +1,20 @@
+#include "worker/session_worker.h"
+
+#include <utility>
+
+#include "platform/windows_error.h"
+
+namespace tarnu::worker {
+
+std::string run_session_worker(const WorkerPlatform& platform, const InjectorFactory& make_injector,
+                               CommandDecoder decoder) {
+  const auto session = platform.sessions.current_process_session();
+  if (!session) {
+    return platform::windows_error_text("ProcessIdToSessionId", session.error());
+  }
+  const std::unique_ptr<windows_input::CommandInjector> injector = make_injector();
+  PipeServer server(platform, *injector, std::move(decoder), *session);
+  return server.run();
+}
+
+}  // namespace tarnu::worker

@@ -1,0 +1,104 @@
+// tarnu-e2e-launch: runs a program with a changed environment and returns its exit status.
+//
+//   tarnu-e2e-launch.exe [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]
+//
+// NAME=VALUE sets a variable (NAME= sets it empty), -NAME removes it. Wine builds a program's
+// ProgramData itself when the parent is a Unix process, and cmd.exe cannot hold an empty
+// variable, so the end-to-end tests start the worker through this parent instead.
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Environment names compare without regard to case on Windows.
+struct NameLess {
+  bool operator()(const std::wstring& a, const std::wstring& b) const {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+  }
+};
+
+std::wstring quoted(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring result = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    result.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    result += c;
+  }
+  result.append(backslashes * 2, L'\\');
+  return result + L"\"";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::map<std::wstring, std::wstring, NameLess> environment;
+  if (LPWCH block = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
+      const std::wstring text = entry;
+      const std::size_t equals = text.find(L'=', 1);
+      if (equals != std::wstring::npos) {
+        environment[text.substr(0, equals)] = text.substr(equals + 1);
+      }
+    }
+    ::FreeEnvironmentStringsW(block);
+  }
+
+  int i = 1;
+  for (; i < argc && std::wstring(argv[i]) != L"--"; ++i) {
+    const std::wstring change = argv[i];
+    const std::size_t equals = change.find(L'=');
+    if (change.starts_with(L"-")) {
+      environment.erase(change.substr(1));
+    } else if (equals != std::wstring::npos && equals > 0) {
+      environment[change.substr(0, equals)] = change.substr(equals + 1);
+    } else {
+      fwprintf(stderr, L"tarnu-e2e-launch: bad change %ls\n", argv[i]);
+      return 2;
+    }
+  }
+  if (i + 1 >= argc) {
+    fwprintf(stderr, L"usage: tarnu-e2e-launch.exe [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]\n");
+    return 2;
+  }
+
+  std::wstring command_line;
+  for (int j = i + 1; j < argc; ++j) {
+    command_line += (j > i + 1 ? L" " : L"") + quoted(argv[j]);
+  }
+  std::vector<wchar_t> block;
+  for (const auto& [name, value] : environment) {
+    const std::wstring entry = name + L"=" + value;
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  }
+  block.push_back(L'\0');
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &process)) {
+    fwprintf(stderr, L"tarnu-e2e-launch: CreateProcessW failed with Windows error %lu\n",
+             ::GetLastError());
+    return 2;
+  }
+  ::CloseHandle(process.hThread);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  ::GetExitCodeProcess(process.hProcess, &status);
+  ::CloseHandle(process.hProcess);
+  return static_cast<int>(status);
+}

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The real worker and the real client under Wine: the session's pipe name, one instance at a
+# time, a new instance after every client, and a second worker of the session refused.
+source "$(dirname "$0")/lib.sh"
+
+base_dir=$(unix_path 'C:\e2e\pipe')
+rm -rf "$base_dir"
+status_file="$base_dir/Tarnu/input-helper-status-s$WINE_SESSION.txt"
+pipe="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
+
+start_worker worker 'ProgramData=C:\e2e\pipe'
+first_worker=$WORKER_GROUP
+
+# The client finds the worker's pipe from its own session and from the session given.
+send own "move 10 20"
+expect_equal "client in its own session: exit status" 0 "$RC"
+expect_equal "client in its own session: output" "sent 39 bytes in 1 write(s) to $pipe" \
+  "$(tr -d '\r' <"$E2E_TMP/own.out")"
+wait_for_status_lines "$status_file" Default "" && pass "status after the first client" ||
+  fail "status after the first client: $(cat "$status_file" 2>/dev/null)"
+
+# Every client so far got a fresh instance; these too, one after another.
+for i in 1 2 3; do
+  send "again$i" --session "$WINE_SESSION" "move $((i * 10)) 30"
+  expect_equal "client $i on a new instance: exit status" 0 "$RC"
+done
+
+# No worker serves another session.
+run_program other "$SEND_EXE" --session 2 "move 1 1"
+expect_equal "other session: exit status" 1 "$RC"
+expect_equal "other session: error" \
+  "tarnu-input-send: cannot open \\\\.\\pipe\\tarnu-input-s2 (no worker serves this session): CreateFileW failed with Windows error 2" \
+  "$(tr -d '\r' <"$E2E_TMP/other.err")"
+
+# A second worker of the session fails at pipe creation while the first holds the pipe
+# (a client keeps it connected meanwhile). Windows reports access denied (5) because of
+# FILE_FLAG_FIRST_PIPE_INSTANCE; Wine reports ERROR_PIPE_BUSY (231).
+wine "$SEND_EXE" --wait 10000 "sleep 3000" "move 5 5" </dev/null >"$E2E_TMP/hold.out" 2>&1 &
+holder=$!
+sleep 1
+run_program second "$HELPER_EXE" --worker
+expect_equal "second worker: exit status" 1 "$RC"
+second_error=$(tr -d '\r' <"$E2E_TMP/second.err")
+if [[ "$second_error" =~ ^CreateNamedPipeW\ failed\ with\ Windows\ error\ (5|231)$ ]]; then
+  pass "second worker: [$second_error] (code ${BASH_REMATCH[1]})"
+else
+  fail "second worker: unexpected error [$second_error]"
+fi
+wait "$holder" && pass "holding client finished" || fail "holding client: $(cat "$E2E_TMP/hold.out")"
+
+# The first worker is still there and serving.
+send after "move 50 50"
+expect_equal "first worker still serves" 0 "$RC"
+kill -0 "$first_worker" 2>/dev/null && pass "first worker still runs" || fail "first worker ended"
+expect_equal "first worker's stderr" "" "$(cat "$E2E_TMP/worker.err")"
+
+# Nothing is left open per connection: the worker's entries in the system handle table are
+# the same after 200 more clients (each pressing Shift, released at the connection's end).
+driver="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
+handles_of_worker() {
+  wine "$driver" handles-of tarnu-input-helper.exe </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n 's/^handles-of: //p'
+}
+run_program warmup "$driver" pipe-cycles "$pipe" 5
+before=$(handles_of_worker)
+run_program cycles "$driver" pipe-cycles "$pipe" 200
+expect_equal "200 client cycles" "pipe-cycles: 200" "$(tr -d '\r' <"$E2E_TMP/cycles.out")"
+after=$(handles_of_worker)
+if [[ "$before" =~ ^[0-9]+$ && "$before" -gt 0 ]]; then
+  expect_equal "worker's handles after 200 clients (before: $before)" "$before" "$after"
+else
+  fail "worker's handle count unavailable: [$before]"
+fi
+
+stop_group "$first_worker"
+finish

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fakes/handle_ledger.h"
+#include "platform/library_api.h"
+
+namespace tarnu::fakes {
+
+// Libraries against a ledger: one library with at most one export.
+class FakeLibraryApi final : public platform::LibraryApi {
+ public:
+  explicit FakeLibraryApi(HandleLedger& ledger) : ledger_(ledger) {}
+
+  // What the system offers.
+  bool library_present = true;
+  bool export_present = true;
+
+  std::vector<std::u16string> loaded;
+  std::vector<std::string> looked_up;
+  // The argument of each call of the export, and whether its library was loaded then.
+  std::vector<bool> call_arguments;
+  std::vector<bool> called_while_loaded;
+
+  platform::RawHandle load_library(const std::u16string& name) override;
+  platform::RawProcedure get_proc_address(platform::RawHandle module,
+                                          const std::string& name) override;
+  void call_void_bool_procedure(platform::RawProcedure procedure, bool argument) override;
+  void free_library(platform::RawHandle module) override;
+
+ private:
+  HandleLedger& ledger_;
+  platform::RawHandle module_ = 0;
+};
+
+}  // namespace tarnu::fakes

@@ -1,0 +1,79 @@
+#include "fakes/fake_pipe_api.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnu::fakes {
+
+Expected<platform::RawHandle, platform::WindowsErrorCode>
+FakePipeApi::security_descriptor_from_sddl(std::u16string_view sddl) {
+  sddl_texts.emplace_back(sddl);
+  if (sddl_error) {
+    journal_.record("sddl failed");
+    return Unexpected(*sddl_error);
+  }
+  return ledger_.open("security descriptor", Release::kLocalFree);
+}
+
+Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_input_pipe(
+    std::u16string_view name, platform::RawHandle security_descriptor) {
+  pipe_names.emplace_back(name);
+  if (!ledger_.is_open(security_descriptor)) {
+    journal_.record("create pipe with a freed descriptor");
+  }
+  if (connections.empty()) {
+    journal_.record("create pipe failed");
+    return Unexpected(create_error_when_done);
+  }
+  if (pipe_ != 0 && ledger_.is_open(pipe_)) {
+    journal_.record("create pipe while an instance is open");
+  }
+  current_ = std::move(connections.front());
+  connections.pop_front();
+  offset_ = 0;
+  pipe_ = ledger_.open("pipe", Release::kCloseHandle);
+  journal_.record("create pipe");
+  return pipe_;
+}
+
+Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
+    platform::RawHandle pipe) {
+  if (pipe != pipe_ || !ledger_.is_open(pipe)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  journal_.record("connect");
+  if (current_->connect_error) {
+    return Unexpected(*current_->connect_error);
+  }
+  return {};
+}
+
+Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::read_file(
+    platform::RawHandle pipe, std::span<std::uint8_t> buffer) {
+  if (pipe != pipe_ || !ledger_.is_open(pipe)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  read_sizes.push_back(buffer.size());
+  auto& chunks = current_->chunks;
+  while (!chunks.empty() && offset_ == chunks.front().size()) {
+    chunks.erase(chunks.begin());
+    offset_ = 0;
+  }
+  if (chunks.empty()) {
+    if (current_->end_error) {
+      return Unexpected(*current_->end_error);
+    }
+    return std::uint32_t{0};
+  }
+  const auto& chunk = chunks.front();
+  const std::size_t count = std::min(buffer.size(), chunk.size() - offset_);
+  std::memcpy(buffer.data(), chunk.data() + offset_, count);
+  offset_ += count;
+  return static_cast<std::uint32_t>(count);
+}
+
+void FakePipeApi::disconnect_named_pipe(platform::RawHandle pipe) {
+  journal_.record(ledger_.is_open(pipe) ? "disconnect" : "disconnect of a closed pipe");
+}
+
+}  // namespace tarnu::fakes

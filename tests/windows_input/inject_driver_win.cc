@@ -1,0 +1,219 @@
+// Drives the real Win32 injector from the command line, for the Wine tests:
+//
+//   tarnu-inject-driver.exe COMMAND [ARGS] [COMMAND [ARGS]]...
+//
+//   bind                      attach to the input desktop; prints "bind: success|failure TEXT"
+//   end                       connection-end release; prints "end: success|failure TEXT"
+//   move X Y                  pointer move
+//   button NAME down|up X Y   NAME: left right middle back forward
+//   scroll DX DY              wheel detents
+//   key CODE down|up          virtual-key code, decimal or 0x-hex
+//   release-all               release everything held
+//   sas                       secure attention
+//   sleep MS
+//   cursor                    prints "cursor: X,Y" (GetCursorPos)
+//   handles                   prints "handles: N", this process's entries in the system
+//                             handle table
+//   cycles N                  N times: bind, Shift down, end; prints the handle count
+//                             before and after as "cycles: N before=A after=B"
+//   handles-of EXE            prints "handles-of: N" for the one running process whose
+//                             executable is named EXE (-1 when there is none or several)
+//   pipe-cycles PIPE N        as a pipe client, N times: connect to PIPE (waiting for the
+//                             server's next instance), write one frame pressing Shift,
+//                             close; prints "pipe-cycles: N" or "pipe-cycles: failed at I"
+//
+// Commands run in order on the main thread, as the worker runs them.
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "tests/windows_input/system_handle_count_win.h"
+#include "windows_input/command_injector.h"
+
+namespace {
+
+using tarnu::StatusOutcome;
+using tarnu::protocol::InputCommand;
+using tarnu::protocol::MouseButton;
+
+void print_outcome(const char* what, const StatusOutcome& outcome) {
+  std::printf("%s: %s %s\n", what, outcome.success ? "success" : "failure", outcome.text.c_str());
+  std::fflush(stdout);
+}
+
+long number(const wchar_t* text) { return std::wcstol(text, nullptr, 0); }
+
+bool parse_button(const std::wstring& name, MouseButton& button) {
+  const struct {
+    const wchar_t* name;
+    MouseButton button;
+  } buttons[] = {{L"left", MouseButton::kLeft},
+                 {L"right", MouseButton::kRight},
+                 {L"middle", MouseButton::kMiddle},
+                 {L"back", MouseButton::kBack},
+                 {L"forward", MouseButton::kForward}};
+  for (const auto& entry : buttons) {
+    if (name == entry.name) {
+      button = entry.button;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The process id of the one running process with this executable name, or 0.
+DWORD process_by_name(const std::wstring& name) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD found = 0;
+  int matches = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+      found = entry.th32ProcessID;
+      ++matches;
+    }
+  }
+  ::CloseHandle(snapshot);
+  return matches == 1 ? found : 0;
+}
+
+// Opens the pipe for writing, waiting up to 10 s for the server to offer an instance.
+HANDLE connect_pipe(const std::wstring& name) {
+  for (int tries = 0; tries < 10000; ++tries) {
+    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      return pipe;
+    }
+    if (::GetLastError() == ERROR_PIPE_BUSY) {
+      ::WaitNamedPipeW(name.c_str(), 1000);
+    } else {
+      ::Sleep(1);
+    }
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// One length-prefixed frame: {"type": "key", "key_code": 0x10, "down": true}.
+constexpr unsigned char kShiftDownFrame[] = {
+    26,   0,    0,    0,    0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65, 0x79, 0xa8,
+    0x6b, 0x65, 0x79, 0x5f, 0x63, 0x6f, 0x64, 0x65, 0x10, 0xa4, 0x64, 0x6f, 0x77, 0x6e, 0xc3};
+
+long pipe_cycles(const std::wstring& name, long cycles) {
+  for (long cycle = 0; cycle < cycles; ++cycle) {
+    HANDLE pipe = connect_pipe(name);
+    if (pipe == INVALID_HANDLE_VALUE) {
+      return cycle;
+    }
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(pipe, kShiftDownFrame, sizeof kShiftDownFrame, &written, nullptr);
+    // Returns once the server has read everything, so no frame is lost to the close.
+    ::FlushFileBuffers(pipe);
+    ::CloseHandle(pipe);
+    if (!ok || written != sizeof kShiftDownFrame) {
+      return cycle;
+    }
+  }
+  return cycles;
+}
+
+int usage(const wchar_t* at) {
+  std::fprintf(stderr, "tarnu-inject-driver: bad command at \"%ls\"\n", at);
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::unique_ptr<tarnu::windows_input::CommandInjector> injector =
+      tarnu::windows_input::make_win32_command_injector();
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring command = argv[i];
+    const int left = argc - i - 1;
+    if (command == L"bind") {
+      print_outcome("bind", injector->bind_input_desktop());
+    } else if (command == L"end") {
+      print_outcome("end", injector->release_at_connection_end());
+    } else if (command == L"move" && left >= 2) {
+      injector->inject(
+          {InputCommand::MouseMove{static_cast<std::int32_t>(number(argv[i + 1])),
+                                   static_cast<std::int32_t>(number(argv[i + 2])), std::nullopt}});
+      i += 2;
+    } else if (command == L"button" && left >= 4) {
+      MouseButton button{};
+      const std::wstring direction = argv[i + 2];
+      if (!parse_button(argv[i + 1], button) || (direction != L"down" && direction != L"up")) {
+        return usage(argv[i]);
+      }
+      injector->inject({InputCommand::MouseButton{button, direction == L"down",
+                                                  static_cast<std::int32_t>(number(argv[i + 3])),
+                                                  static_cast<std::int32_t>(number(argv[i + 4]))}});
+      i += 4;
+    } else if (command == L"scroll" && left >= 2) {
+      injector->inject({InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
+                                             static_cast<std::int32_t>(number(argv[i + 2]))}});
+      i += 2;
+    } else if (command == L"key" && left >= 2) {
+      const std::wstring direction = argv[i + 2];
+      if (direction != L"down" && direction != L"up") {
+        return usage(argv[i]);
+      }
+      injector->inject({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
+                                          direction == L"down"}});
+      i += 2;
+    } else if (command == L"release-all") {
+      injector->inject({InputCommand::ReleaseAll{}});
+    } else if (command == L"sas") {
+      injector->inject({InputCommand::SecureAttention{}});
+    } else if (command == L"sleep" && left >= 1) {
+      ::Sleep(static_cast<DWORD>(number(argv[i + 1])));
+      i += 1;
+    } else if (command == L"cursor") {
+      POINT cursor{};
+      ::GetCursorPos(&cursor);
+      std::printf("cursor: %ld,%ld\n", cursor.x, cursor.y);
+    } else if (command == L"handles") {
+      std::printf("handles: %ld\n", tarnu::tests::system_handle_count(::GetCurrentProcessId()));
+    } else if (command == L"handles-of" && left >= 1) {
+      const DWORD pid = process_by_name(argv[i + 1]);
+      std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::tests::system_handle_count(pid));
+      i += 1;
+    } else if (command == L"pipe-cycles" && left >= 2) {
+      const long cycles = number(argv[i + 2]);
+      const long done = pipe_cycles(argv[i + 1], cycles);
+      if (done == cycles) {
+        std::printf("pipe-cycles: %ld\n", cycles);
+      } else {
+        std::printf("pipe-cycles: failed at %ld\n", done);
+      }
+      i += 2;
+    } else if (command == L"cycles" && left >= 1) {
+      const long cycles = number(argv[i + 1]);
+      const DWORD pid = ::GetCurrentProcessId();
+      const long before = tarnu::tests::system_handle_count(pid);
+      for (long cycle = 0; cycle < cycles; ++cycle) {
+        injector->bind_input_desktop();
+        injector->inject({InputCommand::Key{0x10, true}});
+        injector->release_at_connection_end();
+      }
+      std::printf("cycles: %ld before=%ld after=%ld\n", cycles, before,
+                  tarnu::tests::system_handle_count(pid));
+      i += 1;
+    } else {
+      return usage(argv[i]);
+    }
+    std::fflush(stdout);
+  }
+  return 0;
+}

@@ -1,0 +1,57 @@
+#include "worker/pipe_access.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fakes/fake_file_system_api.h"
+#include "fakes/fake_handle_api.h"
+#include "fakes/fake_session_api.h"
+#include "fakes/handle_ledger.h"
+
+namespace tarnu::worker {
+namespace {
+
+TEST(InputPipeName, SessionInDecimal) {
+  EXPECT_EQ(fakes::narrow(input_pipe_name(2)), "\\\\.\\pipe\\tarnu-input-s2");
+  EXPECT_EQ(fakes::narrow(input_pipe_name(12)), "\\\\.\\pipe\\tarnu-input-s12");
+  EXPECT_EQ(fakes::narrow(input_pipe_name(0)), "\\\\.\\pipe\\tarnu-input-s0");
+}
+
+TEST(InputPipeSddl, SystemAndOneTrustee) {
+  EXPECT_EQ(input_pipe_sddl("IU"), "D:P(A;;GA;;;SY)(A;;GA;;;IU)");
+  EXPECT_EQ(input_pipe_sddl("S-1-5-21-1-2-3-1001"), "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-1-2-3-1001)");
+}
+
+TEST(SessionUserSid, LoggedOnUserOrInteractiveUsers) {
+  struct Case {
+    const char* name;
+    std::function<void(fakes::FakeSessionApi&)> arrange;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"user logged on", [](fakes::FakeSessionApi&) {}, "S-1-5-21-0-0-0-1000"},
+      {"unpaired surrogate in the SID text",
+       [](fakes::FakeSessionApi& s) { s.user_sid = std::u16string(u"S-1-\xD800-5"); },
+       "S-1-\xEF\xBF\xBD-5"},
+      {"nobody logged on", [](fakes::FakeSessionApi& s) { s.user_sid.reset(); }, "IU"},
+      {"no TokenUser size", [](fakes::FakeSessionApi& s) { s.token_user_size_zero = true; }, "IU"},
+      {"TokenUser read fails", [](fakes::FakeSessionApi& s) { s.read_token_user_error = 122; },
+       "IU"},
+      {"SID text conversion fails", [](fakes::FakeSessionApi& s) { s.convert_sid_error = 8; },
+       "IU"},
+  };
+  for (const Case& c : cases) {
+    fakes::HandleLedger ledger;
+    fakes::FakeHandleApi handles(ledger);
+    fakes::FakeSessionApi sessions(ledger);
+    c.arrange(sessions);
+    EXPECT_EQ(session_user_sid_text(sessions, handles, 1), c.expected) << c.name;
+    // The token is closed and the SID text freed on every path.
+    EXPECT_EQ(ledger.open_count(), 0u) << c.name;
+    EXPECT_TRUE(ledger.misuses().empty()) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace tarnu::worker

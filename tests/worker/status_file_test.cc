@@ -1,0 +1,178 @@
+#include "worker/status_file.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+#include "fakes/event_journal.h"
+#include "fakes/fake_file_system_api.h"
+#include "fakes/fake_handle_api.h"
+#include "fakes/handle_ledger.h"
+
+namespace tarnu::worker {
+namespace {
+
+using fakes::narrow;
+
+// A FILETIME with a sub-millisecond part, and its Unix time in milliseconds.
+constexpr std::uint64_t kFileTime = 116444736000000000ULL + 17951868001234567ULL;
+constexpr std::uint64_t kMilliseconds = 1795186800123ULL;
+
+TEST(StatusFilePath, BaseDirectoryAndSession) {
+  struct Case {
+    std::optional<std::u16string> program_data;
+    std::uint32_t session;
+    std::u16string expected;
+  };
+  const Case cases[] = {
+      {u"C:\\ProgramData", 1, u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"},
+      {u"C:\\ProgramData\\", 3, u"C:\\ProgramData\\Tarnu\\input-helper-status-s3.txt"},
+      {u"D:\\data dir", 12, u"D:\\data dir\\Tarnu\\input-helper-status-s12.txt"},
+      {u"", 1, u"Tarnu\\input-helper-status-s1.txt"},
+      // Not set: the temporary-files directory, which ends in a backslash.
+      {std::nullopt, 4294967295u, u"C:\\Temp\\Tarnu\\input-helper-status-s4294967295.txt"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(narrow(status_file_path(c.program_data, u"C:\\Temp\\", c.session)),
+              narrow(c.expected));
+  }
+}
+
+TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
+  EXPECT_EQ(unix_time_milliseconds(kFileTime), kMilliseconds);
+  EXPECT_EQ(unix_time_milliseconds(116444736000000000ULL), 0u);
+  // Sub-millisecond parts are cut off, not rounded.
+  EXPECT_EQ(unix_time_milliseconds(116444736000000000ULL + 19999), 1u);
+  // A clock before 1970 gives 0 instead of wrapping round.
+  EXPECT_EQ(unix_time_milliseconds(116444735999999999ULL), 0u);
+  EXPECT_EQ(unix_time_milliseconds(0), 0u);
+}
+
+TEST(StatusFileContent, TextGoesOnTheLineOfItsOutcome) {
+  EXPECT_EQ(status_file_content(1700000000123, StatusOutcome::Success("Default")),
+            "1700000000123\nDefault\n\n");
+  EXPECT_EQ(status_file_content(0, StatusOutcome::Failure("invalid input command length: 0")),
+            "0\n\ninvalid input command length: 0\n");
+}
+
+class WriteStatusTest : public ::testing::Test {
+ protected:
+  WriteStatusTest() { files.file_time = kFileTime; }
+
+  void write(const StatusOutcome& outcome, std::uint32_t session = 1) {
+    write_status(files, handles, session, outcome);
+  }
+  void TearDown() override {
+    EXPECT_EQ(ledger.open_count(), 0u);
+    EXPECT_TRUE(ledger.misuses().empty());
+  }
+
+  fakes::HandleLedger ledger;
+  fakes::EventJournal journal;
+  fakes::FakeHandleApi handles{ledger};
+  fakes::FakeFileSystemApi files{ledger, journal};
+};
+
+TEST_F(WriteStatusTest, CreatesTheMissingFolderChainAndWritesThreeLines) {
+  files.environment[u"ProgramData"] = u"C:\\Data\\Shared";
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files[u"C:\\Data\\Shared\\Tarnu\\input-helper-status-s1.txt"],
+            "1795186800123\nDefault\n\n");
+  ASSERT_EQ(files.created_directories.size(), 3u);
+  EXPECT_EQ(narrow(files.created_directories[0]), "C:\\Data");
+  EXPECT_EQ(narrow(files.created_directories[2]), "C:\\Data\\Shared\\Tarnu");
+  EXPECT_EQ(files.temporary_directory_queries, 0);
+}
+
+TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  write(StatusOutcome::Failure("decode input command: missing field `type`"));
+  files.file_time += 10'000 * 5;
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
+            "1795186800128\nDefault\n\n");
+}
+
+TEST_F(WriteStatusTest, ProgramDataIsReadOnEveryWrite) {
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files.count(u"C:\\Temp\\Tarnu\\input-helper-status-s1.txt"), 1u);
+  files.environment[u"ProgramData"] = u"";
+  write(StatusOutcome::Success("Winlogon"), 2);
+  EXPECT_EQ(files.files[u"Tarnu\\input-helper-status-s2.txt"], "1795186800123\nWinlogon\n\n");
+  EXPECT_EQ(files.temporary_directory_queries, 1);
+}
+
+TEST_F(WriteStatusTest, FailuresAreSkippedSilently) {
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
+
+  // A directory where the file should be.
+  files.directories.insert(u"C:\\ProgramData");
+  files.directories.insert(u"C:\\ProgramData\\Tarnu");
+  files.directories.insert(path);
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files.count(path), 0u);
+  files.directories.erase(path);
+
+  // A folder that may not be written to keeps the previous content.
+  write(StatusOutcome::Success("Default"));
+  files.read_only_directories.insert(u"C:\\ProgramData\\Tarnu");
+  write(StatusOutcome::Failure("OpenInputDesktop failed"));
+  EXPECT_EQ(files.files[path], "1795186800123\nDefault\n\n");
+  files.read_only_directories.clear();
+
+  // A write that fails after the truncation leaves what got in.
+  files.write_limit = 0;
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files[path], "");
+
+  // No temporary directory and no ProgramData: nothing to write to.
+  files.environment.clear();
+  files.temp_directory = Unexpected(platform::WindowsErrorCode{5});
+  write(StatusOutcome::Success("Default"));
+}
+
+TEST_F(WriteStatusTest, ShortWritesAreContinued) {
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  files.write_limit = 3;
+  write(StatusOutcome::Failure("invalid input command length: 65537"));
+  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
+            "1795186800123\n\ninvalid input command length: 65537\n");
+}
+
+}  // namespace
+}  // namespace tarnu::worker
+
+namespace tarnu::worker {
+namespace {
+
+TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
+  struct Case {
+    std::u16string directory;
+    std::set<std::u16string> existing;
+    std::vector<std::string> created;
+  };
+  const Case cases[] = {
+      {u"C:\\ProgramData\\Tarnu", {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu"}, {}},
+      {u"C:\\ProgramData\\Tarnu", {u"C:\\ProgramData"}, {"C:\\ProgramData\\Tarnu"}},
+      {u"C:\\a\\b\\Tarnu", {}, {"C:\\a", "C:\\a\\b", "C:\\a\\b\\Tarnu"}},
+      {u"Tarnu", {}, {"Tarnu"}},
+      {u"x\\Tarnu", {}, {"x", "x\\Tarnu"}},
+  };
+  for (const Case& c : cases) {
+    fakes::HandleLedger ledger;
+    fakes::EventJournal journal;
+    fakes::FakeFileSystemApi files(ledger, journal);
+    files.directories = c.existing;
+    create_directory_chain(files, c.directory);
+    std::vector<std::string> created;
+    for (const auto& directory : files.created_directories) {
+      created.push_back(narrow(directory));
+    }
+    EXPECT_EQ(created, c.created) << narrow(c.directory);
+  }
+}
+
+}  // namespace
+}  // namespace tarnu::worker

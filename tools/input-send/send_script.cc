@@ -1,0 +1,282 @@
+#include "send_script.h"
+
+#include <charconv>
+#include <limits>
+#include <optional>
+
+#include "command_encoder.h"
+#include "protocol/input_command.h"
+
+namespace tarnu::tools {
+
+namespace {
+
+using protocol::InputCommand;
+
+constexpr std::uint16_t kVkShift = 0x10;
+constexpr std::uint16_t kVkSpace = 0x20;
+
+std::vector<std::string_view> split_words(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
+      ++at;
+    }
+    const std::size_t start = at;
+    while (at < text.size() && text[at] != ' ' && text[at] != '\t') {
+      ++at;
+    }
+    if (at > start) {
+      words.push_back(text.substr(start, at - start));
+    }
+  }
+  return words;
+}
+
+template <typename T>
+std::optional<T> parse_number(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && text.front() == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  std::uint64_t magnitude = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  if (negative) {
+    constexpr std::int64_t kMin = std::numeric_limits<T>::min();
+    if (kMin == 0 || magnitude > static_cast<std::uint64_t>(-(kMin + 1)) + 1) {
+      return std::nullopt;
+    }
+    return static_cast<T>(-static_cast<std::int64_t>(magnitude - 1) - 1);
+  }
+  if (magnitude > static_cast<std::uint64_t>(std::numeric_limits<T>::max())) {
+    return std::nullopt;
+  }
+  return static_cast<T>(magnitude);
+}
+
+std::optional<protocol::MouseButton> parse_button(std::string_view name) {
+  for (std::uint8_t index = 0; index < protocol::kMouseButtonCount; ++index) {
+    const auto button = static_cast<protocol::MouseButton>(index);
+    if (protocol::mouse_button_name(button) == name) {
+      return button;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<bool> parse_direction(std::string_view word) {
+  if (word == "down") {
+    return true;
+  }
+  if (word == "up") {
+    return false;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> parse_hex(std::string_view text) {
+  std::vector<std::uint8_t> bytes;
+  int high = -1;
+  for (const char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else if (c == ' ' || c == '\t') {
+      continue;
+    } else {
+      return std::nullopt;
+    }
+    if (high < 0) {
+      high = digit;
+    } else {
+      bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
+      high = -1;
+    }
+  }
+  if (high >= 0) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+SendStep command_step(InputCommand::Variant command) {
+  return WriteStep{frame_payload(encode_input_command(InputCommand{std::move(command)}))};
+}
+
+void add_key(std::vector<SendStep>& steps, std::uint16_t key_code, bool down) {
+  steps.push_back(command_step(InputCommand::Key{key_code, down}));
+}
+
+// Letters, digits and space as key presses; capitals with shift held around them.
+Result<std::vector<SendStep>> type_text(std::string_view text) {
+  std::vector<SendStep> steps;
+  for (const char c : text) {
+    bool shift = false;
+    std::uint16_t key_code;
+    if (c >= 'a' && c <= 'z') {
+      key_code = static_cast<std::uint16_t>('A' + (c - 'a'));
+    } else if (c >= 'A' && c <= 'Z') {
+      key_code = static_cast<std::uint16_t>(c);
+      shift = true;
+    } else if (c >= '0' && c <= '9') {
+      key_code = static_cast<std::uint16_t>(c);
+    } else if (c == ' ') {
+      key_code = kVkSpace;
+    } else {
+      return Unexpected(std::string("type: only letters, digits and spaces can be typed, not `") +
+                        c + "`");
+    }
+    if (shift) {
+      add_key(steps, kVkShift, true);
+    }
+    add_key(steps, key_code, true);
+    add_key(steps, key_code, false);
+    if (shift) {
+      add_key(steps, kVkShift, false);
+    }
+  }
+  return steps;
+}
+
+std::string usage_of(std::string_view verb) {
+  if (verb == "move")
+    return "move X Y [BUTTON]";
+  if (verb == "button")
+    return "button NAME down|up [X Y]";
+  if (verb == "scroll")
+    return "scroll DX DY";
+  if (verb == "key")
+    return "key VK down|up";
+  if (verb == "tap")
+    return "tap VK";
+  if (verb == "sleep")
+    return "sleep MS";
+  if (verb == "frame-len")
+    return "frame-len N";
+  return std::string(verb);
+}
+
+}  // namespace
+
+Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+    line.remove_suffix(1);
+  }
+  const std::vector<std::string_view> words = split_words(line);
+  if (words.empty() || words[0].front() == '#') {
+    return std::vector<SendStep>{};
+  }
+  const std::string_view verb = words[0];
+  const std::size_t count = words.size() - 1;
+  const auto bad = [verb](std::string_view why) -> Result<std::vector<SendStep>> {
+    return Unexpected(std::string(why) + " (usage: " + usage_of(verb) + ")");
+  };
+  // Everything after the verb and the blanks behind it.
+  const std::string_view rest = line.substr(
+      std::min(line.size(), line.find_first_not_of(" \t", line.find(verb) + verb.size())));
+
+  if (verb == "move") {
+    const auto x = count >= 2 ? parse_number<std::int32_t>(words[1]) : std::nullopt;
+    const auto y = count >= 2 ? parse_number<std::int32_t>(words[2]) : std::nullopt;
+    const auto button = count == 3 ? parse_button(words[3]) : std::nullopt;
+    if (!x || !y || count > 3 || (count == 3 && !button)) {
+      return bad("move: bad coordinates or button");
+    }
+    return std::vector<SendStep>{command_step(InputCommand::MouseMove{*x, *y, button})};
+  }
+  if (verb == "button") {
+    const auto button = count >= 2 ? parse_button(words[1]) : std::nullopt;
+    const auto down = count >= 2 ? parse_direction(words[2]) : std::nullopt;
+    std::optional<std::int32_t> x = 0;
+    std::optional<std::int32_t> y = 0;
+    if (count == 4) {
+      x = parse_number<std::int32_t>(words[3]);
+      y = parse_number<std::int32_t>(words[4]);
+    }
+    if (!button || !down || !x || !y || (count != 2 && count != 4)) {
+      return bad("button: bad button, direction or coordinates");
+    }
+    return std::vector<SendStep>{command_step(InputCommand::MouseButton{*button, *down, *x, *y})};
+  }
+  if (verb == "scroll") {
+    const auto dx = count == 2 ? parse_number<std::int32_t>(words[1]) : std::nullopt;
+    const auto dy = count == 2 ? parse_number<std::int32_t>(words[2]) : std::nullopt;
+    if (!dx || !dy) {
+      return bad("scroll: bad deltas");
+    }
+    return std::vector<SendStep>{command_step(InputCommand::Scroll{*dx, *dy})};
+  }
+  if (verb == "key" || verb == "tap") {
+    const auto key_code = count >= 1 ? parse_number<std::uint16_t>(words[1]) : std::nullopt;
+    if (verb == "tap") {
+      if (!key_code || count != 1) {
+        return bad("tap: bad virtual-key code");
+      }
+      std::vector<SendStep> steps;
+      add_key(steps, *key_code, true);
+      add_key(steps, *key_code, false);
+      return steps;
+    }
+    const auto down = count == 2 ? parse_direction(words[2]) : std::nullopt;
+    if (!key_code || !down) {
+      return bad("key: bad virtual-key code or direction");
+    }
+    return std::vector<SendStep>{command_step(InputCommand::Key{*key_code, *down})};
+  }
+  if (verb == "type") {
+    if (count == 0) {
+      return bad("type: nothing to type");
+    }
+    return type_text(rest);
+  }
+  if (verb == "release-all" || verb == "sas") {
+    if (count != 0) {
+      return bad(std::string(verb) + ": takes no arguments");
+    }
+    if (verb == "sas") {
+      return std::vector<SendStep>{command_step(InputCommand::SecureAttention{})};
+    }
+    return std::vector<SendStep>{command_step(InputCommand::ReleaseAll{})};
+  }
+  if (verb == "sleep") {
+    const auto milliseconds = count == 1 ? parse_number<std::uint32_t>(words[1]) : std::nullopt;
+    if (!milliseconds) {
+      return bad("sleep: bad duration");
+    }
+    return std::vector<SendStep>{SleepStep{*milliseconds}};
+  }
+  if (verb == "raw" || verb == "bytes") {
+    const auto bytes = parse_hex(rest);
+    if (!bytes || (verb == "bytes" && bytes->empty())) {
+      return bad(std::string(verb) + ": bad hexadecimal bytes");
+    }
+    return std::vector<SendStep>{WriteStep{verb == "raw" ? frame_payload(*bytes) : *bytes}};
+  }
+  if (verb == "frame-len") {
+    const auto length = count == 1 ? parse_number<std::uint32_t>(words[1]) : std::nullopt;
+    if (!length) {
+      return bad("frame-len: bad length");
+    }
+    return std::vector<SendStep>{WriteStep{length_prefix(*length)}};
+  }
+  return Unexpected("unknown command `" + std::string(verb) +
+                    "` (move, button, scroll, key, tap, type, release-all, sas, sleep, raw, "
+                    "bytes, frame-len)");
+}
+
+}  // namespace tarnu::tools
