@@ -31,19 +31,13 @@ void* allocate_aligned(std::size_t size, std::align_val_t alignment) {
 
 namespace tarnu::bench {
 
-std::uint64_t heap_allocations() {
-  return allocations.load(std::memory_order_relaxed);
-}
+std::uint64_t heap_allocations() { return allocations.load(std::memory_order_relaxed); }
 
 }  // namespace tarnu::bench
 
 // Every replaceable allocation function, so that nothing escapes the count.
-void* operator new(std::size_t size) {
-  return allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return allocate(size);
-}
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return allocate(size);
@@ -60,27 +54,11 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
 void* operator new[](std::size_t size, std::align_val_t alignment) {
   return allocate_aligned(size, alignment);
 }
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::align_val_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::align_val_t) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
-  std::free(memory);
-}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }

@@ -52,9 +52,7 @@ struct DecodeFault {
   std::uint32_t expected = 0;
 };
 
-inline DecodeFault make_fault(FaultCode code) {
-  return DecodeFault{code, {}, {}};
-}
+inline DecodeFault make_fault(FaultCode code) { return DecodeFault{code, {}, {}}; }
 inline DecodeFault make_fault(FaultCode code, const BufferedValue& subject) {
   return DecodeFault{code, subject, {}};
 }

@@ -5,9 +5,7 @@
 namespace tarnu::protocol {
 namespace {
 
-bool is_continuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Length of the sequence at `index` when it is well-formed; otherwise 0 with `error_length`
 // set (0 again when the bytes end before the sequence does).

@@ -71,9 +71,7 @@ bool integer_in_range(const BufferedValue& value, std::int64_t low, std::int64_t
   return true;
 }
 
-std::int32_t to_i32(std::int64_t value) {
-  return static_cast<std::int32_t>(value);
-}
+std::int32_t to_i32(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
 std::optional<MouseButton> to_button(std::int64_t value) {
   if (value < 0) {

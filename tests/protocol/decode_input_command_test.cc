@@ -16,12 +16,8 @@ using testing::hex_bytes;
 using Bytes = std::vector<std::uint8_t>;
 using Outcome = std::variant<InputCommand, std::string>;
 
-Bytes h(std::string_view hex) {
-  return hex_bytes(hex);
-}
-Bytes s(std::string_view text) {
-  return testing::str(text);
-}
+Bytes h(std::string_view hex) { return hex_bytes(hex); }
+Bytes s(std::string_view text) { return testing::str(text); }
 
 InputCommand move(std::int32_t x, std::int32_t y, std::optional<MouseButton> drag = {}) {
   return InputCommand{InputCommand::MouseMove{x, y, drag}};
@@ -51,9 +47,7 @@ struct Case {
   Outcome expected;  // a command, or the message after "decode input command: "
 };
 
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.name;
-}
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class DecodeTest : public ::testing::TestWithParam<Case> {};
 
@@ -69,23 +63,13 @@ TEST_P(DecodeTest, GivesExactlyTheCommandOrTheMessage) {
                                   << describe(actual);
 }
 
-std::string case_name(const ::testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
+std::string case_name(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
 // Entry helpers for the readable cases below.
-Bytes map_of(std::size_t entries) {
-  return {static_cast<std::uint8_t>(0x80 | entries)};
-}
-Bytes array_of(std::size_t elements) {
-  return {static_cast<std::uint8_t>(0x90 | elements)};
-}
-Bytes tag(std::string_view name) {
-  return concat({s("type"), s(name)});
-}
-Bytes entry(std::string_view name, const Bytes& value) {
-  return concat({s(name), value});
-}
+Bytes map_of(std::size_t entries) { return {static_cast<std::uint8_t>(0x80 | entries)}; }
+Bytes array_of(std::size_t elements) { return {static_cast<std::uint8_t>(0x90 | elements)}; }
+Bytes tag(std::string_view name) { return concat({s("type"), s(name)}); }
+Bytes entry(std::string_view name, const Bytes& value) { return concat({s(name), value}); }
 
 const std::string kUnknownCommand =
     "`, expected one of `mouseMove`, `mouseButton`, `scroll`, `key`, `releaseAll`, "
@@ -108,9 +92,7 @@ Bytes key_with_code(const Bytes& code) {
 Bytes key_with_down(const Bytes& down) {
   return concat({map_of(3), tag("key"), entry("key_code", h("41")), entry("down", down)});
 }
-Bytes with_tag_value(const Bytes& value) {
-  return concat({map_of(1), s("type"), value});
-}
+Bytes with_tag_value(const Bytes& value) { return concat({map_of(1), s("type"), value}); }
 
 std::vector<Case> example_cases() {
   const std::vector<Outcome> commands = {move(100, 200),
