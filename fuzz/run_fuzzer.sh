@@ -20,13 +20,13 @@ fi
 corpus=$root/build/fuzz/corpus/$target
 artifacts=$root/build/fuzz/artifacts/$target
 mkdir -p "$corpus" "$artifacts"
-seed=0
+count=0
 while IFS= read -r line || [[ -n $line ]]; do
   line=${line%$'\r'}
   [[ -z $line || $line == \#* ]] && continue
   escaped=$(sed 's/../\\x&/g' <<<"$line")
-  printf "$escaped" >"$corpus/seed-$seed"
-  seed=$((seed + 1))
+  printf "$escaped" >"$corpus/seeds-$count"
+  count=$((count + 1))
 done <"$root/fuzz/seeds/$target.hex"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
