@@ -80,12 +80,12 @@ void BM_FrameLoop(benchmark::State& state) {
     pipes.start(stream);
     server.serve_connection(1);
   }
-  const std::uint64_t before = allocation_count();
+  const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     pipes.start(stream);
     server.serve_connection(1);
   }
-  const std::uint64_t allocations = allocation_count() - before;
+  const std::uint64_t allocations = heap_allocations() - before;
   benchmark::DoNotOptimize(injection.input.checksum());
   report(state, kFramesPerConnection, allocations);
 }
@@ -95,13 +95,13 @@ BENCHMARK(BM_FrameLoop);
 void BM_Decode(benchmark::State& state) {
   const auto payloads = mix_payloads();
   std::size_t index = 0;
-  const std::uint64_t before = allocation_count();
+  const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     auto command = protocol::decode_input_command(payloads[index]);
     benchmark::DoNotOptimize(command);
     index = (index + 1) % kMixCycle;
   }
-  report(state, 1, allocation_count() - before);
+  report(state, 1, heap_allocations() - before);
 }
 BENCHMARK(BM_Decode);
 
@@ -116,7 +116,7 @@ void BM_BindAndInject(benchmark::State& state) {
     injection.injector.inject(command);
   }
   std::size_t index = 0;
-  const std::uint64_t before = allocation_count();
+  const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     auto outcome = injection.injector.bind_input_desktop();
     benchmark::DoNotOptimize(outcome);
@@ -124,7 +124,7 @@ void BM_BindAndInject(benchmark::State& state) {
     index = (index + 1) % kMixCycle;
   }
   benchmark::DoNotOptimize(injection.input.checksum());
-  report(state, 1, allocation_count() - before);
+  report(state, 1, heap_allocations() - before);
 }
 BENCHMARK(BM_BindAndInject);
 
@@ -135,11 +135,11 @@ void BM_StatusWrite(benchmark::State& state) {
   const StatusOutcome outcome = StatusOutcome::Success("Default");
   worker::StatusFile status_file(files, handles, 1);
   status_file.write(outcome);
-  const std::uint64_t before = allocation_count();
+  const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     status_file.write(outcome);
   }
-  report(state, 1, allocation_count() - before);
+  report(state, 1, heap_allocations() - before);
 }
 BENCHMARK(BM_StatusWrite);
 

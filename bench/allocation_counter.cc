@@ -19,9 +19,9 @@ void* allocate(std::size_t size) {
 void* allocate_aligned(std::size_t size, std::align_val_t alignment) {
   allocations.fetch_add(1, std::memory_order_relaxed);
   const auto align = static_cast<std::size_t>(alignment);
-  // aligned_alloc wants the size to be a multiple of the alignment.
-  const std::size_t rounded = (size + align - 1) / align * align;
-  if (void* memory = std::aligned_alloc(align, rounded == 0 ? align : rounded)) {
+  // aligned_alloc wants a size that is a multiple of the alignment.
+  if (void* memory =
+          std::aligned_alloc(align, (size + align - 1) / align * align + (size == 0 ? align : 0))) {
     return memory;
   }
   throw std::bad_alloc();
@@ -31,25 +31,22 @@ void* allocate_aligned(std::size_t size, std::align_val_t alignment) {
 
 namespace tarnu::bench {
 
-std::uint64_t allocation_count() { return allocations.load(std::memory_order_relaxed); }
+std::uint64_t heap_allocations() { return allocations.load(std::memory_order_relaxed); }
 
 }  // namespace tarnu::bench
 
+// Every replaceable allocation function, so that nothing escapes the count.
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return allocate(size);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return allocate(size);
-  } catch (...) {
-    return nullptr;
-  }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
 }
 void* operator new(std::size_t size, std::align_val_t alignment) {
   return allocate_aligned(size, alignment);
