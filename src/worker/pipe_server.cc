@@ -17,8 +17,7 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
       injector_(injector),
       decoder_(std::move(decoder)),
       session_(session),
-      status_file_(platform.files, platform.handles, session),
-      payload_(std::make_unique_for_overwrite<std::uint8_t[]>(kMaxPayloadLength)) {}
+      status_file_(platform.files, platform.handles, session) {}
 
 std::string PipeServer::run() {
   for (;;) {
@@ -67,7 +66,10 @@ void PipeServer::serve_connection(platform::RawHandle pipe) {
       record(StatusOutcome::Failure("invalid input command length: " + std::to_string(length)));
       break;
     }
-    const std::span<std::uint8_t> payload(payload_.get(), length);
+    // Exactly the announced length, once per frame: the client decides the size, and a
+    // worker never holds more for a frame than the frame itself.
+    const auto storage = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+    const std::span<std::uint8_t> payload(storage.get(), length);
     if (!read_exactly(pipe, payload)) {
       break;
     }

@@ -50,9 +50,6 @@ class PipeServer {
   CommandDecoder decoder_;
   std::uint32_t session_;
   StatusFile status_file_;
-  // Room for the largest payload, taken once for the worker's life: each frame's payload
-  // is read into its first N bytes, and the decoder sees those N bytes only.
-  std::unique_ptr<std::uint8_t[]> payload_;
 };
 
 }  // namespace tarnu::worker
