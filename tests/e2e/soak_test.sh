@@ -56,29 +56,12 @@ kill -0 "$worker_group" 2>/dev/null && pass "the worker process is still there" 
 expect_equal "worker's standard error" "" "$(cat "$E2E_TMP/worker.err")"
 
 # Every key and button pressed has been released: for each, the last message the window
-# received is an up. Waits until the log has stopped growing.
-previous=-1
-for _ in $(seq 100); do
-  lines=$(wc -l <"$LOG")
-  ((lines == previous)) && break
-  previous=$lines
-  sleep 0.5
-done
-held=$(awk '
-  /^WM_(SYS)?KEYDOWN / { sub(/^vk=/, "", $2); key[$2] = "down" }
-  /^WM_(SYS)?KEYUP /   { sub(/^vk=/, "", $2); key[$2] = "up" }
-  /^WM_[LRM]BUTTON(DOWN|DBLCLK) / { button[substr($1, 4, 1)] = "down" }
-  /^WM_[LRM]BUTTONUP /            { button[substr($1, 4, 1)] = "up" }
-  /^WM_XBUTTON(DOWN|DBLCLK) / { for (i = 2; i <= NF; i++) if ($i ~ /^xbutton=/) button["X" substr($i, 9)] = "down" }
-  /^WM_XBUTTONUP /            { for (i = 2; i <= NF; i++) if ($i ~ /^xbutton=/) button["X" substr($i, 9)] = "up" }
-  END {
-    for (k in key) { pressed++; if (key[k] != "up") printf "key %s ", k }
-    for (b in button) { pressed++; if (button[b] != "up") printf "button %s ", b }
-    printf "| %d", pressed
-  }' "$LOG")
-echo "keys and buttons seen by the window: ${held##*| }; still down: [${held%|*}]"
-expect_equal "nothing left held after the last connection" "" "${held%| *}"
-(( ${held##*| } > 5 )) || fail "too few keys and buttons reached the window: ${held##*| }"
+# received is an up.
+wait_log_quiet "$LOG" || true
+held=$(window_still_down "$LOG")
+echo "keys and buttons seen by the window: ${held#*|}; still down: [${held%|*}]"
+expect_equal "nothing left held after the last connection" "" "${held%|*}"
+((${held#*|} > 5)) || fail "too few keys and buttons reached the window: ${held#*|}"
 
 # The floor, for the memory that SendInput keeps.
 set +e
