@@ -1,24 +1,16 @@
-#include <windows.h>
-
+#include "platform/win32/win32_handle_api.h"
+#include "platform/win32/win32_process_launch_api.h"
+#include "platform/win32/win32_service_control_api.h"
 #include "service/service_dispatcher.h"
+#include "service/service_host.h"
 
 namespace tarnu::service {
-namespace {
-
-// The service's main function, on the dispatcher's own thread.
-void WINAPI service_entry(DWORD /*argc*/, LPWSTR* /*argv*/) {}
-
-}  // namespace
 
 Expected<void, platform::WinapiError> run_service_dispatcher() {
-  // The dispatcher keeps the table's pointers for its whole run; the name must be writable.
-  static wchar_t name[] = L"TarnuInputService";
-  static_assert(sizeof(name) == sizeof(kServiceName));
-  const SERVICE_TABLE_ENTRYW table[] = {{name, service_entry}, {nullptr, nullptr}};
-  if (!::StartServiceCtrlDispatcherW(table)) {
-    return Unexpected(platform::WinapiError{::GetLastError()});
-  }
-  return {};
+  const ServicePlatform platform{platform::win32::service_control_api(),
+                                 platform::win32::process_launch_api(),
+                                 platform::win32::handle_api()};
+  return run_service_dispatcher(platform);
 }
 
 }  // namespace tarnu::service

@@ -231,6 +231,66 @@ send_input() {
   set -e
 }
 
+# --- The service TarnuInputService in the test bed's prefix ---------------------------------
+# A running service keeps wineserver alive for ever: every script that installs it removes
+# it on exit (service_remove_on_exit) as well as before it starts.
+
+TARNU_SERVICE=TarnuInputService
+
+# service_state: the state number that sc reports (1 stopped, 4 running, ...); nothing when
+# the service is not installed.
+service_state() {
+  wine sc query "$TARNU_SERVICE" </dev/null 2>/dev/null | tr -d '\r' |
+    awk '$1 == "STATE" { print $3 }' || true
+}
+
+# service_remove: stops the service if it runs, waits (10 s at most) until it has stopped,
+# then deletes it. Quiet, and harmless when it is not installed.
+service_remove() {
+  [[ -n "$(service_state)" ]] || return 0
+  wine sc stop "$TARNU_SERVICE" </dev/null >/dev/null 2>&1 || true
+  wait_until 10 service_is_stopped || true
+  wine sc delete "$TARNU_SERVICE" </dev/null >/dev/null 2>&1 || true
+}
+
+service_is_stopped() { [[ "$(service_state)" == 1 ]]; }
+service_is_running() { [[ "$(service_state)" == 4 ]]; }
+
+# service_remove_on_exit: removes the service however the script ends, then cleans up as
+# every script does (e2e_cleanup).
+service_remove_on_exit() {
+  trap 'service_remove; e2e_cleanup' EXIT
+}
+
+# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
+# after SECONDS.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# helper_pids ROLE [EXE]: the Linux pids of this prefix's processes whose Windows command
+# line is EXE (the Windows path of the helper; HELPER_EXE's by default) followed by ROLE
+# ("--worker", "--service"). Other prefixes' helpers and exited processes are left out.
+helper_pids() {
+  local role=$1 exe=${2:-$(winepath -w "$HELPER_EXE" 2>/dev/null)}
+  local dir args
+  for dir in /proc/[0-9]*; do
+    [[ -r "$dir/cmdline" ]] || continue
+    mapfile -d '' -t args 2>/dev/null <"$dir/cmdline" || continue
+    ((${#args[@]} >= 2)) || continue
+    [[ "${args[0]}" == "$exe" && "${args[1]}" == "$role" ]] || continue
+    grep -qzx "WINEPREFIX=$WINEPREFIX" "$dir/environ" 2>/dev/null || continue
+    echo "${dir#/proc/}"
+  done
+}
+
+# now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # --- Held input as the test window saw it (soak and hostile-client tests) -------------------
 
 # wait_log_quiet LOG [SECONDS]: waits until LOG has not grown for half a second (at most

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/expected.h"
+#include "platform/types.h"
+
+namespace tarnu::platform {
+
+// What WTSGetActiveConsoleSessionId reports when no session is attached to the console.
+inline constexpr std::uint32_t kNoConsoleSession = 0xFFFFFFFF;
+
+// WaitForSingleObject results.
+inline constexpr std::uint32_t kWaitObject0 = 0x00000000;
+inline constexpr std::uint32_t kWaitTimeout = 0x00000102;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+// SECURITY_IMPERSONATION_LEVEL and TOKEN_TYPE values.
+inline constexpr std::uint32_t kSecurityImpersonation = 2;
+inline constexpr std::uint32_t kTokenPrimary = 1;
+
+inline constexpr std::uint32_t kCreateUnicodeEnvironment = 0x00000400;
+inline constexpr std::uint32_t kCreateNoWindow = 0x08000000;
+
+// The two handles of PROCESS_INFORMATION; the caller owns both.
+struct CreatedProcess {
+  RawHandle process = 0;
+  RawHandle thread = 0;
+};
+
+// Starting a process in another session with a token of the caller's own, and watching and
+// ending it. Handles that come back are closed through HandleApi::close_handle.
+class ProcessLaunchApi {
+ public:
+  virtual ~ProcessLaunchApi() = default;
+
+  // WTSGetActiveConsoleSessionId: kNoConsoleSession when no session is attached.
+  virtual std::uint32_t active_console_session_id() = 0;
+
+  // OpenProcessToken(GetCurrentProcess(), access).
+  virtual Expected<RawHandle, WindowsErrorCode> open_current_process_token(
+      std::uint32_t access) = 0;
+
+  // DuplicateTokenEx(token, access, no attributes, impersonation_level, token_type).
+  virtual Expected<RawHandle, WindowsErrorCode> duplicate_token(RawHandle token,
+                                                                std::uint32_t access,
+                                                                std::uint32_t impersonation_level,
+                                                                std::uint32_t token_type) = 0;
+
+  // SetTokenInformation(token, TokenSessionId, &session, 4). Needs SeTcbPrivilege.
+  virtual Expected<void, WindowsErrorCode> set_token_session_id(RawHandle token,
+                                                                std::uint32_t session) = 0;
+
+  // GetModuleFileNameW for the program's own executable, however long its path is.
+  virtual Expected<std::u16string, WindowsErrorCode> module_file_name() = 0;
+
+  // The system's own message for an error code, without the trailing line break; empty when
+  // the system has none.
+  virtual std::u16string error_message(WindowsErrorCode code) = 0;
+
+  // CreateProcessAsUserW(token, no application name, command_line, no security attributes,
+  // no inherited handles, creation_flags, the caller's environment, current_directory) with a
+  // STARTUPINFOW that sets only cb and lpDesktop. `command_line` is the writable buffer that
+  // CreateProcessAsUserW requires; its contents are the same once the call returns.
+  virtual Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
+      RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
+      const std::u16string& desktop, std::uint32_t creation_flags) = 0;
+
+  // WaitForSingleObject(handle, milliseconds): kWaitObject0, kWaitTimeout, kWaitFailed, ...
+  virtual std::uint32_t wait_for_single_object(RawHandle handle, std::uint32_t milliseconds) = 0;
+
+  // TerminateProcess(process, exit_code); the result is not examined anywhere in the product.
+  virtual void terminate_process(RawHandle process, std::uint32_t exit_code) = 0;
+};
+
+}  // namespace tarnu::platform

@@ -1,0 +1,126 @@
+#include "platform/win32/win32_process_launch_api.h"
+
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_handle_api.h"
+
+namespace tarnu::platform::win32 {
+namespace {
+
+Unexpected<WindowsErrorCode> last_error() {
+  return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+}
+
+wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+}  // namespace
+
+std::uint32_t Win32ProcessLaunchApi::active_console_session_id() {
+  return ::WTSGetActiveConsoleSessionId();
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::open_current_process_token(
+    std::uint32_t access) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), access, &token)) {
+    return last_error();
+  }
+  return from_handle(token);
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
+    RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+    std::uint32_t token_type) {
+  HANDLE duplicate = nullptr;
+  if (!::DuplicateTokenEx(to_handle(token), access, nullptr,
+                          static_cast<SECURITY_IMPERSONATION_LEVEL>(impersonation_level),
+                          static_cast<TOKEN_TYPE>(token_type), &duplicate)) {
+    return last_error();
+  }
+  return from_handle(duplicate);
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_token_session_id(
+    RawHandle token, std::uint32_t session) {
+  DWORD value = session;
+  if (!::SetTokenInformation(to_handle(token), TokenSessionId, &value, sizeof(value))) {
+    return last_error();
+  }
+  return {};
+}
+
+Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::module_file_name() {
+  // The path may be longer than MAX_PATH; a full buffer means it was cut short.
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (length == 0) {
+      return last_error();
+    }
+    if (length < size) {
+      return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+    }
+    if (buffer.size() >= 32768) {
+      return Unexpected(static_cast<WindowsErrorCode>(ERROR_INSUFFICIENT_BUFFER));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) {
+    return {};
+  }
+  ScopedLocalMemory owner(handle_api(), reinterpret_cast<RawHandle>(text));
+  std::u16string message(reinterpret_cast<const char16_t*>(text), length);
+  while (!message.empty() &&
+         (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process_as_user(
+    RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
+    const std::u16string& desktop, std::uint32_t creation_flags) {
+  // Only cb and the desktop: no STARTF_ flags, standard handles, title or window position.
+  std::u16string desktop_name = desktop;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.lpDesktop = wide(desktop_name);
+  PROCESS_INFORMATION created{};
+  if (!::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr, nullptr,
+                              FALSE, creation_flags, nullptr, wide(current_directory), &startup,
+                              &created)) {
+    return last_error();
+  }
+  return CreatedProcess{from_handle(created.hProcess), from_handle(created.hThread)};
+}
+
+std::uint32_t Win32ProcessLaunchApi::wait_for_single_object(RawHandle handle,
+                                                            std::uint32_t milliseconds) {
+  return ::WaitForSingleObject(to_handle(handle), milliseconds);
+}
+
+void Win32ProcessLaunchApi::terminate_process(RawHandle process, std::uint32_t exit_code) {
+  ::TerminateProcess(to_handle(process), exit_code);
+}
+
+ProcessLaunchApi& process_launch_api() {
+  static Win32ProcessLaunchApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

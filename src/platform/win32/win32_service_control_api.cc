@@ -1,0 +1,77 @@
+#include "platform/win32/win32_service_control_api.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+namespace tarnu::platform::win32 {
+namespace {
+
+std::atomic<ServiceMainFunction> g_service_main{nullptr};
+std::atomic<ServiceControlHandler> g_control_handler{nullptr};
+
+void WINAPI service_main_thunk(DWORD argc, LPWSTR* argv) {
+  if (ServiceMainFunction main = g_service_main.load()) {
+    main(argc, reinterpret_cast<char16_t**>(argv));
+  }
+}
+
+DWORD WINAPI control_handler_thunk(DWORD control, DWORD event_type, LPVOID event_data,
+                                   LPVOID context) {
+  if (ServiceControlHandler handler = g_control_handler.load()) {
+    return handler(control, event_type, event_data, context);
+  }
+  return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+std::wstring to_wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+}  // namespace
+
+Expected<void, WindowsErrorCode> Win32ServiceControlApi::start_dispatcher(
+    std::u16string_view service_name, ServiceMainFunction service_main) {
+  // The table wants a writable name; it must outlive the blocking call, as it does here.
+  std::wstring name = to_wide(service_name);
+  g_service_main.store(service_main);
+  const SERVICE_TABLE_ENTRYW table[] = {{name.data(), service_main_thunk}, {nullptr, nullptr}};
+  const BOOL started = ::StartServiceCtrlDispatcherW(table);
+  const DWORD error = ::GetLastError();
+  if (!started) {
+    return Unexpected(static_cast<WindowsErrorCode>(error));
+  }
+  return {};
+}
+
+RawHandle Win32ServiceControlApi::register_control_handler(std::u16string_view service_name,
+                                                           ServiceControlHandler handler,
+                                                           void* context) {
+  const std::wstring name = to_wide(service_name);
+  g_control_handler.store(handler);
+  const SERVICE_STATUS_HANDLE status =
+      ::RegisterServiceCtrlHandlerExW(name.c_str(), control_handler_thunk, context);
+  return reinterpret_cast<RawHandle>(status);
+}
+
+Expected<void, WindowsErrorCode> Win32ServiceControlApi::set_service_status(
+    RawHandle status_handle, const ServiceStatus& status) {
+  SERVICE_STATUS native{};
+  native.dwServiceType = status.service_type;
+  native.dwCurrentState = status.current_state;
+  native.dwControlsAccepted = status.controls_accepted;
+  native.dwWin32ExitCode = status.win32_exit_code;
+  native.dwServiceSpecificExitCode = status.service_specific_exit_code;
+  native.dwCheckPoint = status.check_point;
+  native.dwWaitHint = status.wait_hint;
+  if (!::SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(status_handle), &native)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return {};
+}
+
+ServiceControlApi& service_control_api() {
+  static Win32ServiceControlApi api;
+  return api;
+}
+
+}  // namespace tarnu::platform::win32

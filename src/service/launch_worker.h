@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/expected.h"
+#include "platform/handle_api.h"
+#include "platform/process_launch_api.h"
+#include "service/worker_process.h"
+
+namespace tarnu::service {
+
+// TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT |
+// TOKEN_ADJUST_SESSIONID: enough to copy the service's token, move the copy to another
+// session and start a process with it.
+inline constexpr std::uint32_t kWorkerTokenAccess = 0x0000018B;
+
+inline constexpr char16_t kWorkerDesktop[] = u"WinSta0\\Default";
+inline constexpr std::uint32_t kWorkerCreationFlags =
+    platform::kCreateNoWindow | platform::kCreateUnicodeEnvironment;
+
+// "\"<path>\" --worker".
+std::string worker_command_line(std::string_view executable_path);
+
+// The folder holding the executable: the path without its last component, "." when there
+// is none. A drive's root keeps its separator ("C:\"), so that it does not turn into the
+// drive's current folder.
+std::string worker_working_directory(std::string_view executable_path);
+
+// Replaces the recorded worker with a new one in the session attached to the console. The
+// old worker is terminated and closed first, whatever happens next. On success the record
+// holds the new process and its session; on failure it is empty and the error text says
+// which step failed.
+Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processes,
+                     platform::HandleApi& handles);
+
+}  // namespace tarnu::service

@@ -1,0 +1,157 @@
+#include "fakes/fake_process_launch_api.h"
+
+#include <cstdio>
+
+namespace tarnu::fakes {
+namespace {
+
+std::string hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "0x%x", value);
+  return text;
+}
+
+}  // namespace
+
+std::optional<platform::WindowsErrorCode> FakeProcessLaunchApi::failure(Step step) const {
+  const auto it = failures_.find(step);
+  if (it == failures_.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+platform::RawHandle FakeProcessLaunchApi::open(const std::string& kind, const std::string& label) {
+  const platform::RawHandle handle = ledger_.open(kind, Release::kCloseHandle);
+  labels_[handle] = label;
+  return handle;
+}
+
+std::string FakeProcessLaunchApi::label(platform::RawHandle handle) const {
+  const auto it = labels_.find(handle);
+  return it == labels_.end() ? "unknown-" + std::to_string(handle) : it->second;
+}
+
+void FakeProcessLaunchApi::end_process(platform::RawHandle process) {
+  processes_[process].ended = true;
+}
+
+std::size_t FakeProcessLaunchApi::running_processes() const {
+  std::size_t count = 0;
+  for (const auto& [handle, process] : processes_) {
+    count += process.ended ? 0 : 1;
+  }
+  return count;
+}
+
+std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
+  calls_.push_back("WTSGetActiveConsoleSessionId");
+  return console_session;
+}
+
+Expected<platform::RawHandle, platform::WindowsErrorCode>
+FakeProcessLaunchApi::open_current_process_token(std::uint32_t access) {
+  calls_.push_back("OpenProcessToken(" + hex(access) + ")");
+  if (auto code = failure(Step::OpenProcessToken)) {
+    return Unexpected(*code);
+  }
+  const platform::RawHandle token = open("token", "service-token");
+  token_sessions_[token] = 0;
+  return token;
+}
+
+Expected<platform::RawHandle, platform::WindowsErrorCode> FakeProcessLaunchApi::duplicate_token(
+    platform::RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+    std::uint32_t token_type) {
+  calls_.push_back("DuplicateTokenEx(" + label(token) + "," + hex(access) + "," +
+                   std::to_string(impersonation_level) + "," + std::to_string(token_type) + ")");
+  if (!ledger_.is_open(token)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::DuplicateTokenEx)) {
+    return Unexpected(*code);
+  }
+  const platform::RawHandle duplicate = open("token", "worker-token");
+  token_sessions_[duplicate] = token_sessions_[token];
+  return duplicate;
+}
+
+Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_session_id(
+    platform::RawHandle token, std::uint32_t session) {
+  calls_.push_back("SetTokenInformation(" + label(token) + ",TokenSessionId," +
+                   std::to_string(session) + ")");
+  if (!ledger_.is_open(token)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::SetTokenInformation)) {
+    return Unexpected(*code);
+  }
+  token_sessions_[token] = session;
+  return {};
+}
+
+Expected<std::u16string, platform::WindowsErrorCode> FakeProcessLaunchApi::module_file_name() {
+  calls_.push_back("GetModuleFileNameW");
+  if (auto code = failure(Step::GetModuleFileNameW)) {
+    return Unexpected(*code);
+  }
+  return executable_path;
+}
+
+std::u16string FakeProcessLaunchApi::error_message(platform::WindowsErrorCode code) {
+  const auto it = messages.find(code);
+  return it == messages.end() ? std::u16string() : it->second;
+}
+
+Expected<platform::CreatedProcess, platform::WindowsErrorCode>
+FakeProcessLaunchApi::create_process_as_user(platform::RawHandle token,
+                                             std::u16string& command_line,
+                                             const std::u16string& current_directory,
+                                             const std::u16string& desktop,
+                                             std::uint32_t creation_flags) {
+  calls_.push_back("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")");
+  if (!ledger_.is_open(token)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::CreateProcessAsUserW)) {
+    return Unexpected(*code);
+  }
+  ++process_count_;
+  const std::string number = std::to_string(process_count_);
+  const platform::RawHandle process = open("process", "process" + number);
+  const platform::RawHandle thread = open("thread", "thread" + number);
+  processes_[process] = Process{};
+  launches_.push_back(Launch{label(token), token_sessions_[token], command_line, current_directory,
+                             desktop, creation_flags, process});
+  return platform::CreatedProcess{process, thread};
+}
+
+std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::RawHandle handle,
+                                                           std::uint32_t milliseconds) {
+  calls_.push_back("WaitForSingleObject(" + label(handle) + "," + std::to_string(milliseconds) +
+                   ")");
+  if (wait_fails || !ledger_.is_open(handle)) {
+    return platform::kWaitFailed;
+  }
+  return processes_[handle].ended ? platform::kWaitObject0 : platform::kWaitTimeout;
+}
+
+void FakeProcessLaunchApi::terminate_process(platform::RawHandle process, std::uint32_t exit_code) {
+  calls_.push_back("TerminateProcess(" + label(process) + "," + std::to_string(exit_code) + ")");
+  terminations_.emplace_back(process, exit_code);
+  if (ledger_.is_open(process)) {
+    processes_[process].ended = true;
+  }
+}
+
+void FakeProcessLaunchApi::close_handle(platform::RawHandle handle) {
+  calls_.push_back("CloseHandle(" + label(handle) + ")");
+  ledger_.release(handle, Release::kCloseHandle);
+}
+
+void FakeProcessLaunchApi::local_free(platform::RawHandle memory) {
+  calls_.push_back("LocalFree(" + label(memory) + ")");
+  ledger_.release(memory, Release::kLocalFree);
+}
+
+}  // namespace tarnu::fakes

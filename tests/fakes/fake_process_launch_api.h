@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fakes/handle_ledger.h"
+#include "platform/handle_api.h"
+#include "platform/process_launch_api.h"
+
+namespace tarnu::fakes {
+
+// Sessions, tokens and processes of a pretend machine. Every call is written to calls() in a
+// readable form (handles by role: "service-token", "worker-token", "process1", "thread1",
+// ...), every handle comes from the ledger, and CloseHandle goes through the same object, so
+// a test sees the whole sequence and whether anything leaked.
+class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public platform::HandleApi {
+ public:
+  enum class Step {
+    OpenProcessToken,
+    DuplicateTokenEx,
+    SetTokenInformation,
+    GetModuleFileNameW,
+    CreateProcessAsUserW,
+  };
+
+  // What one successful CreateProcessAsUserW was given.
+  struct Launch {
+    std::string token;
+    std::uint32_t token_session = 0;
+    std::u16string command_line;
+    std::u16string current_directory;
+    std::u16string desktop;
+    std::uint32_t creation_flags = 0;
+    platform::RawHandle process = 0;
+  };
+
+  explicit FakeProcessLaunchApi(HandleLedger& ledger) : ledger_(ledger) {}
+
+  // The machine's state, changed by tests between calls.
+  std::uint32_t console_session = 1;
+  std::u16string executable_path = u"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe";
+  std::map<platform::WindowsErrorCode, std::u16string> messages;
+  // WaitForSingleObject fails (WAIT_FAILED) instead of reporting.
+  bool wait_fails = false;
+
+  // Makes a step fail with the given error code until cleared.
+  void fail(Step step, platform::WindowsErrorCode code) { failures_[step] = code; }
+  void clear_failures() { failures_.clear(); }
+
+  // The process ends by itself (or is killed by someone else): its handle is signalled.
+  void end_process(platform::RawHandle process);
+
+  const std::vector<std::string>& calls() const { return calls_; }
+  void clear_calls() { calls_.clear(); }
+  const std::vector<Launch>& launches() const { return launches_; }
+  // Processes terminated through the seam, in order, with their exit codes.
+  const std::vector<std::pair<platform::RawHandle, std::uint32_t>>& terminations() const {
+    return terminations_;
+  }
+  // Processes started and neither ended nor terminated: what would still run.
+  std::size_t running_processes() const;
+  std::string label(platform::RawHandle handle) const;
+
+  // ProcessLaunchApi
+  std::uint32_t active_console_session_id() override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_current_process_token(
+      std::uint32_t access) override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> duplicate_token(
+      platform::RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+      std::uint32_t token_type) override;
+  Expected<void, platform::WindowsErrorCode> set_token_session_id(platform::RawHandle token,
+                                                                  std::uint32_t session) override;
+  Expected<std::u16string, platform::WindowsErrorCode> module_file_name() override;
+  std::u16string error_message(platform::WindowsErrorCode code) override;
+  Expected<platform::CreatedProcess, platform::WindowsErrorCode> create_process_as_user(
+      platform::RawHandle token, std::u16string& command_line,
+      const std::u16string& current_directory, const std::u16string& desktop,
+      std::uint32_t creation_flags) override;
+  std::uint32_t wait_for_single_object(platform::RawHandle handle,
+                                       std::uint32_t milliseconds) override;
+  void terminate_process(platform::RawHandle process, std::uint32_t exit_code) override;
+
+  // HandleApi
+  void close_handle(platform::RawHandle handle) override;
+  void local_free(platform::RawHandle memory) override;
+
+ private:
+  struct Process {
+    bool ended = false;
+  };
+  std::optional<platform::WindowsErrorCode> failure(Step step) const;
+  platform::RawHandle open(const std::string& kind, const std::string& label);
+
+  HandleLedger& ledger_;
+  std::map<Step, platform::WindowsErrorCode> failures_;
+  std::map<platform::RawHandle, std::string> labels_;
+  std::map<platform::RawHandle, std::uint32_t> token_sessions_;
+  std::map<platform::RawHandle, Process> processes_;
+  std::vector<std::string> calls_;
+  std::vector<Launch> launches_;
+  std::vector<std::pair<platform::RawHandle, std::uint32_t>> terminations_;
+  int process_count_ = 0;
+};
+
+}  // namespace tarnu::fakes

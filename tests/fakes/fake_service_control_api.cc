@@ -1,0 +1,145 @@
+#include "fakes/fake_service_control_api.h"
+
+#include <thread>
+
+namespace tarnu::fakes {
+
+FakeServiceControlApi::~FakeServiceControlApi() {
+  if (status_handle_ != 0) {
+    // A status handle needs no closing; it only has to come from somewhere.
+    ledger_.release(status_handle_, Release::kCloseHandle);
+  }
+}
+
+template <typename Predicate>
+bool FakeServiceControlApi::wait_until(Predicate predicate) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::seconds(10), predicate);
+}
+
+bool FakeServiceControlApi::wait_for_reports(std::size_t count) {
+  wait_until([&] { return reports_.size() >= count || main_returned_; });
+  std::lock_guard lock(mutex_);
+  return reports_.size() >= count;
+}
+
+bool FakeServiceControlApi::wait_for_service_main() {
+  return wait_until([&] { return main_returned_; });
+}
+
+std::uint32_t FakeServiceControlApi::control(std::uint32_t code, std::uint32_t event_type) {
+  platform::ServiceControlHandler handler = nullptr;
+  void* context = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    handler = handler_;
+    context = context_;
+  }
+  if (handler == nullptr) {
+    // The real dispatcher answers for a service that registered no handler.
+    return platform::kErrorCallNotImplemented;
+  }
+  return handler(code, event_type, nullptr, context);
+}
+
+std::vector<std::u16string> FakeServiceControlApi::dispatched_names() const {
+  std::lock_guard lock(mutex_);
+  return dispatched_names_;
+}
+
+std::vector<std::u16string> FakeServiceControlApi::registered_names() const {
+  std::lock_guard lock(mutex_);
+  return registered_names_;
+}
+
+void* FakeServiceControlApi::registered_context() const {
+  std::lock_guard lock(mutex_);
+  return context_;
+}
+
+void* FakeServiceControlApi::offered_context() const {
+  std::lock_guard lock(mutex_);
+  return offered_context_;
+}
+
+std::vector<platform::ServiceStatus> FakeServiceControlApi::reports() const {
+  std::lock_guard lock(mutex_);
+  return reports_;
+}
+
+std::vector<platform::RawHandle> FakeServiceControlApi::report_handles() const {
+  std::lock_guard lock(mutex_);
+  return report_handles_;
+}
+
+platform::RawHandle FakeServiceControlApi::status_handle() const {
+  std::lock_guard lock(mutex_);
+  return status_handle_;
+}
+
+bool FakeServiceControlApi::service_main_returned() const {
+  std::lock_guard lock(mutex_);
+  return main_returned_;
+}
+
+Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::start_dispatcher(
+    std::u16string_view service_name, platform::ServiceMainFunction service_main) {
+  {
+    std::lock_guard lock(mutex_);
+    dispatched_names_.emplace_back(service_name);
+  }
+  if (dispatcher_failure) {
+    return Unexpected(*dispatcher_failure);
+  }
+  std::thread service_thread([this, service_main, name = std::u16string(service_name)]() mutable {
+    char16_t* argv[] = {name.data(), nullptr};
+    service_main(1, argv);
+    {
+      std::lock_guard lock(mutex_);
+      main_returned_ = true;
+    }
+    changed_.notify_all();
+  });
+  if (dispatcher_script) {
+    dispatcher_script(*this);
+  }
+  service_thread.join();
+  return {};
+}
+
+platform::RawHandle FakeServiceControlApi::register_control_handler(
+    std::u16string_view service_name, platform::ServiceControlHandler handler, void* context) {
+  std::lock_guard lock(mutex_);
+  registered_names_.emplace_back(service_name);
+  offered_context_ = context;
+  if (registration_fails) {
+    return 0;
+  }
+  handler_ = handler;
+  context_ = context;
+  if (status_handle_ == 0) {
+    status_handle_ = ledger_.open("service status", Release::kCloseHandle);
+  }
+  return status_handle_;
+}
+
+Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::set_service_status(
+    platform::RawHandle status_handle, const platform::ServiceStatus& status) {
+  std::optional<platform::WindowsErrorCode> failure;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = status_failures.find(reports_.size());
+    if (it != status_failures.end()) {
+      failure = it->second;
+    }
+    reports_.push_back(status);
+    report_handles_.push_back(status_handle);
+  }
+  changed_.notify_all();
+  if (failure) {
+    return Unexpected(*failure);
+  }
+  return {};
+}
+
+}  // namespace tarnu::fakes

@@ -1,0 +1,223 @@
+#include "service/launch_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_process_launch_api.h"
+#include "fakes/handle_ledger.h"
+#include "service/worker_process.h"
+
+namespace tarnu::service {
+namespace {
+
+using fakes::FakeProcessLaunchApi;
+using Step = FakeProcessLaunchApi::Step;
+using Calls = std::vector<std::string>;
+
+class LaunchWorkerTest : public testing::Test {
+ protected:
+  void TearDown() override { EXPECT_TRUE(ledger.misuses().empty()); }
+
+  // A worker recorded as running in session 1, with the calls that started it forgotten.
+  void record_running_worker() {
+    ASSERT_TRUE(launch_worker(worker, api, api));
+    api.clear_calls();
+  }
+
+  fakes::HandleLedger ledger;
+  FakeProcessLaunchApi api{ledger};
+  WorkerProcess worker{api, api};
+};
+
+TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheConsoleSession) {
+  api.console_session = 3;
+  ASSERT_TRUE(launch_worker(worker, api, api));
+
+  EXPECT_EQ(api.calls(), (Calls{
+                             "WTSGetActiveConsoleSessionId",
+                             "OpenProcessToken(0x18b)",
+                             "DuplicateTokenEx(service-token,0x18b,2,1)",
+                             "SetTokenInformation(worker-token,TokenSessionId,3)",
+                             "GetModuleFileNameW",
+                             "CreateProcessAsUserW(worker-token,0x8000400)",
+                             "CloseHandle(thread1)",
+                             "CloseHandle(worker-token)",
+                             "CloseHandle(service-token)",
+                         }));
+  ASSERT_EQ(api.launches().size(), 1u);
+  const FakeProcessLaunchApi::Launch& launch = api.launches()[0];
+  EXPECT_EQ(launch.token_session, 3u);
+  EXPECT_EQ(launch.command_line, u"\"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe\" --worker");
+  EXPECT_EQ(launch.current_directory, u"C:\\Program Files\\Tarnu");
+  EXPECT_EQ(launch.desktop, u"WinSta0\\Default");
+
+  EXPECT_EQ(worker.process(), launch.process);
+  EXPECT_EQ(worker.session_id(), 3u);
+  EXPECT_EQ(ledger.open_count(), 1u);  // the process handle, owned by the record
+  EXPECT_EQ(ledger.open_count("process"), 1u);
+}
+
+TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
+  record_running_worker();
+  const platform::RawHandle old_process = worker.process();
+  // It may have exited already: it is terminated all the same.
+  api.end_process(old_process);
+
+  ASSERT_TRUE(launch_worker(worker, api, api));
+  ASSERT_GE(api.calls().size(), 3u);
+  EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
+  EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
+  EXPECT_EQ(api.calls()[2], "WTSGetActiveConsoleSessionId");
+  EXPECT_FALSE(ledger.is_open(old_process));
+  EXPECT_EQ(api.label(worker.process()), "process2");
+}
+
+struct FailureCase {
+  const char* name;
+  std::optional<Step> step;  // none: no session on the console
+  platform::WindowsErrorCode code;
+  std::string text;
+  // What follows the failing call: exactly the closes this path must make.
+  Calls closes;
+};
+
+// Named in test listings by their case name rather than their bytes.
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
+class LaunchWorkerFailureTest : public LaunchWorkerTest,
+                                public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEverything) {
+  const FailureCase& c = GetParam();
+  record_running_worker();
+  if (c.step) {
+    api.fail(*c.step, c.code);
+  } else {
+    api.console_session = platform::kNoConsoleSession;
+  }
+  api.messages[2] = u"The system cannot find the file specified.";
+
+  const Status launched = launch_worker(worker, api, api);
+  ASSERT_FALSE(launched);
+  EXPECT_EQ(launched.error(), c.text);
+
+  // The replaced worker is gone whatever failed later.
+  ASSERT_GE(api.calls().size(), 2u);
+  EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
+  EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
+  const Calls tail(api.calls().end() - static_cast<std::ptrdiff_t>(c.closes.size()),
+                   api.calls().end());
+  EXPECT_EQ(tail, c.closes);
+
+  EXPECT_FALSE(worker.has_process());
+  EXPECT_EQ(worker.session_id(), 0u);
+  EXPECT_EQ(ledger.open_count(), 0u);
+  EXPECT_EQ(api.launches().size(), 1u);  // only the first, recorded worker
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, LaunchWorkerFailureTest,
+    testing::Values(
+        FailureCase{"NoConsoleSession",
+                    std::nullopt,
+                    0,
+                    "no active console session",
+                    {"WTSGetActiveConsoleSessionId"}},
+        FailureCase{"OpenProcessToken",
+                    Step::OpenProcessToken,
+                    5,
+                    "OpenProcessToken failed with Windows error 5",
+                    {"OpenProcessToken(0x18b)"}},
+        FailureCase{"DuplicateTokenEx",
+                    Step::DuplicateTokenEx,
+                    1314,
+                    "DuplicateTokenEx failed with Windows error 1314",
+                    {"DuplicateTokenEx(service-token,0x18b,2,1)", "CloseHandle(service-token)"}},
+        FailureCase{"SetTokenInformation",
+                    Step::SetTokenInformation,
+                    1314,
+                    "SetTokenInformation(TokenSessionId) failed with Windows error 1314",
+                    {"SetTokenInformation(worker-token,TokenSessionId,1)",
+                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{
+            "GetModuleFileNameWWithSystemText",
+            Step::GetModuleFileNameW,
+            2,
+            "resolve helper exe path: The system cannot find the file specified. "
+            "(Windows error 2)",
+            {"GetModuleFileNameW", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{
+            "GetModuleFileNameWWithoutSystemText",
+            Step::GetModuleFileNameW,
+            122,
+            "resolve helper exe path: Windows error 122",
+            {"GetModuleFileNameW", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{"CreateProcessAsUserW",
+                    Step::CreateProcessAsUserW,
+                    5,
+                    "CreateProcessAsUserW failed with Windows error 5",
+                    {"CreateProcessAsUserW(worker-token,0x8000400)", "CloseHandle(worker-token)",
+                     "CloseHandle(service-token)"}},
+        FailureCase{"ErrorCodeIsUnsignedDecimal",
+                    Step::OpenProcessToken,
+                    0xFFFFFFFF,
+                    "OpenProcessToken failed with Windows error 4294967295",
+                    {"OpenProcessToken(0x18b)"}}),
+    [](const testing::TestParamInfo<FailureCase>& param_info) { return param_info.param.name; });
+
+// No session on the console is reported before anything about tokens.
+TEST_F(LaunchWorkerTest, NoConsoleSessionComesBeforeTokenProblems) {
+  api.console_session = platform::kNoConsoleSession;
+  api.fail(Step::OpenProcessToken, 5);
+  const Status launched = launch_worker(worker, api, api);
+  ASSERT_FALSE(launched);
+  EXPECT_EQ(launched.error(), "no active console session");
+  EXPECT_EQ(api.calls(), Calls{"WTSGetActiveConsoleSessionId"});
+}
+
+TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {
+  api.executable_path = u"C:\\T\xD800x\\helper.exe";
+  ASSERT_TRUE(launch_worker(worker, api, api));
+  EXPECT_EQ(api.launches()[0].command_line, u"\"C:\\T\uFFFDx\\helper.exe\" --worker");
+  EXPECT_EQ(api.launches()[0].current_directory, u"C:\\T\uFFFDx");
+}
+
+TEST_F(LaunchWorkerTest, ReleasingARecordThatHoldsAWorkerTerminatesIt) {
+  {
+    WorkerProcess scoped(api, api);
+    ASSERT_TRUE(launch_worker(scoped, api, api));
+    api.clear_calls();
+  }
+  EXPECT_EQ(api.calls(), (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)"}));
+  EXPECT_EQ(api.running_processes(), 0u);
+  EXPECT_EQ(ledger.open_count(), 0u);
+}
+
+TEST(WorkerPathsTest, CommandLineAndWorkingDirectory) {
+  struct Case {
+    const char* path;
+    const char* directory;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe", "C:\\Program Files\\Tarnu"},
+      {"C:\\tarnu-input-helper.exe", "C:\\"},
+      {"\\\\?\\C:\\tarnu-input-helper.exe", "\\\\?\\C:\\"},
+      {"\\\\server\\share\\bin\\helper.exe", "\\\\server\\share\\bin"},
+      {"D:/tools/helper.exe", "D:/tools"},
+      {"\\helper.exe", "\\"},
+      {"tarnu-input-helper.exe", "."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(worker_working_directory(c.path), c.directory) << c.path;
+    std::string quoted = c.path;
+    quoted.insert(quoted.begin(), '"');
+    quoted.append("\" --worker");
+    EXPECT_EQ(worker_command_line(c.path), quoted) << c.path;
+  }
+}
+
+}  // namespace
+}  // namespace tarnu::service

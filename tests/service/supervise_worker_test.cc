@@ -1,0 +1,227 @@
+#include "service/supervise_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_process_launch_api.h"
+#include "fakes/handle_ledger.h"
+#include "scripted_event_source.h"
+
+namespace tarnu::service {
+namespace {
+
+using namespace std::chrono_literals;
+using fakes::FakeProcessLaunchApi;
+using Calls = std::vector<std::string>;
+using Step = ScriptedEventSource::Step;
+
+constexpr ReceiveOutcome kTimedOut = ReceiveOutcome::TimedOut;
+constexpr ReceiveOutcome kSessionChanged = ReceiveOutcome::SessionChanged;
+constexpr ReceiveOutcome kStop = ReceiveOutcome::Stop;
+
+// The calls of one launch that succeeds, after the console session check.
+Calls launch_calls(int number, std::uint32_t session) {
+  const std::string n = std::to_string(number);
+  return {"WTSGetActiveConsoleSessionId",
+          "OpenProcessToken(0x18b)",
+          "DuplicateTokenEx(service-token,0x18b,2,1)",
+          "SetTokenInformation(worker-token,TokenSessionId," + std::to_string(session) + ")",
+          "GetModuleFileNameW",
+          "CreateProcessAsUserW(worker-token,0x8000400)",
+          "CloseHandle(thread" + n + ")",
+          "CloseHandle(worker-token)",
+          "CloseHandle(service-token)"};
+}
+
+Calls operator+(Calls a, const Calls& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class SuperviseWorkerTest : public testing::Test {
+ protected:
+  void run(std::vector<Step> steps) {
+    source = std::make_unique<ScriptedEventSource>(std::move(steps));
+    supervise_worker(*source, api, api);
+    EXPECT_FALSE(source->overrun()) << "the loop did not stop when told";
+    EXPECT_TRUE(source->finished()) << "the loop stopped early";
+  }
+
+  void TearDown() override {
+    // Whatever happened, nothing is left running or open afterwards.
+    EXPECT_EQ(ledger.open_count(), 0u);
+    EXPECT_TRUE(ledger.misuses().empty());
+    EXPECT_EQ(api.running_processes(), 0u);
+    if (source) {
+      for (auto timeout : source->timeouts()) {
+        EXPECT_EQ(timeout, 2000ms);
+      }
+    }
+  }
+
+  fakes::HandleLedger ledger;
+  FakeProcessLaunchApi api{ledger};
+  std::unique_ptr<ScriptedEventSource> source;
+};
+
+// Also the stop that was queued before the first wait: the launch still happens first.
+TEST_F(SuperviseWorkerTest, LaunchesAtOnceAndTerminatesWithExitCodeZeroAtStop) {
+  run({{kStop, nullptr}});
+  const Calls expected =
+      launch_calls(1, 1) + Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)"};
+  EXPECT_EQ(api.calls(), expected);
+}
+
+TEST_F(SuperviseWorkerTest, QueueDisconnectedEndsTheLoopLikeStop) {
+  run({{kTimedOut, nullptr}, {ReceiveOutcome::Disconnected, nullptr}});
+  EXPECT_EQ(api.launches().size(), 1u);
+  EXPECT_EQ(api.terminations().size(), 1u);
+}
+
+// A running worker, then one pass: rows of the state table for a worker that runs.
+struct PassCase {
+  const char* name;
+  ReceiveOutcome wake;
+  bool worker_ends;
+  std::uint32_t console_then;
+  bool replaced;
+  bool record_empty_after = false;
+};
+
+// Named in test listings by their case name rather than their bytes.
+void PrintTo(const PassCase& c, std::ostream* out) { *out << c.name; }
+
+class SupervisorPassTest : public SuperviseWorkerTest,
+                           public testing::WithParamInterface<PassCase> {};
+
+TEST_P(SupervisorPassTest, DecidesFromTheWorkerAndTheConsoleSessionOnly) {
+  const PassCase& c = GetParam();
+  run({{c.wake,
+        [&] {
+          api.clear_calls();
+          if (c.worker_ends) {
+            api.end_process(api.launches()[0].process);
+          }
+          api.console_session = c.console_then;
+        }},
+       {kStop, [&] {
+          if (c.replaced) {
+            ASSERT_EQ(api.launches().size(), 2u);
+            EXPECT_EQ(api.launches()[1].token_session, c.console_then);
+          } else {
+            EXPECT_EQ(api.launches().size(), 1u);
+          }
+          api.clear_calls();
+        }}});
+
+  // At stop, the one current worker (if any) is terminated.
+  const std::string current = c.replaced ? "process2" : "process1";
+  const Calls at_stop = c.record_empty_after ? Calls{}
+                                             : Calls{"TerminateProcess(" + current + ",0)",
+                                                     "CloseHandle(" + current + ")"};
+  EXPECT_EQ(api.calls(), at_stop);
+  // A replaced worker was terminated (exit code 0) before its successor started.
+  EXPECT_EQ(api.terminations().size(), c.replaced ? 2u : 1u);
+  for (const auto& [process, code] : api.terminations()) {
+    EXPECT_EQ(code, 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StateTable, SupervisorPassTest,
+    testing::Values(PassCase{"TimeOutWorkerEnded", kTimedOut, true, 1, true},
+                    PassCase{"SessionChangeWorkerEnded", kSessionChanged, true, 1, true},
+                    PassCase{"TimeOutNoConsoleSession", kTimedOut, false,
+                             platform::kNoConsoleSession, false},
+                    PassCase{"SessionChangeNoConsoleSession", kSessionChanged, false,
+                             platform::kNoConsoleSession, false},
+                    PassCase{"TimeOutSameSession", kTimedOut, false, 1, false},
+                    PassCase{"SessionChangeSameSession", kSessionChanged, false, 1, false},
+                    PassCase{"TimeOutOtherSession", kTimedOut, false, 2, true},
+                    PassCase{"SessionChangeOtherSession", kSessionChanged, false, 2, true},
+                    // Ended and the console moved on: one replacement, in the new session.
+                    PassCase{"EndedAndOtherSession", kSessionChanged, true, 4, true},
+                    // Ended while nobody is on the console: the launch fails, nothing runs until
+                    // the console has a session again.
+                    PassCase{"EndedAndNoConsoleSession", kTimedOut, true,
+                             platform::kNoConsoleSession, false, true}),
+    [](const testing::TestParamInfo<PassCase>& param_info) { return param_info.param.name; });
+
+TEST_F(SuperviseWorkerTest, AStillRunningWorkerIsCheckedWithAZeroWaitThenTheConsole) {
+  run({{kTimedOut, [&] { api.clear_calls(); }}, {kStop, nullptr}});
+  EXPECT_EQ(api.calls(), (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
+                                "TerminateProcess(process1,0)", "CloseHandle(process1)"}));
+}
+
+TEST_F(SuperviseWorkerTest, AFailingWaitCountsAsStillRunning) {
+  run({{kTimedOut, [&] { api.wait_fails = true; }},
+       {kTimedOut, [&] { api.console_session = platform::kNoConsoleSession; }},
+       {kStop, nullptr}});
+  EXPECT_EQ(api.launches().size(), 1u);
+}
+
+TEST_F(SuperviseWorkerTest, NoConsoleSessionAtStartRetriesEveryPassWithoutTerminating) {
+  api.console_session = platform::kNoConsoleSession;
+  run({{kTimedOut, nullptr},
+       {kSessionChanged, nullptr},
+       {kTimedOut, nullptr},
+       {kTimedOut, [&] { api.console_session = 2; }},
+       {kTimedOut, nullptr},
+       {kStop, nullptr}});
+  // Launch attempts: the initial one and one per pass until the console has a session.
+  int attempts = 0;
+  for (const std::string& call : api.calls()) {
+    attempts += call == "WTSGetActiveConsoleSessionId" ? 1 : 0;
+  }
+  // 5 attempts (initial + 4 passes), one success, then a check on the last pass.
+  EXPECT_EQ(attempts, 6);
+  ASSERT_EQ(api.launches().size(), 1u);
+  EXPECT_EQ(api.launches()[0].token_session, 2u);
+  // The only termination is the one at stop; every wait was the plain 2000 ms, no back-off.
+  EXPECT_EQ(api.terminations().size(), 1u);
+}
+
+TEST_F(SuperviseWorkerTest, StopWithNoWorkerRecordedTerminatesNothing) {
+  api.fail(FakeProcessLaunchApi::Step::CreateProcessAsUserW, 5);
+  run({{kTimedOut, nullptr}, {kStop, nullptr}});
+  EXPECT_TRUE(api.terminations().empty());
+  EXPECT_TRUE(api.launches().empty());
+}
+
+TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPasses) {
+  int passes_before_stop = 0;
+  run({{kSessionChanged, nullptr},
+       {kSessionChanged, [&] { api.console_session = 2; }},
+       {kStop, [&] {
+          for (const std::string& call : api.calls()) {
+            passes_before_stop += call.starts_with("WaitForSingleObject") ? 1 : 0;
+          }
+        }}});
+  EXPECT_EQ(passes_before_stop, 2);
+  // The second pass saw the new console session and replaced the worker there.
+  ASSERT_EQ(api.launches().size(), 2u);
+  EXPECT_EQ(api.launches()[1].token_session, 2u);
+}
+
+TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
+  std::chrono::milliseconds killed_at{};
+  std::chrono::milliseconds replaced_at{};
+  run({{kTimedOut, nullptr},
+       {kTimedOut,
+        [&] {
+          killed_at = source->now();
+          api.end_process(api.launches()[0].process);
+        }},
+       {kTimedOut, [&] { replaced_at = source->now(); }},
+       {kStop, nullptr}});
+  ASSERT_EQ(api.launches().size(), 2u);
+  EXPECT_LE(replaced_at - killed_at, kSupervisorPollInterval);
+  // Killed from outside: no exit code was examined, and the dead one was still terminated.
+  EXPECT_EQ(api.terminations().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tarnu::service
