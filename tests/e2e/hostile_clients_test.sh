@@ -13,7 +13,6 @@ PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
 mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
 since_mark() { tail -n "+$MARK" "$LOG"; }
-now_ms() { date +%s%3N; }
 
 # hostile NAME ARGS...: runs a hostile client in the background; HOSTILE_PID is its pid.
 hostile() {

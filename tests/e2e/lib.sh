@@ -291,6 +291,7 @@ helper_pids() {
 
 # now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
 # --- Held input as the test window saw it (soak and hostile-client tests) -------------------
 
 # wait_log_quiet LOG [SECONDS]: waits until LOG has not grown for half a second (at most
