@@ -53,8 +53,18 @@ std::vector<InvalidPayload> make_invalid_payloads() {
   const std::string buttons = "expected one of `left`, `right`, `middle`, `back`, `forward`";
   // {type: "mouseButton", button: B, down: true, x: 0, y: 0} with B written by `button`.
   const auto mouse_button = [](std::initializer_list<std::uint8_t> button) {
-    return Payload().map(5).tag("mouseButton").str("button").raw(button).str("down").raw(
-        {0xc3}).str("x").raw({0x00}).str("y").raw({0x00}).take();
+    return Payload()
+        .map(5)
+        .tag("mouseButton")
+        .str("button")
+        .raw(button)
+        .str("down")
+        .raw({0xc3})
+        .str("x")
+        .raw({0x00})
+        .str("y")
+        .raw({0x00})
+        .take();
   };
   return {
       // Reading faults.
@@ -80,19 +90,45 @@ std::vector<InvalidPayload> make_invalid_payloads() {
       // Fields.
       {Payload().map(3).tag("scroll").raw({0xcd, 0x00, 0x00, 0x01, 0x01, 0xff}).take(),
        "invalid type: integer `0`, expected field identifier"},
-      {Payload().map(4).tag("key").str("key_code").raw({0x41}).str("key_code").raw({0x42}).str(
-           "down").raw({0xc3}).take(),
+      {Payload()
+           .map(4)
+           .tag("key")
+           .str("key_code")
+           .raw({0x41})
+           .str("key_code")
+           .raw({0x42})
+           .str("down")
+           .raw({0xc3})
+           .take(),
        "duplicate field `key_code`"},
       {Payload().map(2).tag("mouseButton").str("down").raw({0xc3}).take(),
        "missing field `button`"},
-      {Payload().map(3).tag("scroll").str("delta_x").raw({0xce, 0x80, 0x00, 0x00, 0x00}).str(
-           "delta_y").raw({0x00}).take(),
+      {Payload()
+           .map(3)
+           .tag("scroll")
+           .str("delta_x")
+           .raw({0xce, 0x80, 0x00, 0x00, 0x00})
+           .str("delta_y")
+           .raw({0x00})
+           .take(),
        "invalid value: integer `2147483648`, expected i32"},
-      {Payload().map(3).tag("scroll").str("delta_x").raw({0xcb, 0x3f, 0xf0, 0, 0, 0, 0, 0, 0})
-           .str("delta_y").raw({0x00}).take(),
+      {Payload()
+           .map(3)
+           .tag("scroll")
+           .str("delta_x")
+           .raw({0xcb, 0x3f, 0xf0, 0, 0, 0, 0, 0, 0})
+           .str("delta_y")
+           .raw({0x00})
+           .take(),
        "invalid type: floating point `1.0`, expected i32"},
-      {Payload().map(3).tag("key").str("key_code").raw({0xce, 0x00, 0x01, 0x00, 0x00}).str(
-           "down").raw({0xc3}).take(),
+      {Payload()
+           .map(3)
+           .tag("key")
+           .str("key_code")
+           .raw({0xce, 0x00, 0x01, 0x00, 0x00})
+           .str("down")
+           .raw({0xc3})
+           .take(),
        "invalid value: integer `65536`, expected u16"},
       {Payload().map(3).tag("key").str("key_code").str("a").str("down").raw({0xc3}).take(),
        "invalid type: string \"a\", expected u16"},

@@ -1,17 +1,22 @@
 // The soak and the hostile clients of the worker's pipe, for the Wine tests:
 //
-//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [SEED]
-//       plays the soak plan against the worker serving PIPE, whose executable is named EXE.
-//       Before the first cycle and after every EVERY cycles, once the worker listens
-//       again, prints "soak-sample cycle=C handles=H private=P" (the worker's entries in
-//       the system handle table and its private bytes); at the end prints
+//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]]
+//       plays cycles FIRST to LAST - 1 (default: all) of the soak plan of CYCLES connections
+//       and FRAMES frames against the worker serving PIPE, whose executable is named EXE.
+//       At cycle FIRST, at every multiple of EVERY and at the plan's end, once the worker
+//       listens again, prints "soak-sample cycle=C handles=H private=P" (the worker's
+//       entries in the system handle table and its private bytes); at the end prints
 //       "soak: cycles=... frames=... invalid=... injected=... endings=... seconds=...
 //       worker=running|exited". Exit status 0 when every cycle was written and the worker
 //       still runs.
-//   tarnu-soak-client.exe floor CYCLES FRAMES EVERY [SEED]
-//       makes, in this process, the injector calls the worker makes for the same plan
-//       (bind and inject per command, the end-of-connection release per cycle) with no pipe,
-//       decoding or status file; prints "floor-sample cycle=C private=P" at the same points.
+//   tarnu-soak-client.exe floor CONTROL CYCLES FRAMES EVERY [SEED]
+//       reads lines "FIRST LAST" from the file CONTROL as it grows (it waits at the end for
+//       more, until a line "end"), and for each makes, in this process,
+//       the injector calls the worker makes for those cycles (bind and inject per command,
+//       the end-of-connection release per cycle) with no pipe, decoding or status file;
+//       prints "floor-sample cycle=C grown=G" at the soak's sampling points, G being how
+//       much its private memory has grown since it started, then "floor-done LAST". One
+//       process serves a whole soak, as one worker does.
 //   tarnu-soak-client.exe idle PIPE MS            connects, writes nothing, leaves after MS
 //   tarnu-soak-client.exe stall-length PIPE MS    presses Shift, writes 2 bytes of a length,
 //                                                 stalls for MS, leaves
@@ -25,9 +30,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -138,19 +145,24 @@ bool sample_due(std::size_t done, std::size_t every, std::size_t cycles) {
   return done == 0 || done % every == 0 || done == cycles;
 }
 
+// The part of a plan one run plays.
+struct Range {
+  std::size_t first, last;
+};
+
 int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cycles,
-         std::size_t frames, std::size_t every, std::uint64_t seed) {
+         std::size_t frames, std::size_t every, std::uint64_t seed, Range range) {
   const tarnu::soak::ProcessProbe worker(exe);
   if (!worker.valid()) {
     return failed("no single running worker to watch");
   }
   const SoakPlan plan(seed, cycles, frames, kArea);
-  std::size_t sent_frames = 0, invalid = 0, injected = 0, done = 0;
+  std::size_t sent_frames = 0, invalid = 0, injected = 0, done = range.first;
   std::size_t endings[5] = {};
   const auto start = std::chrono::steady_clock::now();
   bool worker_gone = false;
   for (;; ++done) {
-    if (sample_due(done, every, plan.cycles())) {
+    if (done == range.first || sample_due(done, every, plan.cycles())) {
       if (!wait_listening(pipe_name)) {
         worker_gone = worker.exited();
         std::fprintf(stderr, "tarnu-soak-client: the worker stopped listening after %zu cycles\n",
@@ -161,7 +173,7 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
                   worker.private_bytes());
       std::fflush(stdout);
     }
-    if (done == plan.cycles()) {
+    if (done == range.last) {
       break;
     }
     const Cycle cycle = plan.cycle(done);
@@ -191,33 +203,91 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   worker_gone = worker_gone || worker.exited();
-  std::printf("soak: cycles=%zu frames=%zu invalid=%zu injected=%zu endings=", done, sent_frames,
-              invalid, injected);
+  std::printf("soak: cycles=%zu frames=%zu invalid=%zu injected=%zu endings=", done - range.first,
+              sent_frames, invalid, injected);
   for (int i = 0; i < 5; ++i) {
     std::printf("%s%s:%zu", i ? "," : "", ending_name(static_cast<Ending>(i)), endings[i]);
   }
   std::printf(" seconds=%.1f worker=%s\n", seconds, worker_gone ? "exited" : "running");
-  return done == plan.cycles() && !worker_gone ? 0 : 1;
+  return done == range.last && !worker_gone ? 0 : 1;
 }
 
-int floor_run(std::size_t cycles, std::size_t frames, std::size_t every, std::uint64_t seed) {
+// Follows a file that another program appends lines to.
+class GrowingFile {
+ public:
+  explicit GrowingFile(const std::wstring& path)
+      : file_(::CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr)) {}
+  ~GrowingFile() {
+    if (file_ != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(file_);
+    }
+  }
+  GrowingFile(const GrowingFile&) = delete;
+  GrowingFile& operator=(const GrowingFile&) = delete;
+  bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
+  // The next whole line, waiting for it as long as it takes.
+  std::string next_line() {
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      char chunk[256];
+      DWORD read = 0;
+      if (!::ReadFile(file_, chunk, sizeof chunk, &read, nullptr) || read == 0) {
+        ::Sleep(50);
+        continue;
+      }
+      pending_.append(chunk, read);
+    }
+  }
+
+ private:
+  HANDLE file_;
+  std::string pending_;
+};
+
+int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t frames,
+              std::size_t every, std::uint64_t seed) {
+  GrowingFile control(control_path);
+  if (!control.valid()) {
+    return failed("cannot open the floor's control file");
+  }
   const auto injector = tarnu::windows_input::make_win32_command_injector();
   const SoakPlan plan(seed, cycles, frames, kArea);
-  for (std::size_t done = 0;; ++done) {
-    if (sample_due(done, every, plan.cycles())) {
-      std::printf("floor-sample cycle=%zu private=%zu\n", done, tarnu::soak::own_private_bytes());
-      std::fflush(stdout);
+  const long long start = static_cast<long long>(tarnu::soak::own_private_bytes());
+  for (;;) {
+    const std::string line = control.next_line();
+    if (line.rfind("end", 0) == 0) {
+      return 0;
     }
-    if (done == plan.cycles()) {
-      break;
+    unsigned long long first = 0, last = 0;
+    if (std::sscanf(line.c_str(), "%llu %llu", &first, &last) != 2 || first > last ||
+        last > plan.cycles()) {
+      std::fprintf(stderr, "tarnu-soak-client: floor: bad range \"%s\"\n", line.c_str());
+      return 1;
     }
-    for (const InputCommand& command : plan.cycle(done).injected) {
-      injector->bind_input_desktop();
-      injector->inject(command);
+    for (std::size_t done = first;; ++done) {
+      if (done == first || sample_due(done, every, plan.cycles())) {
+        std::printf("floor-sample cycle=%zu grown=%lld\n", done,
+                    static_cast<long long>(tarnu::soak::own_private_bytes()) - start);
+      }
+      if (done == last) {
+        break;
+      }
+      for (const InputCommand& command : plan.cycle(done).injected) {
+        injector->bind_input_desktop();
+        injector->inject(command);
+      }
+      injector->release_at_connection_end();
     }
-    injector->release_at_connection_end();
+    std::printf("floor-done %llu\n", last);
+    std::fflush(stdout);
   }
-  return 0;
 }
 
 const Bytes kShiftDown = frame({InputCommand::Key{0x10, true}});
@@ -284,8 +354,9 @@ int reconnect_loop(const std::wstring& pipe_name, long times) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [SEED] | floor CYCLES "
-               "FRAMES EVERY [SEED] | idle PIPE MS | stall-length PIPE MS | slow-payload PIPE | "
+               "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]] | "
+               "floor CONTROL CYCLES FRAMES EVERY [SEED] | idle PIPE MS | stall-length PIPE MS | "
+               "slow-payload PIPE | "
                "reconnect-loop PIPE N\n");
   return 2;
 }
@@ -301,12 +372,18 @@ int wmain(int argc, wchar_t** argv) {
   const auto seed = [&](int i) {
     return argc > i ? static_cast<std::uint64_t>(std::wcstoull(argv[i], nullptr, 0)) : kDefaultSeed;
   };
+  // Cycles FIRST to LAST - 1 from the arguments at i and i + 1, within the plan's cycles.
+  const auto range = [&](int i, std::size_t cycles) {
+    cycles = std::max<std::size_t>(cycles, 1);
+    const std::size_t last = argc > i + 1 ? std::min(count(i + 1), cycles) : cycles;
+    return Range{argc > i ? std::min(count(i), last) : 0, last};
+  };
   int status = 2;
   if (mode == L"soak" && argc >= 7) {
-    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1),
-                  seed(7));
-  } else if (mode == L"floor" && argc >= 5) {
-    status = floor_run(count(2), count(3), std::max<std::size_t>(count(4), 1), seed(5));
+    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1), seed(7),
+                  range(8, count(4)));
+  } else if (mode == L"floor" && argc >= 6) {
+    status = floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), seed(6));
   } else if (mode == L"idle" && argc >= 4) {
     status = idle(argv[2], static_cast<DWORD>(number(argv[3])));
   } else if (mode == L"stall-length" && argc >= 4) {

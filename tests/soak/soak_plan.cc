@@ -119,8 +119,8 @@ Cycle SoakPlan::cycle(std::size_t index) const {
   }
   const std::size_t whole = cycle.ending == Ending::kClose ? frames : frames - 1;
   // Invalid frames inside the stream make up the rest of the tenth.
-  const std::int64_t wanted_invalid = static_cast<std::int64_t>((frames + 5) / 10) -
-                                      (cycle.ending == Ending::kClose ? 0 : 1);
+  const std::int64_t wanted_invalid =
+      static_cast<std::int64_t>((frames + 5) / 10) - (cycle.ending == Ending::kClose ? 0 : 1);
   std::vector<bool> invalid(whole, false);
   for (std::int64_t placed = 0; placed < wanted_invalid && whole > 0; ++placed) {
     invalid[static_cast<std::size_t>(random.between(0, whole - 1))] = true;
@@ -167,8 +167,8 @@ Cycle SoakPlan::cycle(std::size_t index) const {
   // Mostly large writes holding many frames, with runs of tiny ones that split lengths and
   // payloads.
   for (std::size_t left = cycle.stream.size(); left > 0;) {
-    const std::size_t size = static_cast<std::size_t>(
-        random.chance(70) ? random.between(64, 4096) : random.between(1, 16));
+    const std::size_t size = static_cast<std::size_t>(random.chance(70) ? random.between(64, 4096)
+                                                                        : random.between(1, 16));
     cycle.writes.push_back(std::min(size, left));
     left -= cycle.writes.back();
   }

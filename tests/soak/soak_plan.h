@@ -33,9 +33,9 @@ struct Cycle {
 
 // A reproducible soak: `cycles` connections carrying `frames` frames in all, about a tenth
 // of them invalid. Valid commands are mostly pointer moves, then keys, buttons and wheels,
-// a few release-alls (no secure-attention requests: see the .cc); positions stay inside `area` so that
-// the window there receives every pointer message. Keys are ones that make no window or
-// system react (no Alt, Windows, F10 or Escape).
+// a few release-alls (no secure-attention requests: see the .cc); positions stay inside `area` so
+// that the window there receives every pointer message. Keys are ones that make no window or system
+// react (no Alt, Windows, F10 or Escape).
 class SoakPlan {
  public:
   struct Area {

@@ -62,8 +62,9 @@ std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
   fakes::FakePipeApi::Connection connection;
   std::size_t offset = 0;
   for (const std::size_t size : cycle.writes) {
-    connection.chunks.emplace_back(cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset),
-                                   cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    connection.chunks.emplace_back(
+        cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset),
+        cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset + size));
     offset += size;
   }
   pipes.connections.push_back(std::move(connection));
