@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs (only what is missing) and builds both
-# trees: the native one (portable core, tests under sanitizers) and the Windows one (the
-# real executable, cross-built with MinGW-w64). Run as root on Debian 12.
+# Installs every Debian package the project needs (only what is missing) and builds the
+# trees: the native one (portable core, tests under sanitizers), the Windows one (the real
+# executable, cross-built with MinGW-w64), the fuzzers and the benchmarks. Run as root on
+# Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +27,9 @@ if ((${#missing[@]})); then
 fi
 
 jobs=$(nproc)
-for preset in native windows; do
+# native: portable core under sanitizers; windows: the real executable; fuzz: libFuzzer
+# targets (clang); bench: optimised benchmarks without sanitizers.
+for preset in native windows fuzz bench; do
   echo "setup: building the $preset tree"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "protocol/byte_scan.h"
 #include "protocol/small_vector.h"
 
 namespace tarnu::protocol {
@@ -49,6 +50,10 @@ struct BufferedValue {
   bool is_integer() const { return kind == ValueKind::kUnsigned || kind == ValueKind::kSigned; }
   bool is_text_or_bytes() const { return kind == ValueKind::kText || kind == ValueKind::kBytes; }
   std::string_view bytes() const { return {data, count}; }
+  // Whether the text or bytes are exactly `name`.
+  bool bytes_equal(std::string_view name) const {
+    return count == name.size() && byte_scan::equal(data, name.data(), count);
+  }
   // A str read from the payload, as opposed to a bin, whether or not it is valid UTF-8.
   bool is_str() const {
     return (marker >= 0xa0 && marker <= 0xbf) || (marker >= 0xd9 && marker <= 0xdb);

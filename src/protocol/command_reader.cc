@@ -17,11 +17,10 @@ CommandReader::CommandReader(std::span<const std::uint8_t> payload, BufferedValu
     : reader_(payload), values_(values), bufferer_(reader_, budget_, values) {}
 
 Expected<CommandLayout, DecodeFault> CommandReader::read() {
-  auto top = reader_.read_header();
-  if (!top) {
-    return Unexpected(top.error());
+  BufferedValue value;
+  if (const FaultCode fault = reader_.read_header(value); fault != FaultCode::kNone) {
+    return Unexpected(make_fault(fault));
   }
-  const BufferedValue& value = *top;
   if (value.kind == ValueKind::kMap || value.kind == ValueKind::kArray) {
     // The top level is the first of the payload's levels; it always fits the budget.
     (void)budget_.enter();
@@ -39,11 +38,11 @@ Expected<CommandLayout, DecodeFault> CommandReader::read_map_form(std::uint32_t 
   CommandLayout layout{CommandKind::kReleaseAll, CommandForm::kMap, 0};
   for (std::uint32_t entry = 0; entry < count; ++entry) {
     const std::size_t key_index = values_.size();
-    if (auto fault = bufferer_.buffer_value()) {
-      return Unexpected(*fault);
+    if (const FaultCode fault = bufferer_.buffer_value(); fault != FaultCode::kNone) {
+      return Unexpected(make_fault(fault));
     }
     const BufferedValue& key = values_[key_index];
-    if (key.is_text_or_bytes() && key.bytes() == kTagKey) {
+    if (key.is_text_or_bytes() && key.bytes_equal(kTagKey)) {
       values_.pop_back();
       if (tag_seen) {
         return Unexpected(make_fault(FaultCode::kDuplicateTag));
@@ -56,8 +55,8 @@ Expected<CommandLayout, DecodeFault> CommandReader::read_map_form(std::uint32_t 
       tag_seen = true;
       continue;
     }
-    if (auto fault = bufferer_.buffer_value()) {
-      return Unexpected(*fault);
+    if (const FaultCode fault = bufferer_.buffer_value(); fault != FaultCode::kNone) {
+      return Unexpected(make_fault(fault));
     }
     ++layout.entries;
   }
@@ -76,32 +75,35 @@ Expected<CommandLayout, DecodeFault> CommandReader::read_array_form(std::uint32_
     return Unexpected(kind.error());
   }
   for (std::uint32_t element = 1; element < count; ++element) {
-    if (auto fault = bufferer_.buffer_value()) {
-      return Unexpected(*fault);
+    if (const FaultCode fault = bufferer_.buffer_value(); fault != FaultCode::kNone) {
+      return Unexpected(make_fault(fault));
     }
   }
   return CommandLayout{*kind, CommandForm::kArray, count - 1};
 }
 
 Expected<CommandKind, DecodeFault> CommandReader::read_variant_identifier() {
-  auto header = reader_.read_header();
-  if (!header) {
-    return Unexpected(header.error());
+  BufferedValue tag;
+  if (const FaultCode fault = reader_.read_header(tag); fault != FaultCode::kNone) {
+    return Unexpected(make_fault(fault));
   }
-  const BufferedValue& tag = *header;
   switch (tag.kind) {
     case ValueKind::kBytes:
       if (tag.is_str()) {
         return Unexpected(make_fault(FaultCode::kInvalidUtf8, tag));
       }
       [[fallthrough]];
-    case ValueKind::kText:
-      for (std::size_t index = 0; index < kTagNames.size(); ++index) {
-        if (tag.bytes() == kTagNames[index]) {
-          return static_cast<CommandKind>(index);
-        }
+    case ValueKind::kText: {
+      // The six names differ in length, so the length picks the one candidate.
+      std::size_t index = 0;
+      while (index < kTagNames.size() && kTagNames[index].size() != tag.count) {
+        ++index;
+      }
+      if (index < kTagNames.size() && tag.bytes_equal(kTagNames[index])) {
+        return static_cast<CommandKind>(index);
       }
       return Unexpected(make_fault(FaultCode::kUnknownCommand, tag));
+    }
     case ValueKind::kUnsigned:
       if (tag.unsigned_value < kCommandKindCount) {
         return static_cast<CommandKind>(tag.unsigned_value);

@@ -61,6 +61,8 @@ std::string invalid_utf8(std::string_view bytes) {
 std::string fault_message(const DecodeFault& fault) {
   const BufferedValue& subject = fault.subject;
   switch (fault.code) {
+    case FaultCode::kNone:
+      break;
     case FaultCode::kEndBeforeMarker:
       return "IO error while reading marker: failed to fill whole buffer";
     case FaultCode::kEndInData:
@@ -129,7 +131,7 @@ std::string fault_message(const DecodeFault& fault) {
       return text;
     }
   }
-  return "unknown fault";
+  return "no fault";
 }
 
 }  // namespace tarnu::protocol

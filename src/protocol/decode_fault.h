@@ -10,6 +10,7 @@ namespace tarnu::protocol {
 
 // Why a payload does not decode. Each fault has exactly one message.
 enum class FaultCode : std::uint8_t {
+  kNone,  // no fault
   // Reading the payload.
   kEndBeforeMarker,  // the payload ends where a value should begin
   kEndInData,        // ... inside a number, a length or count field, or an ext type byte
@@ -51,9 +52,7 @@ struct DecodeFault {
   std::uint32_t expected = 0;
 };
 
-inline DecodeFault make_fault(FaultCode code) {
-  return DecodeFault{code, {}, {}};
-}
+inline DecodeFault make_fault(FaultCode code) { return DecodeFault{code, {}, {}}; }
 inline DecodeFault make_fault(FaultCode code, const BufferedValue& subject) {
   return DecodeFault{code, subject, {}};
 }

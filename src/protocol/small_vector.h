@@ -38,6 +38,14 @@ class SmallVector {
     data_[size_++] = value;
   }
 
+  // Appends an element left as it is, for the caller to fill in.
+  T& append() {
+    if (size_ == capacity_) {
+      grow_to(capacity_ * 2);
+    }
+    return data_[size_++];
+  }
+
   void pop_back() { --size_; }
 
   // Makes room for at least `count` elements in all; callers bound the count themselves.

@@ -1,11 +1,11 @@
 #include "protocol/utf8.h"
 
+#include <cstring>
+
 namespace tarnu::protocol {
 namespace {
 
-bool is_continuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Length of the sequence at `index` when it is well-formed; otherwise 0 with `error_length`
 // set (0 again when the bytes end before the sequence does).
@@ -67,6 +67,24 @@ Utf8Check check_utf8(std::string_view bytes) {
     index += length;
   }
   return Utf8Check{true, bytes.size(), 0};
+}
+
+bool is_utf8(std::string_view bytes) {
+  // Eight bytes at a time while they are all ASCII.
+  std::size_t index = 0;
+  for (; index + 8 <= bytes.size(); index += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + index, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) {
+      return check_utf8(bytes.substr(index)).valid;
+    }
+  }
+  for (; index < bytes.size(); ++index) {
+    if (static_cast<unsigned char>(bytes[index]) >= 0x80) {
+      return check_utf8(bytes.substr(index)).valid;
+    }
+  }
+  return true;
 }
 
 std::string utf8_lossy(std::string_view bytes) {

@@ -20,6 +20,9 @@ struct Utf8Check {
 // byte when none.
 Utf8Check check_utf8(std::string_view bytes);
 
+// Whether the bytes are valid UTF-8; fast for the plain ASCII names of ordinary payloads.
+bool is_utf8(std::string_view bytes);
+
 // The bytes as text, each invalid sequence (and a truncated one at the end) replaced by
 // U+FFFD.
 std::string utf8_lossy(std::string_view bytes);

@@ -16,42 +16,30 @@ constexpr std::uint64_t kMaxReservedValues = (1u << 20) / sizeof(BufferedValue);
 ValueBufferer::ValueBufferer(PayloadReader& reader, NestingBudget& budget, BufferedValues& values)
     : reader_(reader), budget_(budget), values_(values) {}
 
-std::optional<DecodeFault> ValueBufferer::buffer_value() {
-  auto header = reader_.read_header();
-  if (!header) {
-    return header.error();
-  }
-  return buffer_contents(*header);
-}
-
-std::optional<DecodeFault> ValueBufferer::buffer_contents(const BufferedValue& header) {
-  const std::size_t index = values_.size();
-  values_.push_back(header);
-  if (header.kind != ValueKind::kArray && header.kind != ValueKind::kMap &&
-      header.kind != ValueKind::kExt) {
-    return std::nullopt;
-  }
+FaultCode ValueBufferer::buffer_contents(std::size_t index) {
   if (!budget_.enter()) {
-    return make_fault(FaultCode::kDepthLimit);
+    return FaultCode::kDepthLimit;
   }
-  if (header.kind == ValueKind::kExt) {
-    auto fault = reader_.read_ext_contents(values_[index]);
+  BufferedValue& container = values_[index];
+  if (container.kind == ValueKind::kExt) {
+    const FaultCode fault = reader_.read_ext_contents(container);
     budget_.leave();
     return fault;
   }
   const std::uint64_t nested =
-      std::uint64_t{header.count} * (header.kind == ValueKind::kMap ? 2 : 1);
+      std::uint64_t{container.count} * (container.kind == ValueKind::kMap ? 2 : 1);
   const std::uint64_t ahead =
       std::min({nested, std::uint64_t{reader_.remaining()}, kMaxReservedValues});
   values_.reserve(values_.size() + static_cast<std::size_t>(ahead));
+  // `container` may move from here on, as nested values are appended.
   for (std::uint64_t i = 0; i < nested; ++i) {
-    if (auto fault = buffer_value()) {
+    if (const FaultCode fault = buffer_value(); fault != FaultCode::kNone) {
       return fault;
     }
   }
   budget_.leave();
   values_[index].extent = static_cast<std::uint32_t>(values_.size() - index);
-  return std::nullopt;
+  return FaultCode::kNone;
 }
 
 }  // namespace tarnu::protocol

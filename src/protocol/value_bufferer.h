@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include "protocol/buffered_value.h"
 #include "protocol/decode_fault.h"
 #include "protocol/nesting_budget.h"
@@ -15,13 +13,24 @@ class ValueBufferer {
  public:
   ValueBufferer(PayloadReader& reader, NestingBudget& budget, BufferedValues& values);
 
-  // Reads the next value whole and appends it.
-  std::optional<DecodeFault> buffer_value();
-
-  // Appends a value whose header was just read, then reads its contents.
-  std::optional<DecodeFault> buffer_contents(const BufferedValue& header);
+  // Reads the next value whole and appends it. Returns the reading fault, or kNone.
+  // Inline for the plain values that make up most payloads.
+  [[nodiscard]] FaultCode buffer_value() {
+    BufferedValue& value = values_.append();
+    if (const FaultCode fault = reader_.read_header(value); fault != FaultCode::kNone) {
+      return fault;
+    }
+    if (value.kind != ValueKind::kArray && value.kind != ValueKind::kMap &&
+        value.kind != ValueKind::kExt) {
+      return FaultCode::kNone;
+    }
+    return buffer_contents(values_.size() - 1);
+  }
 
  private:
+  // Reads the contents of the array, map or ext just appended at `index`.
+  FaultCode buffer_contents(std::size_t index);
+
   PayloadReader& reader_;
   NestingBudget& budget_;
   BufferedValues& values_;

@@ -54,25 +54,6 @@ std::string_view array_form_text(CommandKind kind) {
 constexpr std::array<std::string_view, kMouseButtonCount> kButtonNames = {"left", "right", "middle",
                                                                           "back", "forward"};
 
-// A button named by text or bytes, or by index as the key of a one-entry map.
-Expected<std::int64_t, DecodeFault> resolve_button_name(const BufferedValue& name) {
-  if (name.is_text_or_bytes()) {
-    for (std::size_t index = 0; index < kButtonNames.size(); ++index) {
-      if (name.bytes() == kButtonNames[index]) {
-        return static_cast<std::int64_t>(index);
-      }
-    }
-    return Unexpected(make_fault(FaultCode::kUnknownButton, name));
-  }
-  if (name.is_index()) {
-    if (name.unsigned_value < kMouseButtonCount) {
-      return static_cast<std::int64_t>(name.unsigned_value);
-    }
-    return Unexpected(make_fault(FaultCode::kButtonIndexRange, name));
-  }
-  return Unexpected(make_fault(FaultCode::kNotAVariantIdentifier, name));
-}
-
 // The integer's value if it lies in [low, high].
 bool integer_in_range(const BufferedValue& value, std::int64_t low, std::int64_t high,
                       std::int64_t& out) {
@@ -90,9 +71,7 @@ bool integer_in_range(const BufferedValue& value, std::int64_t low, std::int64_t
   return true;
 }
 
-std::int32_t to_i32(std::int64_t value) {
-  return static_cast<std::int32_t>(value);
-}
+std::int32_t to_i32(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
 std::optional<MouseButton> to_button(std::int64_t value) {
   if (value < 0) {
@@ -108,11 +87,11 @@ VariantBuilder::VariantBuilder(const BufferedValues& values) : values_(values) {
 Expected<InputCommand, DecodeFault> VariantBuilder::build(const CommandLayout& layout) {
   const std::span<const Field> fields = fields_of(layout.kind);
   FieldSlots slots{{-1, -1, -1, -1}, {false, false, false, false}};
-  auto fault = layout.form == CommandForm::kMap
-                   ? fill_from_map(fields, layout.entries, slots)
-                   : fill_from_array(layout.kind, fields, layout.entries, slots);
-  if (fault) {
-    return Unexpected(*fault);
+  const bool filled = layout.form == CommandForm::kMap
+                          ? fill_from_map(fields, layout.entries, slots)
+                          : fill_from_array(layout.kind, fields, layout.entries, slots);
+  if (!filled) {
+    return Unexpected(fault_);
   }
   const auto* v = slots.value;
   switch (layout.kind) {
@@ -133,155 +112,174 @@ Expected<InputCommand, DecodeFault> VariantBuilder::build(const CommandLayout& l
   return InputCommand{InputCommand::SecureAttention{}};
 }
 
-std::optional<DecodeFault> VariantBuilder::fill_from_map(std::span<const Field> fields,
-                                                         std::uint32_t entries, FieldSlots& slots) {
+bool VariantBuilder::fill_from_map(std::span<const Field> fields, std::uint32_t entries,
+                                   FieldSlots& slots) {
   // A command without fields ignores every entry, whatever it holds.
   if (fields.empty()) {
-    return std::nullopt;
+    return true;
   }
   std::size_t key_index = 0;
   for (std::uint32_t entry = 0; entry < entries; ++entry) {
     const BufferedValue& key = values_[key_index];
     const std::size_t value_index = key_index + key.extent;
     key_index = value_index + values_[value_index].extent;
-    auto field = field_index(fields, key);
-    if (!field) {
-      return field.error();
+    std::size_t field = 0;
+    if (!field_index(fields, key, field)) {
+      return false;
     }
-    if (*field == fields.size()) {
+    if (field == fields.size()) {
       continue;  // unknown field: its value is not looked at
     }
-    if (slots.set[*field]) {
-      DecodeFault fault = make_fault(FaultCode::kDuplicateField);
-      fault.name = fields[*field].name;
-      return fault;
+    if (slots.set[field]) {
+      fault_ = make_fault(FaultCode::kDuplicateField);
+      fault_.name = fields[field].name;
+      return false;
     }
-    auto value = decode_field(fields[*field].type, value_index);
-    if (!value) {
-      return value.error();
+    if (!decode_field(fields[field].type, value_index, slots.value[field])) {
+      return false;
     }
-    slots.value[*field] = *value;
-    slots.set[*field] = true;
+    slots.set[field] = true;
   }
   for (std::size_t field = 0; field < fields.size(); ++field) {
     if (!slots.set[field] && fields[field].type != FieldType::kOptionalButton) {
-      DecodeFault fault = make_fault(FaultCode::kMissingField);
-      fault.name = fields[field].name;
-      return fault;
+      fault_ = make_fault(FaultCode::kMissingField);
+      fault_.name = fields[field].name;
+      return false;
     }
   }
-  return std::nullopt;
+  return true;
 }
 
-std::optional<DecodeFault> VariantBuilder::fill_from_array(CommandKind kind,
-                                                           std::span<const Field> fields,
-                                                           std::uint32_t elements,
-                                                           FieldSlots& slots) {
+bool VariantBuilder::fill_from_array(CommandKind kind, std::span<const Field> fields,
+                                     std::uint32_t elements, FieldSlots& slots) {
   std::size_t index = 0;
   const std::size_t present = std::min<std::size_t>(elements, fields.size());
   for (std::size_t field = 0; field < present; ++field) {
-    auto value = decode_field(fields[field].type, index);
-    if (!value) {
-      return value.error();
+    if (!decode_field(fields[field].type, index, slots.value[field])) {
+      return false;
     }
-    slots.value[field] = *value;
     slots.set[field] = true;
     index += values_[index].extent;
   }
   if (elements < fields.size()) {
-    DecodeFault fault = make_fault(FaultCode::kTooFewElements);
-    fault.length = elements;
-    fault.name = array_form_text(kind);
-    return fault;
+    fault_ = make_fault(FaultCode::kTooFewElements);
+    fault_.length = elements;
+    fault_.name = array_form_text(kind);
+    return false;
   }
   if (elements > fields.size()) {
-    DecodeFault fault = make_fault(FaultCode::kTooManyElements);
-    fault.length = elements;
-    fault.expected = static_cast<std::uint32_t>(fields.size());
-    return fault;
+    fault_ = make_fault(FaultCode::kTooManyElements);
+    fault_.length = elements;
+    fault_.expected = static_cast<std::uint32_t>(fields.size());
+    return false;
   }
-  return std::nullopt;
+  return true;
 }
 
-Expected<std::size_t, DecodeFault> VariantBuilder::field_index(std::span<const Field> fields,
-                                                               const BufferedValue& key) {
+bool VariantBuilder::field_index(std::span<const Field> fields, const BufferedValue& key,
+                                 std::size_t& field) {
   if (key.is_text_or_bytes()) {
-    for (std::size_t index = 0; index < fields.size(); ++index) {
-      if (key.bytes() == fields[index].name) {
-        return index;
-      }
+    field = 0;
+    while (field < fields.size() && !key.bytes_equal(fields[field].name)) {
+      ++field;
     }
-    return fields.size();
+    return true;
   }
   // Only 8-bit and 64-bit unsigned formats name a field by index; an index past the last
   // field is an unknown field.
   if (key.is_index()) {
-    return key.unsigned_value < fields.size() ? static_cast<std::size_t>(key.unsigned_value)
-                                              : fields.size();
+    field = key.unsigned_value < fields.size() ? static_cast<std::size_t>(key.unsigned_value)
+                                               : fields.size();
+    return true;
   }
-  return Unexpected(make_fault(FaultCode::kNotAFieldIdentifier, key));
+  return fail(FaultCode::kNotAFieldIdentifier, key);
 }
 
-Expected<std::int64_t, DecodeFault> VariantBuilder::decode_field(FieldType type,
-                                                                 std::size_t index) {
+bool VariantBuilder::decode_field(FieldType type, std::size_t index, std::int64_t& out) {
   const BufferedValue& value = values_[index];
-  std::int64_t number = 0;
   switch (type) {
     case FieldType::kI32:
       if (!value.is_integer()) {
-        return Unexpected(make_fault(FaultCode::kI32Type, value));
+        return fail(FaultCode::kI32Type, value);
       }
       if (!integer_in_range(value, std::numeric_limits<std::int32_t>::min(),
-                            std::numeric_limits<std::int32_t>::max(), number)) {
-        return Unexpected(make_fault(FaultCode::kI32Range, value));
+                            std::numeric_limits<std::int32_t>::max(), out)) {
+        return fail(FaultCode::kI32Range, value);
       }
-      return number;
+      return true;
     case FieldType::kU16:
       if (!value.is_integer()) {
-        return Unexpected(make_fault(FaultCode::kU16Type, value));
+        return fail(FaultCode::kU16Type, value);
       }
-      if (!integer_in_range(value, 0, std::numeric_limits<std::uint16_t>::max(), number)) {
-        return Unexpected(make_fault(FaultCode::kU16Range, value));
+      if (!integer_in_range(value, 0, std::numeric_limits<std::uint16_t>::max(), out)) {
+        return fail(FaultCode::kU16Range, value);
       }
-      return number;
+      return true;
     case FieldType::kBoolean:
       if (value.kind != ValueKind::kBoolean) {
-        return Unexpected(make_fault(FaultCode::kBooleanType, value));
+        return fail(FaultCode::kBooleanType, value);
       }
-      return std::int64_t{value.boolean};
+      out = value.boolean ? 1 : 0;
+      return true;
     case FieldType::kOptionalButton:
       if (value.kind == ValueKind::kNil) {
-        return std::int64_t{-1};
+        out = -1;
+        return true;
       }
-      return decode_button(index);
+      return decode_button(index, out);
     case FieldType::kButton:
       break;
   }
-  return decode_button(index);
+  return decode_button(index, out);
 }
 
-Expected<std::int64_t, DecodeFault> VariantBuilder::decode_button(std::size_t index) {
+bool VariantBuilder::decode_button(std::size_t index, std::int64_t& out) {
   const BufferedValue& value = values_[index];
   if (value.kind == ValueKind::kText) {
-    return resolve_button_name(value);
+    return resolve_button_name(value, out);
   }
   if (value.kind != ValueKind::kMap) {
-    return Unexpected(make_fault(FaultCode::kButtonType, value));
+    return fail(FaultCode::kButtonType, value);
   }
   if (value.count != 1) {
-    return Unexpected(make_fault(FaultCode::kButtonMapSize, value));
+    return fail(FaultCode::kButtonMapSize, value);
   }
   // {name: nil} or {name: {}}: the name first, only then the value.
   const BufferedValue& key = values_[index + 1];
-  auto button = resolve_button_name(key);
-  if (!button) {
-    return button;
+  if (!resolve_button_name(key, out)) {
+    return false;
   }
   const BufferedValue& unit = values_[index + 1 + key.extent];
   if (unit.kind != ValueKind::kNil && !(unit.kind == ValueKind::kMap && unit.count == 0)) {
-    return Unexpected(make_fault(FaultCode::kUnitType, unit));
+    return fail(FaultCode::kUnitType, unit);
   }
-  return button;
+  return true;
+}
+
+// A button named by text or bytes, or by index as the key of a one-entry map.
+bool VariantBuilder::resolve_button_name(const BufferedValue& name, std::int64_t& out) {
+  if (name.is_text_or_bytes()) {
+    for (std::size_t index = 0; index < kButtonNames.size(); ++index) {
+      if (name.bytes_equal(kButtonNames[index])) {
+        out = static_cast<std::int64_t>(index);
+        return true;
+      }
+    }
+    return fail(FaultCode::kUnknownButton, name);
+  }
+  if (name.is_index()) {
+    if (name.unsigned_value < kMouseButtonCount) {
+      out = static_cast<std::int64_t>(name.unsigned_value);
+      return true;
+    }
+    return fail(FaultCode::kButtonIndexRange, name);
+  }
+  return fail(FaultCode::kNotAVariantIdentifier, name);
+}
+
+bool VariantBuilder::fail(FaultCode code, const BufferedValue& subject) {
+  fault_ = make_fault(code, subject);
+  return false;
 }
 
 }  // namespace tarnu::protocol

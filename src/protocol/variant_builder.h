@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string_view>
 
@@ -37,17 +36,19 @@ class VariantBuilder {
     bool set[4];
   };
 
-  std::optional<DecodeFault> fill_from_map(std::span<const Field> fields, std::uint32_t entries,
-                                           FieldSlots& slots);
-  std::optional<DecodeFault> fill_from_array(CommandKind kind, std::span<const Field> fields,
-                                             std::uint32_t elements, FieldSlots& slots);
+  // The steps below return false after recording the fault in `fault_`.
+  bool fill_from_map(std::span<const Field> fields, std::uint32_t entries, FieldSlots& slots);
+  bool fill_from_array(CommandKind kind, std::span<const Field> fields, std::uint32_t elements,
+                       FieldSlots& slots);
   // Resolves a map key to a field index; `fields.size()` means an unknown field.
-  Expected<std::size_t, DecodeFault> field_index(std::span<const Field> fields,
-                                                 const BufferedValue& key);
-  Expected<std::int64_t, DecodeFault> decode_field(FieldType type, std::size_t index);
-  Expected<std::int64_t, DecodeFault> decode_button(std::size_t index);
+  bool field_index(std::span<const Field> fields, const BufferedValue& key, std::size_t& field);
+  bool decode_field(FieldType type, std::size_t index, std::int64_t& out);
+  bool decode_button(std::size_t index, std::int64_t& out);
+  bool resolve_button_name(const BufferedValue& name, std::int64_t& out);
+  bool fail(FaultCode code, const BufferedValue& subject);
 
   const BufferedValues& values_;
+  DecodeFault fault_;
 };
 
 }  // namespace tarnu::protocol

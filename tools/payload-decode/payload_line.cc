@@ -40,9 +40,7 @@ std::optional<std::vector<std::uint8_t>> parse_hex(std::string_view hex) {
   return bytes;
 }
 
-std::string_view flag(bool value) {
-  return value ? "true" : "false";
-}
+std::string_view flag(bool value) { return value ? "true" : "false"; }
 
 std::string command_text(const InputCommand& command) {
   std::string text = "OK ";
