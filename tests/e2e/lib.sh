@@ -291,3 +291,37 @@ helper_pids() {
 
 # now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# --- Held input as the test window saw it (soak and hostile-client tests) -------------------
+
+# wait_log_quiet LOG [SECONDS]: waits until LOG has not grown for half a second (at most
+# SECONDS, default 50).
+wait_log_quiet() {
+  local log=$1 seconds=${2:-50} previous=-1 lines i
+  for ((i = 0; i < seconds * 2; i++)); do
+    lines=$(wc -l <"$log")
+    ((lines == previous)) && return 0
+    previous=$lines
+    sleep 0.5
+  done
+  return 1
+}
+
+# window_still_down LOG: the keys and buttons whose last message in the window's log is a
+# press ("key 0x10 button L ..."; empty when everything pressed was released), then "|" and
+# how many different keys and buttons the log shows at all.
+window_still_down() {
+  awk '
+    /^WM_(SYS)?KEYDOWN / { sub(/^vk=/, "", $2); key[$2] = "down" }
+    /^WM_(SYS)?KEYUP /   { sub(/^vk=/, "", $2); key[$2] = "up" }
+    /^WM_[LRM]BUTTON(DOWN|DBLCLK) / { button[substr($1, 4, 1)] = "down" }
+    /^WM_[LRM]BUTTONUP /            { button[substr($1, 4, 1)] = "up" }
+    /^WM_XBUTTON(DOWN|DBLCLK|UP) / {
+      for (i = 2; i <= NF; i++) if ($i ~ /^xbutton=/) button["X" substr($i, 9)] = ($1 ~ /UP$/) ? "up" : "down"
+    }
+    END {
+      for (k in key) { seen++; if (key[k] != "up") { printf "%skey %s", sep, k; sep = " " } }
+      for (b in button) { seen++; if (button[b] != "up") { printf "%sbutton %s", sep, b; sep = " " } }
+      printf "|%d\n", seen
+    }' "$1"
+}

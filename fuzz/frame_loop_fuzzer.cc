@@ -1,0 +1,169 @@
+// Fuzzes the worker's frame loop: arbitrary byte streams, cut at arbitrary read boundaries,
+// over several client connections, go through the real pipe server (on the fake pipe) into
+// an injector that records what it is asked to do. Besides the sanitizers' own checks:
+// - the loop does exactly what a straightforward reading of the frame layer says: each
+//   whole frame decoded, a bad length ending the connection, a partial frame dropped, one
+//   end-of-connection release per connection, and the status writes in between;
+// - every command injected is one the decoder accepts: encoded again and decoded, it comes
+//   back equal;
+// - no read asks for more than a frame can hold, and nothing is left open.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "command_encoder.h"
+#include "fakes/event_journal.h"
+#include "fakes/fake_file_system_api.h"
+#include "fakes/fake_handle_api.h"
+#include "fakes/fake_pipe_api.h"
+#include "fakes/fake_session_api.h"
+#include "fakes/handle_ledger.h"
+#include "fakes/recording_command_injector.h"
+#include "platform/windows_error.h"
+#include "protocol/decode_input_command.h"
+#include "worker/pipe_server.h"
+#include "worker/session_worker.h"
+
+namespace {
+
+using namespace tarnu;
+using Bytes = std::vector<std::uint8_t>;
+using Events = std::vector<std::string>;
+
+void check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "frame loop fuzzer: %s\n", what);
+    std::abort();
+  }
+}
+
+// Journals like the shared recording injector and keeps the commands themselves.
+class CapturingInjector final : public windows_input::CommandInjector {
+ public:
+  CapturingInjector(fakes::EventJournal& journal, std::vector<protocol::InputCommand>& commands)
+      : recorder_(journal), commands_(commands) {}
+  StatusOutcome bind_input_desktop() override { return recorder_.bind_input_desktop(); }
+  void inject(const protocol::InputCommand& command) override {
+    commands_.push_back(command);
+    recorder_.inject(command);
+  }
+  StatusOutcome release_at_connection_end() override {
+    return recorder_.release_at_connection_end();
+  }
+
+ private:
+  fakes::RecordingCommandInjector recorder_;
+  std::vector<protocol::InputCommand>& commands_;
+};
+
+std::string status(const std::string& success, const std::string& failure) {
+  return "write 0\n" + success + "\n" + failure + "\n";
+}
+
+// What the frame loop must do with one connection's whole stream.
+void expect_connection(const Bytes& stream, Events& events) {
+  std::size_t at = 0;
+  while (stream.size() - at >= 4) {
+    const std::uint32_t length = static_cast<std::uint32_t>(stream[at]) |
+                                 static_cast<std::uint32_t>(stream[at + 1]) << 8 |
+                                 static_cast<std::uint32_t>(stream[at + 2]) << 16 |
+                                 static_cast<std::uint32_t>(stream[at + 3]) << 24;
+    at += 4;
+    if (length == 0 || length > worker::kMaxPayloadLength) {
+      events.push_back(status("", "invalid input command length: " + std::to_string(length)));
+      break;
+    }
+    if (stream.size() - at < length) {
+      break;
+    }
+    const auto decoded =
+        protocol::decode_input_command(std::span<const std::uint8_t>(stream.data() + at, length));
+    at += length;
+    if (decoded) {
+      events.push_back("bind");
+      events.push_back(status("Default", ""));
+      events.push_back("inject " + fakes::describe(*decoded));
+    } else {
+      events.push_back(status("", decoded.error()));
+    }
+  }
+  events.push_back("release at connection end");
+  events.push_back(status("Default", ""));
+  events.push_back("disconnect");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  fakes::HandleLedger ledger;
+  fakes::EventJournal journal;
+  fakes::FakeHandleApi handles{ledger};
+  fakes::FakeSessionApi sessions{ledger};
+  fakes::FakePipeApi pipes{ledger, journal};
+  fakes::FakeFileSystemApi files{ledger, journal};
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+
+  // Up to four connections; each stream cut into reads of 1 to 300 bytes. Sizes and flags
+  // come from the input's end, stream bytes from its front.
+  Events expected;
+  const int connections = input.ConsumeIntegralInRange<int>(1, 4);
+  for (int c = 0; c < connections; ++c) {
+    fakes::FakePipeApi::Connection connection;
+    switch (input.ConsumeIntegralInRange<int>(0, 15)) {
+      case 0:
+        connection.connect_error = platform::kErrorPipeConnected;
+        break;
+      case 1:
+        connection.connect_error = 232;  // ERROR_NO_DATA: the client came and went
+        break;
+      default:
+        break;
+    }
+    if (input.ConsumeBool()) {
+      connection.end_error.reset();  // the stream ends with a read of 0 bytes
+    }
+    Bytes stream;
+    while (input.remaining_bytes() > 0 && !input.ConsumeBool()) {
+      Bytes chunk =
+          input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(1, 300));
+      if (chunk.empty()) {
+        break;
+      }
+      stream.insert(stream.end(), chunk.begin(), chunk.end());
+      connection.chunks.push_back(std::move(chunk));
+    }
+    expected.push_back("create pipe");
+    expected.push_back("connect");
+    if (!connection.connect_error || *connection.connect_error == platform::kErrorPipeConnected) {
+      expect_connection(stream, expected);
+    }
+    pipes.connections.push_back(std::move(connection));
+  }
+  expected.push_back("create pipe failed");
+
+  std::vector<protocol::InputCommand> commands;
+  const worker::WorkerPlatform platform{handles, sessions, pipes, files};
+  const std::string fatal = worker::run_session_worker(
+      platform, [&] { return std::make_unique<CapturingInjector>(journal, commands); },
+      &protocol::decode_input_command);
+
+  check(fatal == platform::windows_error_text("CreateNamedPipeW", platform::kErrorPipeBusy),
+        "the loop ended other than by the end of the script");
+  check(journal.events() == expected, "the frame loop did not do what the stream asks");
+  for (const protocol::InputCommand& command : commands) {
+    const auto again = protocol::decode_input_command(tools::encode_input_command(command));
+    check(again && *again == command, "an injected command does not decode to itself");
+  }
+  for (const std::size_t asked : pipes.read_sizes) {
+    check(asked >= 1 && asked <= worker::kMaxPayloadLength, "a read of a size no frame needs");
+  }
+  check(ledger.open_count() == 0 && ledger.misuses().empty(), "a handle leaked or misused");
+  return 0;
+}

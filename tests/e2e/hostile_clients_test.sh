@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Hostile clients of the real worker under Wine: one that connects and never writes, one
+# that presses Shift, writes half a length and stalls, one that presses Shift and writes a
+# 65536-byte frame one byte at a time, and one that connects and leaves in a tight loop.
+# After each, the worker serves the next well-behaved client (its key reaches the test
+# window) and nothing stays held.
+source "$(dirname "$0")/lib.sh"
+
+SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
+LOG="$E2E_TMP/window.log"
+PROGRAM_DATA="$E2E_TMP/programdata"
+PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
+
+mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
+since_mark() { tail -n "+$MARK" "$LOG"; }
+
+# hostile NAME ARGS...: runs a hostile client in the background; HOSTILE_PID is its pid.
+hostile() {
+  local name=$1
+  shift
+  wine "$SOAK_EXE" "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+  HOSTILE_PID=$!
+}
+
+# well_behaved NAME VK: a client that taps the key VK (0x42 and so on); checks that the
+# press and the release reach the window and that nothing is left down.
+well_behaved() {
+  local name=$1 vk=$2 start
+  start=$(now_ms)
+  send "$name" "tap $vk"
+  expect_equal "$name: client exit status ($(tr -d '\r' <"$E2E_TMP/$name.err"))" 0 "$RC"
+  if wait_for_log "$LOG" "^WM_KEYUP vk=$vk" 1 10; then
+    pass "$name: the key reached the window $(($(now_ms) - start)) ms after the client started"
+  else
+    fail "$name: key $vk never reached the window"
+  fi
+  wait_log_quiet "$LOG" 5 || true
+  local held
+  held=$(window_still_down "$LOG")
+  expect_equal "$name: nothing held afterwards" "" "${held%|*}"
+}
+
+mkdir -p "$PROGRAM_DATA"
+start_test_window "$LOG" 100 100 640 480
+wait_for_log "$LOG" '^WM_SETFOCUS' 1 5 || fail "the test window never got the focus"
+start_worker worker "ProgramData=$(winepath -w "$PROGRAM_DATA")"
+worker_group=$WORKER_GROUP
+
+# 1. Connects, never writes, and leaves after 2 s; the next client waits for it.
+mark_log
+hostile idle idle "$PIPE" 2000
+sleep 0.5
+well_behaved after-idle 0x42
+wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
+  fail "idle client: $(cat "$E2E_TMP/idle.err")"
+
+# 2. Presses Shift, writes 2 bytes of a length and stalls for 2 s. Shift is released when
+# it leaves, before the next client's key arrives.
+mark_log
+hostile stall stall-length "$PIPE" 2000
+wait_for_log "$LOG" '^WM_KEYDOWN vk=0x10' 1 10 || fail "the stalling client's Shift never arrived"
+well_behaved after-stall 0x43
+wait "$HOSTILE_PID" || fail "stalling client: $(cat "$E2E_TMP/stall.err")"
+expect_equal "Shift released before the next client's key" "WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43|" \
+  "$(since_mark | grep -oE '^(WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43)' | tr '\n' '|')"
+
+# 3. Presses Shift, then writes a 65536-byte frame (a press of A, padded) one byte per
+# write: the frame is reassembled and injected, and both keys are released at the end.
+mark_log
+start=$(now_ms)
+run_program slow "$SOAK_EXE" slow-payload "$PIPE"
+expect_equal "slow client ($(tr -d '\r' <"$E2E_TMP/slow.err"))" "slow-payload: done" \
+  "$(tr -d '\r' <"$E2E_TMP/slow.out")"
+echo "the 65540-byte frame, one byte per write, in $(($(now_ms) - start)) ms"
+wait_for_log "$LOG" '^WM_KEYUP vk=0x41' 1 10 || fail "the slowly written press of A never arrived"
+expect_equal "slow frame: presses and releases" \
+  "WM_KEYDOWN vk=0x10|WM_KEYDOWN vk=0x41|WM_KEYUP vk=0x41|WM_KEYUP vk=0x10|" \
+  "$(since_mark | grep -oE '^WM_KEY(DOWN|UP) vk=0x(10|41)' | tr '\n' '|')"
+well_behaved after-slow 0x44
+
+# 4. Connects and leaves 300 times in a tight loop, every other time after one byte of a
+# length.
+start=$(now_ms)
+run_program loop "$SOAK_EXE" reconnect-loop "$PIPE" 300
+expect_equal "reconnect loop ($(tr -d '\r' <"$E2E_TMP/loop.err"))" "reconnect-loop: done" \
+  "$(tr -d '\r' <"$E2E_TMP/loop.out")"
+echo "300 connections in $(($(now_ms) - start)) ms"
+well_behaved after-loop 0x45
+
+kill -0 "$worker_group" 2>/dev/null && pass "the worker still runs" || fail "the worker is gone"
+expect_equal "worker's standard error" "" "$(cat "$E2E_TMP/worker.err")"
+stop_group "$worker_group"
+finish

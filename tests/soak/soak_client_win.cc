@@ -1,0 +1,402 @@
+// The soak and the hostile clients of the worker's pipe, for the Wine tests:
+//
+//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]]
+//       plays cycles FIRST to LAST - 1 (default: all) of the soak plan of CYCLES connections
+//       and FRAMES frames against the worker serving PIPE, whose executable is named EXE.
+//       At cycle FIRST, at every multiple of EVERY and at the plan's end, once the worker
+//       listens again, prints "soak-sample cycle=C handles=H private=P" (the worker's
+//       entries in the system handle table and its private bytes); at the end prints
+//       "soak: cycles=... frames=... invalid=... injected=... endings=... seconds=...
+//       worker=running|exited". Exit status 0 when every cycle was written and the worker
+//       still runs.
+//   tarnu-soak-client.exe floor CONTROL CYCLES FRAMES EVERY [SEED]
+//       reads lines "FIRST LAST" from the file CONTROL as it grows (it waits at the end for
+//       more, until a line "end"), and for each makes, in this process,
+//       the injector calls the worker makes for those cycles (bind and inject per command,
+//       the end-of-connection release per cycle) with no pipe, decoding or status file;
+//       prints "floor-sample cycle=C grown=G" at the soak's sampling points, G being how
+//       much its private memory has grown since it started, then "floor-done LAST". One
+//       process serves a whole soak, as one worker does.
+//   tarnu-soak-client.exe idle PIPE MS            connects, writes nothing, leaves after MS
+//   tarnu-soak-client.exe stall-length PIPE MS    presses Shift, writes 2 bytes of a length,
+//                                                 stalls for MS, leaves
+//   tarnu-soak-client.exe slow-payload PIPE       presses Shift, then writes a 65536-byte
+//                                                 frame pressing A one byte per write, leaves
+//   tarnu-soak-client.exe reconnect-loop PIPE N   connects and leaves N times in a row, every
+//                                                 other time after one byte of a length
+//
+// Every client prints "NAME: done" on success and exits 0; a failure goes to standard error
+// with exit status 1.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "command_encoder.h"
+#include "process_probe_win.h"
+#include "soak_plan.h"
+#include "windows_input/command_injector.h"
+
+namespace {
+
+using tarnu::protocol::InputCommand;
+using tarnu::soak::Cycle;
+using tarnu::soak::Ending;
+using tarnu::soak::SoakPlan;
+using Bytes = std::vector<std::uint8_t>;
+
+// Inside the test window the Wine tests open at (100, 100), 640 x 480.
+constexpr SoakPlan::Area kArea{120, 120, 720, 560};
+constexpr std::uint64_t kDefaultSeed = 20261208;
+
+class Pipe {
+ public:
+  explicit Pipe(HANDLE handle) : handle_(handle) {}
+  ~Pipe() { close(); }
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool write(const std::uint8_t* data, std::size_t size) {
+    DWORD written = 0;
+    return ::WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr) &&
+           written == size;
+  }
+  bool write(const Bytes& bytes) { return write(bytes.data(), bytes.size()); }
+  // Returns once the worker has read everything written, so that nothing is lost to the
+  // close.
+  void flush() { ::FlushFileBuffers(handle_); }
+  void close() {
+    if (valid()) {
+      ::CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Opens the pipe for writing, waiting up to 10 s for the worker's next instance.
+HANDLE open_pipe(const std::wstring& name) {
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while (::GetTickCount64() < deadline) {
+    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      return pipe;
+    }
+    if (::GetLastError() == ERROR_PIPE_BUSY) {
+      ::WaitNamedPipeW(name.c_str(), 100);
+    } else {
+      ::Sleep(1);
+    }
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// Waits (up to 10 s) until the worker offers a new instance, that is until it is idle
+// between connections.
+bool wait_listening(const std::wstring& name) {
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while (::GetTickCount64() < deadline) {
+    if (::WaitNamedPipeW(name.c_str(), 100)) {
+      return true;
+    }
+    ::Sleep(1);
+  }
+  return false;
+}
+
+Bytes frame(const InputCommand& command) {
+  return tarnu::tools::frame_payload(tarnu::tools::encode_input_command(command));
+}
+
+int failed(const char* what) {
+  std::fprintf(stderr, "tarnu-soak-client: %s (Windows error %lu)\n", what, ::GetLastError());
+  return 1;
+}
+
+long number(const wchar_t* text) { return std::wcstol(text, nullptr, 0); }
+
+const char* ending_name(Ending ending) {
+  switch (ending) {
+    case Ending::kClose:
+      return "close";
+    case Ending::kZeroLength:
+      return "zero-length";
+    case Ending::kHugeLength:
+      return "huge-length";
+    case Ending::kMidLength:
+      return "mid-length";
+    case Ending::kMidPayload:
+      return "mid-payload";
+  }
+  return "?";
+}
+
+bool sample_due(std::size_t done, std::size_t every, std::size_t cycles) {
+  return done == 0 || done % every == 0 || done == cycles;
+}
+
+// The part of a plan one run plays.
+struct Range {
+  std::size_t first, last;
+};
+
+int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cycles,
+         std::size_t frames, std::size_t every, std::uint64_t seed, Range range) {
+  const tarnu::soak::ProcessProbe worker(exe);
+  if (!worker.valid()) {
+    return failed("no single running worker to watch");
+  }
+  const SoakPlan plan(seed, cycles, frames, kArea);
+  std::size_t sent_frames = 0, invalid = 0, injected = 0, done = range.first;
+  std::size_t endings[5] = {};
+  const auto start = std::chrono::steady_clock::now();
+  bool worker_gone = false;
+  for (;; ++done) {
+    if (done == range.first || sample_due(done, every, plan.cycles())) {
+      if (!wait_listening(pipe_name)) {
+        worker_gone = worker.exited();
+        std::fprintf(stderr, "tarnu-soak-client: the worker stopped listening after %zu cycles\n",
+                     done);
+        break;
+      }
+      std::printf("soak-sample cycle=%zu handles=%ld private=%zu\n", done, worker.handle_count(),
+                  worker.private_bytes());
+      std::fflush(stdout);
+    }
+    if (done == range.last) {
+      break;
+    }
+    const Cycle cycle = plan.cycle(done);
+    Pipe pipe(open_pipe(pipe_name));
+    if (!pipe.valid()) {
+      std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at cycle %zu\n", done);
+      break;
+    }
+    std::size_t offset = 0;
+    bool written = true;
+    for (const std::size_t size : cycle.writes) {
+      written = written && pipe.write(cycle.stream.data() + offset, size);
+      offset += size;
+    }
+    pipe.flush();
+    pipe.close();
+    if (!written) {
+      std::fprintf(stderr, "tarnu-soak-client: write failed at cycle %zu (Windows error %lu)\n",
+                   done, ::GetLastError());
+      break;
+    }
+    sent_frames += cycle.frames;
+    invalid += cycle.invalid_frames;
+    injected += cycle.injected.size();
+    ++endings[static_cast<int>(cycle.ending)];
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  worker_gone = worker_gone || worker.exited();
+  std::printf("soak: cycles=%zu frames=%zu invalid=%zu injected=%zu endings=", done - range.first,
+              sent_frames, invalid, injected);
+  for (int i = 0; i < 5; ++i) {
+    std::printf("%s%s:%zu", i ? "," : "", ending_name(static_cast<Ending>(i)), endings[i]);
+  }
+  std::printf(" seconds=%.1f worker=%s\n", seconds, worker_gone ? "exited" : "running");
+  return done == range.last && !worker_gone ? 0 : 1;
+}
+
+// Follows a file that another program appends lines to.
+class GrowingFile {
+ public:
+  explicit GrowingFile(const std::wstring& path)
+      : file_(::CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr)) {}
+  ~GrowingFile() {
+    if (file_ != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(file_);
+    }
+  }
+  GrowingFile(const GrowingFile&) = delete;
+  GrowingFile& operator=(const GrowingFile&) = delete;
+  bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
+  // The next whole line, waiting for it as long as it takes.
+  std::string next_line() {
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      char chunk[256];
+      DWORD read = 0;
+      if (!::ReadFile(file_, chunk, sizeof chunk, &read, nullptr) || read == 0) {
+        ::Sleep(50);
+        continue;
+      }
+      pending_.append(chunk, read);
+    }
+  }
+
+ private:
+  HANDLE file_;
+  std::string pending_;
+};
+
+int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t frames,
+              std::size_t every, std::uint64_t seed) {
+  GrowingFile control(control_path);
+  if (!control.valid()) {
+    return failed("cannot open the floor's control file");
+  }
+  const auto injector = tarnu::windows_input::make_win32_command_injector();
+  const SoakPlan plan(seed, cycles, frames, kArea);
+  const long long start = static_cast<long long>(tarnu::soak::own_private_bytes());
+  for (;;) {
+    const std::string line = control.next_line();
+    if (line.rfind("end", 0) == 0) {
+      return 0;
+    }
+    unsigned long long first = 0, last = 0;
+    if (std::sscanf(line.c_str(), "%llu %llu", &first, &last) != 2 || first > last ||
+        last > plan.cycles()) {
+      std::fprintf(stderr, "tarnu-soak-client: floor: bad range \"%s\"\n", line.c_str());
+      return 1;
+    }
+    for (std::size_t done = first;; ++done) {
+      if (done == first || sample_due(done, every, plan.cycles())) {
+        std::printf("floor-sample cycle=%zu grown=%lld\n", done,
+                    static_cast<long long>(tarnu::soak::own_private_bytes()) - start);
+      }
+      if (done == last) {
+        break;
+      }
+      for (const InputCommand& command : plan.cycle(done).injected) {
+        injector->bind_input_desktop();
+        injector->inject(command);
+      }
+      injector->release_at_connection_end();
+    }
+    std::printf("floor-done %llu\n", last);
+    std::fflush(stdout);
+  }
+}
+
+const Bytes kShiftDown = frame({InputCommand::Key{0x10, true}});
+
+int idle(const std::wstring& pipe_name, DWORD ms) {
+  Pipe pipe(open_pipe(pipe_name));
+  if (!pipe.valid()) {
+    return failed("cannot open the pipe");
+  }
+  ::Sleep(ms);
+  return 0;
+}
+
+int stall_length(const std::wstring& pipe_name, DWORD ms) {
+  Pipe pipe(open_pipe(pipe_name));
+  if (!pipe.valid()) {
+    return failed("cannot open the pipe");
+  }
+  const Bytes length = tarnu::tools::length_prefix(26);
+  if (!pipe.write(kShiftDown) || !pipe.write(length.data(), 2)) {
+    return failed("write failed");
+  }
+  pipe.flush();
+  ::Sleep(ms);
+  return 0;
+}
+
+int slow_payload(const std::wstring& pipe_name) {
+  Pipe pipe(open_pipe(pipe_name));
+  if (!pipe.valid()) {
+    return failed("cannot open the pipe");
+  }
+  // A press of A, padded to the largest payload; the decoder ignores what follows the
+  // command.
+  Bytes payload = tarnu::tools::encode_input_command({InputCommand::Key{0x41, true}});
+  payload.resize(65536, 0xc1);
+  const Bytes whole = tarnu::tools::frame_payload(payload);
+  if (!pipe.write(kShiftDown)) {
+    return failed("write failed");
+  }
+  for (const std::uint8_t byte : whole) {
+    if (!pipe.write(&byte, 1)) {
+      return failed("write failed");
+    }
+  }
+  pipe.flush();
+  return 0;
+}
+
+int reconnect_loop(const std::wstring& pipe_name, long times) {
+  const Bytes length = tarnu::tools::length_prefix(26);
+  for (long i = 0; i < times; ++i) {
+    Pipe pipe(open_pipe(pipe_name));
+    if (!pipe.valid()) {
+      std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at %ld\n", i);
+      return 1;
+    }
+    if (i % 2 == 1) {
+      pipe.write(length.data(), 1);
+    }
+  }
+  return 0;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]] | "
+               "floor CONTROL CYCLES FRAMES EVERY [SEED] | idle PIPE MS | stall-length PIPE MS | "
+               "slow-payload PIPE | "
+               "reconnect-loop PIPE N\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    return usage();
+  }
+  const std::wstring mode = argv[1];
+  const auto count = [&](int i) { return static_cast<std::size_t>(number(argv[i])); };
+  const auto seed = [&](int i) {
+    return argc > i ? static_cast<std::uint64_t>(std::wcstoull(argv[i], nullptr, 0)) : kDefaultSeed;
+  };
+  // Cycles FIRST to LAST - 1 from the arguments at i and i + 1, within the plan's cycles.
+  const auto range = [&](int i, std::size_t cycles) {
+    cycles = std::max<std::size_t>(cycles, 1);
+    const std::size_t last = argc > i + 1 ? std::min(count(i + 1), cycles) : cycles;
+    return Range{argc > i ? std::min(count(i), last) : 0, last};
+  };
+  int status = 2;
+  if (mode == L"soak" && argc >= 7) {
+    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1), seed(7),
+                  range(8, count(4)));
+  } else if (mode == L"floor" && argc >= 6) {
+    status = floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), seed(6));
+  } else if (mode == L"idle" && argc >= 4) {
+    status = idle(argv[2], static_cast<DWORD>(number(argv[3])));
+  } else if (mode == L"stall-length" && argc >= 4) {
+    status = stall_length(argv[2], static_cast<DWORD>(number(argv[3])));
+  } else if (mode == L"slow-payload" && argc >= 3) {
+    status = slow_payload(argv[2]);
+  } else if (mode == L"reconnect-loop" && argc >= 4) {
+    status = reconnect_loop(argv[2], number(argv[3]));
+  } else {
+    return usage();
+  }
+  if (status == 0 && mode != L"soak" && mode != L"floor") {
+    std::printf("%ls: done\n", mode.c_str());
+  }
+  return status;
+}

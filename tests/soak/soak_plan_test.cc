@@ -1,0 +1,134 @@
+#include "soak_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "fakes/event_journal.h"
+#include "fakes/fake_file_system_api.h"
+#include "fakes/fake_handle_api.h"
+#include "fakes/fake_pipe_api.h"
+#include "fakes/fake_session_api.h"
+#include "fakes/handle_ledger.h"
+#include "invalid_payloads.h"
+#include "protocol/decode_input_command.h"
+#include "worker/session_worker.h"
+
+namespace tarnu::soak {
+namespace {
+
+constexpr SoakPlan::Area kArea{120, 120, 720, 560};
+
+TEST(InvalidPayloadsTest, EachFailsWithItsOwnText) {
+  std::set<std::string> texts;
+  for (const InvalidPayload& payload : invalid_payloads()) {
+    const auto decoded = protocol::decode_input_command(payload.bytes);
+    ASSERT_FALSE(decoded.has_value()) << payload.error;
+    EXPECT_EQ(decoded.error(), "decode input command: " + payload.error);
+    texts.insert(payload.error);
+  }
+  // One per fault the decoder knows.
+  EXPECT_EQ(texts.size(), 27u);
+}
+
+// Records the commands themselves, for comparison with the plan.
+class CapturingInjector final : public windows_input::CommandInjector {
+ public:
+  explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
+      : commands_(commands), ends_(ends) {}
+  StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
+  void inject(const protocol::InputCommand& command) override { commands_.push_back(command); }
+  StatusOutcome release_at_connection_end() override {
+    ++ends_;
+    return StatusOutcome::Success("Default");
+  }
+
+ private:
+  std::vector<protocol::InputCommand>& commands_;
+  int& ends_;
+};
+
+// What the real frame loop injects when the cycle's writes arrive as separate reads.
+std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
+  fakes::HandleLedger ledger;
+  fakes::EventJournal journal;
+  fakes::FakeHandleApi handles{ledger};
+  fakes::FakeSessionApi sessions{ledger};
+  fakes::FakePipeApi pipes{ledger, journal};
+  fakes::FakeFileSystemApi files{ledger, journal};
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  fakes::FakePipeApi::Connection connection;
+  std::size_t offset = 0;
+  for (const std::size_t size : cycle.writes) {
+    connection.chunks.emplace_back(
+        cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset),
+        cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    offset += size;
+  }
+  pipes.connections.push_back(std::move(connection));
+  std::vector<protocol::InputCommand> commands;
+  const worker::WorkerPlatform platform{handles, sessions, pipes, files};
+  worker::run_session_worker(
+      platform, [&] { return std::make_unique<CapturingInjector>(commands, ends); },
+      &protocol::decode_input_command);
+  EXPECT_EQ(ledger.open_count(), 0u);
+  return commands;
+}
+
+TEST(SoakPlanTest, TheWorkerInjectsExactlyWhatThePlanExpects) {
+  const SoakPlan plan(7, 60, 3000, kArea);
+  std::map<Ending, int> endings;
+  for (std::size_t i = 0; i < plan.cycles(); ++i) {
+    const Cycle cycle = plan.cycle(i);
+    std::size_t written = 0;
+    for (const std::size_t size : cycle.writes) {
+      ASSERT_GT(size, 0u);
+      written += size;
+    }
+    ASSERT_EQ(written, cycle.stream.size());
+    int ends = 0;
+    EXPECT_EQ(served(cycle, ends), cycle.injected) << "cycle " << i;
+    EXPECT_EQ(ends, 1);
+    ++endings[cycle.ending];
+  }
+  EXPECT_EQ(endings.size(), 5u) << "every way of ending a connection";
+}
+
+TEST(SoakPlanTest, FramesAddUpAndATenthAreInvalid) {
+  struct Case {
+    std::size_t cycles, frames;
+  };
+  for (const Case c : {Case{300, 20000}, Case{100, 10000}, Case{30, 1000}}) {
+    const SoakPlan plan(1, c.cycles, c.frames, kArea);
+    std::size_t frames = 0, invalid = 0, injected = 0;
+    for (std::size_t i = 0; i < plan.cycles(); ++i) {
+      const Cycle cycle = plan.cycle(i);
+      frames += cycle.frames;
+      invalid += cycle.invalid_frames;
+      injected += cycle.injected.size();
+      for (const auto& command : cycle.injected) {
+        if (const auto* move = std::get_if<protocol::InputCommand::MouseMove>(&command.value)) {
+          EXPECT_TRUE(move->x >= kArea.left && move->x <= kArea.right && move->y >= kArea.top &&
+                      move->y <= kArea.bottom);
+        }
+      }
+    }
+    EXPECT_EQ(frames, c.frames);
+    EXPECT_EQ(frames, invalid + injected);
+    EXPECT_NEAR(static_cast<double>(invalid) / static_cast<double>(frames), 0.1, 0.015)
+        << c.cycles << " cycles";
+  }
+}
+
+TEST(SoakPlanTest, SameIndexSameCycle) {
+  const SoakPlan plan(42, 10, 500, kArea);
+  const Cycle a = plan.cycle(3), b = plan.cycle(3), c = plan.cycle(4);
+  EXPECT_EQ(a.stream, b.stream);
+  EXPECT_EQ(a.writes, b.writes);
+  EXPECT_NE(a.stream, c.stream);
+}
+
+}  // namespace
+}  // namespace tarnu::soak
