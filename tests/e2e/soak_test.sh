@@ -25,7 +25,7 @@ CYCLES=${1:-300}
 FRAMES=${2:-20000}
 EVERY=${3:-10}
 SEGMENT=${4:-$CYCLES}
-SEED=${SOAK_SEED:-20261208}
+PLAN_KEY=${SOAK_PLAN_KEY:-20261208}
 SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
 PROGRAM_DATA="$E2E_TMP/programdata"
 PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
@@ -45,7 +45,7 @@ done
 : >"$E2E_TMP/floor.txt"
 : >"$E2E_TMP/floor.in"
 setsid wine "$SOAK_EXE" floor "$(windows_path "$E2E_TMP/floor.in")" "$CYCLES" "$FRAMES" \
-  "$EVERY" "$SEED" </dev/null >"$E2E_TMP/floor.out" 2>"$E2E_TMP/floor.err" &
+  "$EVERY" "$PLAN_KEY" </dev/null >"$E2E_TMP/floor.out" 2>"$E2E_TMP/floor.err" &
 floor_group=$!
 STARTED_GROUPS+=("$floor_group")
 
@@ -57,7 +57,7 @@ for ((first = 0; first < CYCLES; first += SEGMENT)); do
   wait_for_log "$log" '^WM_SETFOCUS' 1 5 || fail "the test window never got the focus"
 
   set +e
-  wine "$SOAK_EXE" soak "$PIPE" tarnu-input-helper.exe "$CYCLES" "$FRAMES" "$EVERY" "$SEED" \
+  wine "$SOAK_EXE" soak "$PIPE" tarnu-input-helper.exe "$CYCLES" "$FRAMES" "$EVERY" "$PLAN_KEY" \
     "$first" "$last" </dev/null >"$E2E_TMP/soak.out" 2>"$E2E_TMP/soak.err"
   soak_rc=$?
   set -e

@@ -1,6 +1,6 @@
 // The soak and the hostile clients of the worker's pipe, for the Wine tests:
 //
-//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]]
+//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]]
 //       plays cycles FIRST to LAST - 1 (default: all) of the soak plan of CYCLES connections
 //       and FRAMES frames against the worker serving PIPE, whose executable is named EXE.
 //       At cycle FIRST, at every multiple of EVERY and at the plan's end, once the worker
@@ -9,7 +9,7 @@
 //       "soak: cycles=... frames=... invalid=... injected=... endings=... seconds=...
 //       worker=running|exited". Exit status 0 when every cycle was written and the worker
 //       still runs.
-//   tarnu-soak-client.exe floor CONTROL CYCLES FRAMES EVERY [SEED]
+//   tarnu-soak-client.exe floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY]
 //       reads lines "FIRST LAST" from the file CONTROL as it grows (it waits at the end for
 //       more, until a line "end"), and for each makes, in this process,
 //       the injector calls the worker makes for those cycles (bind and inject per command,
@@ -151,12 +151,12 @@ struct Range {
 };
 
 int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cycles,
-         std::size_t frames, std::size_t every, std::uint64_t seed, Range range) {
+         std::size_t frames, std::size_t every, std::uint64_t plan_key, Range range) {
   const tarnu::soak::ProcessProbe worker(exe);
   if (!worker.valid()) {
     return failed("no single running worker to watch");
   }
-  const SoakPlan plan(seed, cycles, frames, kArea);
+  const SoakPlan plan(plan_key, cycles, frames, kArea);
   std::size_t sent_frames = 0, invalid = 0, injected = 0, done = range.first;
   std::size_t endings[5] = {};
   const auto start = std::chrono::steady_clock::now();
@@ -252,13 +252,13 @@ class GrowingFile {
 };
 
 int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t frames,
-              std::size_t every, std::uint64_t seed) {
+              std::size_t every, std::uint64_t plan_key) {
   GrowingFile control(control_path);
   if (!control.valid()) {
     return failed("cannot open the floor's control file");
   }
   const auto injector = tarnu::windows_input::make_win32_command_injector();
-  const SoakPlan plan(seed, cycles, frames, kArea);
+  const SoakPlan plan(plan_key, cycles, frames, kArea);
   const long long start = static_cast<long long>(tarnu::soak::own_private_bytes());
   for (;;) {
     const std::string line = control.next_line();
@@ -353,11 +353,12 @@ int reconnect_loop(const std::wstring& pipe_name, long times) {
 }
 
 int usage() {
-  std::fprintf(stderr,
-               "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [SEED [FIRST [LAST]]] | "
-               "floor CONTROL CYCLES FRAMES EVERY [SEED] | idle PIPE MS | stall-length PIPE MS | "
-               "slow-payload PIPE | "
-               "reconnect-loop PIPE N\n");
+  std::fprintf(
+      stderr,
+      "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
+      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | idle PIPE MS | stall-length PIPE MS | "
+      "slow-payload PIPE | "
+      "reconnect-loop PIPE N\n");
   return 2;
 }
 
@@ -369,7 +370,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring mode = argv[1];
   const auto count = [&](int i) { return static_cast<std::size_t>(number(argv[i])); };
-  const auto seed = [&](int i) {
+  const auto plan_key = [&](int i) {
     return argc > i ? static_cast<std::uint64_t>(std::wcstoull(argv[i], nullptr, 0)) : kDefaultSeed;
   };
   // Cycles FIRST to LAST - 1 from the arguments at i and i + 1, within the plan's cycles.
@@ -380,10 +381,11 @@ int wmain(int argc, wchar_t** argv) {
   };
   int status = 2;
   if (mode == L"soak" && argc >= 7) {
-    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1), seed(7),
-                  range(8, count(4)));
+    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1),
+                  plan_key(7), range(8, count(4)));
   } else if (mode == L"floor" && argc >= 6) {
-    status = floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), seed(6));
+    status =
+        floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), plan_key(6));
   } else if (mode == L"idle" && argc >= 4) {
     status = idle(argv[2], static_cast<DWORD>(number(argv[3])));
   } else if (mode == L"stall-length" && argc >= 4) {

@@ -14,10 +14,10 @@ using protocol::InputCommand;
 using protocol::MouseButton;
 using Bytes = std::vector<std::uint8_t>;
 
-// splitmix64: the same sequence from the same seed on every compiler and library.
+// splitmix64: the same sequence from the same starting key on every compiler and library.
 class Random {
  public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
+  explicit Random(std::uint64_t plan_key) : state_(plan_key) {}
   std::uint64_t next() {
     std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
@@ -106,11 +106,14 @@ void append_frame(Bytes& stream, const Bytes& payload) {
 
 }  // namespace
 
-SoakPlan::SoakPlan(std::uint64_t seed, std::size_t cycles, std::size_t frames, Area area)
-    : seed_(seed), cycles_(std::max<std::size_t>(cycles, 1)), frames_(frames), area_(area) {}
+SoakPlan::SoakPlan(std::uint64_t plan_key, std::size_t cycles, std::size_t frames, Area area)
+    : plan_key_(plan_key),
+      cycles_(std::max<std::size_t>(cycles, 1)),
+      frames_(frames),
+      area_(area) {}
 
 Cycle SoakPlan::cycle(std::size_t index) const {
-  Random random(seed_ ^ (0xa0761d6478bd642fULL * (index + 1)));
+  Random random(plan_key_ ^ (0xa0761d6478bd642fULL * (index + 1)));
   Cycle cycle;
   // The frames are spread evenly; the first cycles take the remainder.
   const std::size_t frames = frames_ / cycles_ + (index < frames_ % cycles_ ? 1 : 0);

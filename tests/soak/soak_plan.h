@@ -42,14 +42,14 @@ class SoakPlan {
     std::int32_t left, top, right, bottom;  // inclusive
   };
 
-  SoakPlan(std::uint64_t seed, std::size_t cycles, std::size_t frames, Area area);
+  SoakPlan(std::uint64_t plan_key, std::size_t cycles, std::size_t frames, Area area);
 
   std::size_t cycles() const { return cycles_; }
   // The same index always gives the same cycle.
   Cycle cycle(std::size_t index) const;
 
  private:
-  std::uint64_t seed_;
+  std::uint64_t plan_key_;
   std::size_t cycles_;
   std::size_t frames_;
   Area area_;
