@@ -11,24 +11,21 @@ trap 'bash scripts/testbed.sh stop build/windows >/dev/null 2>&1 || true' EXIT
 status=0
 echo "== native tests"
 ctest --preset native || status=1
+# fuzz TARGET SECONDS: a bounded libFuzzer run; a finding fails the test command.
+fuzz() {
+  local log=build/fuzz/$1.log
+  if bash fuzz/run_fuzzer.sh "$1" -max_total_time="$2" >"$log" 2>&1; then
+    grep -E '^stat::number_of_executed_units' "$log" || true
+  else
+    tail -n 60 "$log"
+    echo "fuzzing failed; the input is in build/fuzz/artifacts/, the log in $log"
+    status=1
+  fi
+}
 echo "== fuzzing the payload decoder for 60 s"
-fuzz_log=build/fuzz/decode_input_command_fuzzer.log
-if bash fuzz/run_fuzzer.sh decode_input_command_fuzzer -max_total_time=60 >"$fuzz_log" 2>&1; then
-  grep -E '^stat::number_of_executed_units' "$fuzz_log" || true
-else
-  tail -n 60 "$fuzz_log"
-  echo "fuzzing failed; the input is in build/fuzz/artifacts/, the log in $fuzz_log"
-  status=1
-fi
+fuzz decode_input_command_fuzzer 60
 echo "== fuzzing the worker's frame loop for 45 s"
-fuzz_log=build/fuzz/frame_loop_fuzzer.log
-if bash fuzz/run_fuzzer.sh frame_loop_fuzzer -max_total_time=45 >"$fuzz_log" 2>&1; then
-  grep -E '^stat::number_of_executed_units' "$fuzz_log" || true
-else
-  tail -n 60 "$fuzz_log"
-  echo "fuzzing failed; the input is in build/fuzz/artifacts/, the log in $fuzz_log"
-  status=1
-fi
+fuzz frame_loop_fuzzer 45
 echo "== Windows tests under Wine"
 ctest --preset windows || status=1
 exit $status

@@ -11,9 +11,6 @@ LOG="$E2E_TMP/window.log"
 PROGRAM_DATA="$E2E_TMP/programdata"
 PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
-mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
-since_mark() { tail -n "+$MARK" "$LOG"; }
-
 # hostile NAME ARGS...: runs a hostile client in the background; HOSTILE_PID is its pid.
 hostile() {
   local name=$1

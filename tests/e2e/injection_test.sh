@@ -19,19 +19,6 @@ drive() {
   fi
 }
 
-# Lines the window logged since mark_log.
-mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
-since_mark() { tail -n "+$MARK" "$LOG"; }
-# wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
-# PATTERN among those logged since mark_log.
-wait_since_mark() {
-  local tries
-  for ((tries = 200; tries > 0; tries--)); do
-    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
-    sleep 0.05
-  done
-  return 1
-}
 
 # text_keys TEXT: driver arguments that type TEXT on a US layout (letters, digits, space,
 # comma, full stop; capitals with Shift).

@@ -325,3 +325,17 @@ window_still_down() {
       printf "|%d\n", seen
     }' "$1"
 }
+
+# Marks in the test window's log ($LOG): what was logged since mark_log.
+mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
+since_mark() { tail -n "+$MARK" "$LOG"; }
+# wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
+# PATTERN among those logged since mark_log.
+wait_since_mark() {
+  local tries
+  for ((tries = 200; tries > 0; tries--)); do
+    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
+    sleep 0.05
+  done
+  return 1
+}

@@ -11,18 +11,6 @@ PROGRAM_DATA="$E2E_TMP/programdata"
 STATUS_FILE="$PROGRAM_DATA/Tarnu/input-helper-status-s$WINE_SESSION.txt"
 PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
-mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
-since_mark() { tail -n "+$MARK" "$LOG"; }
-# wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
-# PATTERN among those logged since mark_log.
-wait_since_mark() {
-  local tries
-  for ((tries = 200; tries > 0; tries--)); do
-    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
-    sleep 0.05
-  done
-  return 1
-}
 # releases_since_mark: the key-up and button-up lines since the mark, as "WM_KEYUP 0x10|WM_LBUTTONUP|".
 releases_since_mark() {
   since_mark | grep -E '^WM_(KEYUP|LBUTTONUP)' |
