@@ -10,6 +10,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -112,7 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Up to four connections; each stream cut into reads of 1 to 300 bytes. Sizes and flags
   // come from the input's end, stream bytes from its front.
-  Events expected;
+  // One pipe instance for the whole run; a client that came and went before the wait makes
+  // the worker back off, a served one starts the back-off over.
+  Events expected = {"create pipe"};
+  std::uint32_t pause = 0;
   const int connections = input.ConsumeIntegralInRange<int>(1, 4);
   for (int c = 0; c < connections; ++c) {
     fakes::FakePipeApi::Connection connection;
@@ -121,7 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         connection.connect_error = platform::kErrorPipeConnected;
         break;
       case 1:
-        connection.connect_error = 232;  // ERROR_NO_DATA: the client came and went
+        connection.connect_error = platform::kErrorNoData;  // the client came and went
+        break;
+      case 2:
+        connection.client_session = std::uint32_t{2};  // another session's client
         break;
       default:
         break;
@@ -139,14 +146,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       stream.insert(stream.end(), chunk.begin(), chunk.end());
       connection.chunks.push_back(std::move(chunk));
     }
-    expected.push_back("create pipe");
     expected.push_back("connect");
-    if (!connection.connect_error || *connection.connect_error == platform::kErrorPipeConnected) {
+    if (connection.connect_error == platform::kErrorNoData) {
+      pause = pause == 0 ? worker::kFirstBackOffMilliseconds
+                         : std::min(pause * 2, worker::kLastBackOffMilliseconds);
+      expected.push_back("disconnect");
+      expected.push_back("pause " + std::to_string(pause));
+    } else if (connection.client_session != std::uint32_t{1}) {
+      expected.push_back(status("", "pipe client from session 2 refused"));
+      expected.push_back("disconnect");
+    } else {
       expect_connection(stream, expected);
+      pause = 0;
     }
     pipes.connections.push_back(std::move(connection));
   }
-  expected.push_back("create pipe failed");
+  // The end of the script: the instance stops being one, and what is held is released.
+  expected.push_back("end of script");
+  expected.push_back("release at connection end");
+  expected.push_back(status("Default", ""));
 
   std::vector<protocol::InputCommand> commands;
   const worker::WorkerPlatform platform{handles, sessions, pipes, files};
@@ -154,8 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       platform, [&] { return std::make_unique<CapturingInjector>(journal, commands); },
       &protocol::decode_input_command);
 
-  check(fatal == platform::windows_error_text("CreateNamedPipeW", platform::kErrorPipeBusy),
+  check(fatal == platform::windows_error_text("ConnectNamedPipe", platform::kErrorInvalidHandle),
         "the loop ended other than by the end of the script");
+  check(pipes.instances_created == 1, "more than one pipe instance");
   check(journal.events() == expected, "the frame loop did not do what the stream asks");
   for (const protocol::InputCommand& command : commands) {
     const auto again = protocol::decode_input_command(tools::encode_input_command(command));

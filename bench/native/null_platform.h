@@ -44,9 +44,18 @@ class StreamPipeApi final : public platform::PipeApi {
       std::u16string_view, platform::RawHandle) override {
     return platform::RawHandle{1};
   }
+  Expected<void, platform::WindowsErrorCode> set_pipe_security(platform::RawHandle,
+                                                               platform::RawHandle) override {
+    return {};
+  }
   Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::RawHandle) override {
     return {};
   }
+  Expected<std::uint32_t, platform::WindowsErrorCode> client_session_id(
+      platform::RawHandle) override {
+    return std::uint32_t{1};
+  }
+  void pause(std::uint32_t) override {}
   Expected<std::uint32_t, platform::WindowsErrorCode> read_file(
       platform::RawHandle, std::span<std::uint8_t> buffer) override {
     const std::size_t count = std::min(buffer.size(), stream_.size() - offset_);
@@ -74,6 +83,9 @@ class NullSessionApi final : public platform::SessionApi {
       std::uint32_t) override {
     return Unexpected(platform::WindowsErrorCode{1008});
   }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_process_token() override {
+    return Unexpected(platform::WindowsErrorCode{5});
+  }
   std::uint32_t token_user_size(platform::RawHandle) override { return 0; }
   Expected<void, platform::WindowsErrorCode> read_token_user(platform::RawHandle,
                                                              std::span<std::byte>) override {
@@ -86,7 +98,7 @@ class NullSessionApi final : public platform::SessionApi {
   std::u16string wide_text(platform::RawHandle) override { return {}; }
 };
 
-// ProgramData set, the Tarnu folder already there, every file write complete.
+// ProgramData set, the Tarnu folder already there and SYSTEM's, every file write complete.
 class NullFileSystemApi final : public platform::FileSystemApi {
  public:
   bool environment_variable(const char16_t*, std::u16string& value) override {
@@ -100,10 +112,28 @@ class NullFileSystemApi final : public platform::FileSystemApi {
   Expected<void, platform::WindowsErrorCode> create_directory(const std::u16string&) override {
     return Unexpected(platform::kErrorAlreadyExists);
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> create_or_truncate_for_writing(
+  Expected<void, platform::WindowsErrorCode> create_directory_with_security(
+      const std::u16string&, std::u16string_view) override {
+    return Unexpected(platform::kErrorAlreadyExists);
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_for_inspection(
+      const std::u16string&) override {
+    return platform::RawHandle{kFolder};
+  }
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_or_create_for_writing(
       const std::u16string&) override {
     return platform::RawHandle{2};
   }
+  Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
+      platform::RawHandle object) override {
+    return platform::FileFacts{object == kFolder ? platform::kFileAttributeDirectory : 0x80, 1};
+  }
+  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::RawHandle,
+                                                            std::u16string& text) override {
+    text.assign(u"S-1-5-18");
+    return {};
+  }
+  Expected<void, platform::WindowsErrorCode> truncate(platform::RawHandle) override { return {}; }
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
       platform::RawHandle, std::span<const std::uint8_t> bytes) override {
     return static_cast<std::uint32_t>(bytes.size());
@@ -111,6 +141,7 @@ class NullFileSystemApi final : public platform::FileSystemApi {
   std::uint64_t precise_system_time() override { return time_ += 10'000; }
 
  private:
+  static constexpr platform::RawHandle kFolder = 3;
   std::uint64_t time_ = 134'000'000'000'000'000ULL;
 };
 

@@ -3,15 +3,28 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/expected.h"
 #include "platform/types.h"
 
 namespace tarnu::platform {
 
-// Environment, directories, whole-file writes and the clock, as the status file needs them.
-// Files are closed with HandleApi::close_handle. Paths and names go to Windows as they are,
-// NUL-terminated, without a copy; texts come back in buffers the caller keeps.
+// FILE_ATTRIBUTE_* bits the portable code looks at.
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x00000010;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x00000400;
+
+// What GetFileInformationByHandle reports about an open file or folder.
+struct FileFacts {
+  std::uint32_t attributes = 0;
+  std::uint32_t link_count = 0;
+};
+
+// Environment, directories, whole-file writes and the clock, as the status file needs them,
+// with what it takes to write only where nobody else controls the path: folders and files
+// opened as themselves rather than through links, their owner, attributes and link count.
+// Files and folders are closed with HandleApi::close_handle. Paths and names go to Windows as they
+// are, NUL-terminated, without a copy; texts come back in buffers the caller keeps.
 class FileSystemApi {
  public:
   virtual ~FileSystemApi() = default;
@@ -28,10 +41,35 @@ class FileSystemApi {
   // CreateDirectoryW with default security; the parent must exist.
   virtual Expected<void, WindowsErrorCode> create_directory(const std::u16string& path) = 0;
 
-  // CreateFileW(GENERIC_WRITE, share read | write | delete, CREATE_ALWAYS): the file is
-  // created, or truncated when it exists.
-  virtual Expected<RawHandle, WindowsErrorCode> create_or_truncate_for_writing(
+  // CreateDirectoryW with the security descriptor that
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl` (freed again before
+  // this returns); the parent must exist. An SDDL text that does not convert fails with the
+  // conversion's error and creates nothing.
+  virtual Expected<void, WindowsErrorCode> create_directory_with_security(
+      const std::u16string& path, std::u16string_view sddl) = 0;
+
+  // CreateFileW(path, READ_CONTROL | FILE_READ_ATTRIBUTES, share read | write, OPEN_EXISTING,
+  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT): the folder (or file) at the
+  // path itself, never what a link in its place points to. Without FILE_SHARE_DELETE the
+  // object cannot be renamed or deleted while the handle is open.
+  virtual Expected<RawHandle, WindowsErrorCode> open_for_inspection(const std::u16string& path) = 0;
+
+  // CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, share read | write | delete,
+  // OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT): created when missing, opened as it is (not
+  // truncated) when present, and a link at the path is opened as itself, not followed.
+  virtual Expected<RawHandle, WindowsErrorCode> open_or_create_for_writing(
       const std::u16string& path) = 0;
+
+  // GetFileInformationByHandle: the attributes and the number of hard links.
+  virtual Expected<FileFacts, WindowsErrorCode> file_facts(RawHandle file) = 0;
+
+  // GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION), then
+  // ConvertSidToStringSidW of the owner, into `text` (both allocations freed with LocalFree
+  // before this returns).
+  virtual Expected<void, WindowsErrorCode> owner_sid_text(RawHandle file, std::u16string& text) = 0;
+
+  // SetEndOfFile at the file pointer, which is at 0 right after opening: empties the file.
+  virtual Expected<void, WindowsErrorCode> truncate(RawHandle file) = 0;
 
   // WriteFile: the number of bytes written.
   virtual Expected<std::uint32_t, WindowsErrorCode> write_file(

@@ -20,11 +20,19 @@ class PipeApi {
       std::u16string_view sddl) = 0;
 
   // CreateNamedPipeW for the single inbound instance: PIPE_ACCESS_INBOUND |
-  // FILE_FLAG_FIRST_PIPE_INSTANCE, PIPE_REJECT_REMOTE_CLIENTS (byte mode, blocking), one
-  // instance, 65536-byte buffers both ways, the default time-out, and the descriptor in a
+  // FILE_FLAG_FIRST_PIPE_INSTANCE | WRITE_DAC (so that set_pipe_security may change its
+  // DACL later), PIPE_REJECT_REMOTE_CLIENTS (byte mode, blocking), one instance,
+  // 65536-byte buffers both ways, the default time-out, and the descriptor in a
   // non-inheritable SECURITY_ATTRIBUTES.
   virtual Expected<RawHandle, WindowsErrorCode> create_input_pipe(
       std::u16string_view name, RawHandle security_descriptor) = 0;
+
+  // GetSecurityDescriptorDacl of the descriptor, then SetSecurityInfo(pipe,
+  // SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION) with
+  // that DACL: the instance's access as if it had been created with the descriptor. Clients
+  // already connected keep their handles.
+  virtual Expected<void, WindowsErrorCode> set_pipe_security(RawHandle pipe,
+                                                             RawHandle security_descriptor) = 0;
 
   // ConnectNamedPipe without OVERLAPPED: blocks until a client opens the pipe.
   virtual Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) = 0;
@@ -33,8 +41,16 @@ class PipeApi {
   virtual Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
                                                               std::span<std::uint8_t> buffer) = 0;
 
-  // DisconnectNamedPipe; the result is not examined.
+  // GetNamedPipeClientSessionId: the session of the connected client's process, as the
+  // system recorded it when the client opened the pipe.
+  virtual Expected<std::uint32_t, WindowsErrorCode> client_session_id(RawHandle pipe) = 0;
+
+  // DisconnectNamedPipe; the result is not examined. It also returns an instance whose
+  // client left before ConnectNamedPipe to the listening state.
   virtual void disconnect_named_pipe(RawHandle pipe) = 0;
+
+  // Sleep(milliseconds): the pause between two failed waits for a client.
+  virtual void pause(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace tarnu::platform

@@ -22,6 +22,9 @@ class SessionApi {
   // WTSQueryUserToken: the primary token of the user logged on to the session.
   virtual Expected<RawHandle, WindowsErrorCode> query_user_token(std::uint32_t session) = 0;
 
+  // OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY): the process's own token.
+  virtual Expected<RawHandle, WindowsErrorCode> open_process_token() = 0;
+
   // GetTokenInformation(token, TokenUser, no buffer, 0, &size): only the size it reports;
   // the call's own result is of no interest.
   virtual std::uint32_t token_user_size(RawHandle token) = 0;

@@ -16,6 +16,7 @@ using WindowsErrorCode = std::uint32_t;
 inline constexpr WindowsErrorCode kErrorSuccess = 0;
 inline constexpr WindowsErrorCode kErrorFileNotFound = 2;
 inline constexpr WindowsErrorCode kErrorAccessDenied = 5;
+inline constexpr WindowsErrorCode kErrorInvalidHandle = 6;
 inline constexpr WindowsErrorCode kErrorInvalidParameter = 87;
 inline constexpr WindowsErrorCode kErrorBrokenPipe = 109;
 inline constexpr WindowsErrorCode kErrorCallNotImplemented = 120;

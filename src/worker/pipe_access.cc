@@ -7,12 +7,6 @@
 
 namespace tarnu::worker {
 
-namespace {
-
-constexpr char kInteractiveUsers[] = "IU";
-
-}  // namespace
-
 std::u16string input_pipe_name(std::uint32_t session) {
   const std::string digits = std::to_string(session);
   std::u16string name = u"\\\\.\\pipe\\tarnu-input-s";
@@ -27,29 +21,49 @@ std::string input_pipe_sddl(std::string_view sid_text) {
   return sddl;
 }
 
-std::string session_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles,
-                                  std::uint32_t session) {
-  // Fails when nobody is logged on, and for any caller that is not LocalSystem.
-  const auto token_value = sessions.query_user_token(session);
-  if (!token_value) {
-    return kInteractiveUsers;
-  }
-  const platform::ScopedHandle token(handles, *token_value);
+namespace {
 
+constexpr char kInteractiveUsers[] = "IU";
+
+// The User SID of a token as text; nothing when any step fails. Takes the token over.
+std::optional<std::string> token_user_sid_text(platform::SessionApi& sessions,
+                                               platform::HandleApi& handles,
+                                               platform::RawHandle token_value) {
+  const platform::ScopedHandle token(handles, token_value);
   const std::uint32_t size = sessions.token_user_size(token.get());
   if (size == 0) {
-    return kInteractiveUsers;
+    return std::nullopt;
   }
   std::vector<std::byte> token_user(size);
   if (!sessions.read_token_user(token.get(), token_user)) {
-    return kInteractiveUsers;
+    return std::nullopt;
   }
   const auto text_value = sessions.convert_token_user_sid_to_string(token_user);
   if (!text_value) {
-    return kInteractiveUsers;
+    return std::nullopt;
   }
   const platform::ScopedLocalMemory text(handles, *text_value);
   return platform::utf16_to_utf8(sessions.wide_text(text.get()));
+}
+
+}  // namespace
+
+std::string session_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles,
+                                  std::uint32_t session) {
+  // Fails when nobody is logged on, and for any caller that is not LocalSystem.
+  const auto token = sessions.query_user_token(session);
+  if (!token) {
+    return kInteractiveUsers;
+  }
+  return token_user_sid_text(sessions, handles, *token).value_or(kInteractiveUsers);
+}
+
+std::string process_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles) {
+  const auto token = sessions.open_process_token();
+  if (!token) {
+    return {};
+  }
+  return token_user_sid_text(sessions, handles, *token).value_or(std::string());
 }
 
 }  // namespace tarnu::worker

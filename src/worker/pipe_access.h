@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,9 @@ std::string input_pipe_sddl(std::string_view sid_text);
 // None of those fallbacks is an error: the pipe is then open to interactive users.
 std::string session_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles,
                                   std::uint32_t session);
+
+// The string SID of the worker process's own token user (SYSTEM when the service started
+// it), or "" when it cannot be had.
+std::string process_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles);
 
 }  // namespace tarnu::worker

@@ -1,5 +1,6 @@
 #include "worker/pipe_server.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -12,44 +13,107 @@
 namespace tarnu::worker {
 
 PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInjector& injector,
-                       CommandDecoder decoder, std::uint32_t session)
+                       CommandDecoder decoder, std::uint32_t session, std::u16string own_user_sid)
     : platform_(platform),
       injector_(injector),
       decoder_(std::move(decoder)),
       session_(session),
-      status_file_(platform.files, platform.handles, session) {}
+      status_file_(platform.files, platform.handles, session, std::move(own_user_sid)) {}
 
 std::string PipeServer::run() {
+  applied_sid_ = session_user_sid_text(platform_.sessions, platform_.handles, session_);
+  const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
+      platform::utf8_to_utf16(input_pipe_sddl(applied_sid_)));
+  if (!descriptor_value) {
+    return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
+                                        descriptor_value.error());
+  }
+  platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
+  // The first-instance flag makes this fail while any pipe of the name exists, such as one
+  // held by another worker of this session or by a process that took the name first.
+  const auto pipe_value =
+      platform_.pipes.create_input_pipe(input_pipe_name(session_), descriptor.get());
+  descriptor.reset();
+  if (!pipe_value) {
+    return platform::windows_error_text("CreateNamedPipeW", pipe_value.error());
+  }
+  // The one instance lives as long as the worker: between two clients it is disconnected,
+  // never closed, so no other process can create a pipe of the name and wait for the
+  // session's client in its place.
+  const platform::ScopedHandle pipe(platform_.handles, *pipe_value);
+
+  std::uint32_t pause = 0;
   for (;;) {
-    const std::u16string name = input_pipe_name(session_);
-    // Looked up for every instance, so that access follows whoever is logged on now.
-    const std::string sid_text =
-        session_user_sid_text(platform_.sessions, platform_.handles, session_);
-
-    const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
-        platform::utf8_to_utf16(input_pipe_sddl(sid_text)));
-    if (!descriptor_value) {
-      return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
-                                          descriptor_value.error());
-    }
-    platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
-    // The first-instance flag makes this fail too while any pipe of the name exists, such
-    // as one held by another worker of this session.
-    const auto pipe_value = platform_.pipes.create_input_pipe(name, descriptor.get());
-    descriptor.reset();
-    if (!pipe_value) {
-      return platform::windows_error_text("CreateNamedPipeW", pipe_value.error());
-    }
-    platform::ScopedHandle pipe(platform_.handles, *pipe_value);
-
     const auto connected = platform_.pipes.connect_named_pipe(pipe.get());
     // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
     if (!connected && connected.error() != platform::kErrorPipeConnected) {
-      continue;
+      if (connected.error() == platform::kErrorInvalidHandle) {
+        // The handle is no pipe instance (any more): no wait on it can succeed.
+        record(injector_.release_at_connection_end());
+        return platform::windows_error_text("ConnectNamedPipe", connected.error());
+      }
+      // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
+      // closing until it is disconnected.
+      platform_.pipes.disconnect_named_pipe(pipe.get());
+      pause = back_off(pause);
+    } else if (admit_client(pipe.get())) {
+      serve_connection(pipe.get());
+      platform_.pipes.disconnect_named_pipe(pipe.get());
+      pause = 0;
+    } else {
+      platform_.pipes.disconnect_named_pipe(pipe.get());
     }
-    serve_connection(pipe.get());
-    platform_.pipes.disconnect_named_pipe(pipe.get());
+
+    // Access follows whoever is logged on to the session before the next wait. The pipe
+    // waits for nobody with the access of a user who has gone.
+    for (;;) {
+      const std::string sid_text =
+          session_user_sid_text(platform_.sessions, platform_.handles, session_);
+      if (sid_text == applied_sid_ || apply_pipe_access(pipe.get(), sid_text)) {
+        break;
+      }
+      pause = back_off(pause);
+    }
   }
+}
+
+bool PipeServer::apply_pipe_access(platform::RawHandle pipe, const std::string& sid_text) {
+  const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
+      platform::utf8_to_utf16(input_pipe_sddl(sid_text)));
+  if (!descriptor_value) {
+    return false;
+  }
+  const platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
+  if (!platform_.pipes.set_pipe_security(pipe, descriptor.get())) {
+    return false;
+  }
+  applied_sid_ = sid_text;
+  return true;
+}
+
+bool PipeServer::admit_client(platform::RawHandle pipe) {
+  // The session is the one the system recorded when the client opened the pipe, not a
+  // claim of the client's. A client of another session (another user's Remote Desktop
+  // session, say, admitted by the interactive users' entry) must not type at this one.
+  const auto client_session = platform_.pipes.client_session_id(pipe);
+  if (!client_session) {
+    record(StatusOutcome::Failure(
+        platform::windows_error_text("GetNamedPipeClientSessionId", client_session.error())));
+    return false;
+  }
+  if (*client_session != session_) {
+    record(StatusOutcome::Failure("pipe client from session " + std::to_string(*client_session) +
+                                  " refused"));
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t PipeServer::back_off(std::uint32_t previous) {
+  const std::uint32_t next =
+      previous == 0 ? kFirstBackOffMilliseconds : std::min(previous * 2, kLastBackOffMilliseconds);
+  platform_.pipes.pause(next);
+  return next;
 }
 
 void PipeServer::serve_connection(platform::RawHandle pipe) {

@@ -22,17 +22,26 @@ using CommandDecoder =
 // Frames carry 1 to 65536 payload bytes behind a 4-byte little-endian length.
 inline constexpr std::uint32_t kMaxPayloadLength = 65536;
 
-// The session's input pipe server: one pipe instance at a time, created anew for every
-// client with access for SYSTEM and the session's user, each frame decoded, recorded in the
-// status file and injected on the calling thread, and everything held released when the
-// client goes away.
+// Pauses after failed waits for a client double from the first to the last value; a served
+// client starts them over.
+inline constexpr std::uint32_t kFirstBackOffMilliseconds = 10;
+inline constexpr std::uint32_t kLastBackOffMilliseconds = 1000;
+
+// The session's input pipe server: one pipe instance for the worker's whole life, so that
+// the machine-wide name is never free for another process to take, open to SYSTEM and the
+// session's current user; clients of other sessions turned away unread; each frame decoded,
+// recorded in the status file and injected on the calling thread, and everything held
+// released when the client goes away.
 class PipeServer {
  public:
+  // `own_user_sid` is the worker's own token user as text, a trusted owner of the status
+  // folder ("" when unknown).
   PipeServer(const WorkerPlatform& platform, windows_input::CommandInjector& injector,
-             CommandDecoder decoder, std::uint32_t session);
+             CommandDecoder decoder, std::uint32_t session, std::u16string own_user_sid = {});
 
   // Serves clients one after another for ever. Returns only with the text of a fatal error:
-  // the security descriptor or the pipe could not be created.
+  // the first security descriptor or the pipe could not be created, or the pipe instance
+  // stopped being one (what was held is released first).
   std::string run();
 
   // Serves one connected client: reads frames until the client goes away or sends a bad
@@ -43,6 +52,12 @@ class PipeServer {
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::RawHandle pipe, std::span<std::uint8_t> buffer);
+  // Gives the instance the DACL for the SID text; false when it could not.
+  bool apply_pipe_access(platform::RawHandle pipe, const std::string& sid_text);
+  // True for a client of the worker's own session; any other is recorded as refused.
+  bool admit_client(platform::RawHandle pipe);
+  // Pauses for the next back-off step after `previous` (0: none yet) and returns it.
+  std::uint32_t back_off(std::uint32_t previous);
   void record(const StatusOutcome& outcome);
 
   WorkerPlatform platform_;
@@ -50,6 +65,8 @@ class PipeServer {
   CommandDecoder decoder_;
   std::uint32_t session_;
   StatusFile status_file_;
+  // The SID text whose DACL the pipe instance has.
+  std::string applied_sid_;
 };
 
 }  // namespace tarnu::worker

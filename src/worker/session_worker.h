@@ -14,8 +14,8 @@ namespace tarnu::worker {
 using InjectorFactory = std::function<std::unique_ptr<windows_input::CommandInjector>()>;
 
 // The worker role: finds the process's session, creates the injector once, and serves the
-// session's pipe for ever. Returns only with the text of a fatal error; the injector is
-// destroyed then (closing its desktop handle) without releasing what is held.
+// session's pipe for ever. Returns only with the text of a fatal error, after releasing
+// whatever a client left held; the injector is destroyed then (closing its desktop handle).
 std::string run_session_worker(const WorkerPlatform& platform, const InjectorFactory& make_injector,
                                CommandDecoder decoder);
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <span>
+#include <utility>
 
 #include "platform/types.h"
 
@@ -109,27 +110,34 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
 }
 
 StatusFile::StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles,
-                       std::uint32_t session)
-    : files_(files), handles_(handles), session_(session) {}
+                       std::uint32_t session, std::u16string own_user_sid)
+    : files_(files), handles_(handles), session_(session), own_user_sid_(std::move(own_user_sid)) {}
 
 void StatusFile::write(const StatusOutcome& outcome) {
   // ProgramData is read anew each time; the temporary directory only when it is not set.
   if (!files_.environment_variable(u"ProgramData", path_) && !files_.temporary_directory(path_)) {
     return;
   }
-  // The folder is the file's parent; it is made before the file name is appended, so that
-  // both reach Windows from the one buffer.
+  // The folder is the file's parent; it is made and checked before the file name is
+  // appended, so that both reach Windows from the one buffer.
   append_status_folder(path_);
-  create_directory_chain(files_, path_);
+  const platform::ScopedHandle folder = open_status_folder();
+  if (!folder) {
+    return;
+  }
   append_status_file_name(path_, session_);
 
   format_status_content(content_, unix_time_milliseconds(files_.precise_system_time()), outcome);
 
-  auto opened = files_.create_or_truncate_for_writing(path_);
+  auto opened = files_.open_or_create_for_writing(path_);
   if (!opened) {
     return;
   }
   const platform::ScopedHandle file(handles_, *opened);
+  // Only now, once it is known to be our own plain file, is the old content dropped.
+  if (!is_plain_file(file.get()) || !files_.truncate(file.get())) {
+    return;
+  }
   std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content_.data()),
                                      content_.size());
   while (!rest.empty()) {
@@ -141,9 +149,59 @@ void StatusFile::write(const StatusOutcome& outcome) {
   }
 }
 
+platform::ScopedHandle StatusFile::open_status_folder() {
+  auto created = files_.create_directory_with_security(path_, kStatusFolderSddl);
+  if (!created && created.error() == kErrorPathNotFound) {
+    // The base directory is missing too: its chain gets default security, only the Tarnu
+    // folder the protected DACL.
+    const std::size_t folder_name = path_.size() - (sizeof(u"Tarnu") / sizeof(char16_t) - 1);
+    std::size_t parent_end = folder_name;
+    while (parent_end > 0 && is_separator(path_[parent_end - 1])) {
+      --parent_end;
+    }
+    create_directory_chain(files_, path_.substr(0, parent_end));
+    (void)files_.create_directory_with_security(path_, kStatusFolderSddl);
+  }
+  // Whether just made or already there, the folder must be the folder itself and ours: a
+  // user who made it first owns it and could have planted anything in it.
+  auto opened = files_.open_for_inspection(path_);
+  if (!opened) {
+    return {};
+  }
+  platform::ScopedHandle folder(handles_, *opened);
+  if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get())) {
+    return {};
+  }
+  return folder;
+}
+
+bool StatusFile::is_plain_directory(platform::RawHandle folder) {
+  const auto facts = files_.file_facts(folder);
+  return facts && (facts->attributes & platform::kFileAttributeDirectory) != 0 &&
+         (facts->attributes & platform::kFileAttributeReparsePoint) == 0;
+}
+
+bool StatusFile::is_plain_file(platform::RawHandle file) {
+  // A second hard link would let whoever made it have the worker write into a file of
+  // their choosing; a reparse point is a link of another kind.
+  const auto facts = files_.file_facts(file);
+  return facts && facts->link_count == 1 &&
+         (facts->attributes &
+          (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) == 0;
+}
+
+bool StatusFile::has_trusted_owner(platform::RawHandle folder) {
+  if (!files_.owner_sid_text(folder, owner_)) {
+    return false;
+  }
+  return owner_ == kLocalSystemSid || owner_ == kAdministratorsSid ||
+         (!own_user_sid_.empty() && owner_ == own_user_sid_);
+}
+
 void write_status(platform::FileSystemApi& files, platform::HandleApi& handles,
-                  std::uint32_t session, const StatusOutcome& outcome) {
-  StatusFile(files, handles, session).write(outcome);
+                  std::uint32_t session, const StatusOutcome& outcome,
+                  std::u16string own_user_sid) {
+  StatusFile(files, handles, session, std::move(own_user_sid)).write(outcome);
 }
 
 }  // namespace tarnu::worker

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Hostile clients of the real worker under Wine: one that connects and never writes, one
 # that presses Shift, writes half a length and stalls, one that presses Shift and writes a
-# 65536-byte frame one byte at a time, and one that connects and leaves in a tight loop.
+# 65536-byte frame one byte at a time, and one that connects and leaves in a tight loop
+# while a squatter tries to take the pipe's name.
 # After each, the worker serves the next well-behaved client (its key reaches the test
 # window) and nothing stays held.
 source "$(dirname "$0")/lib.sh"
@@ -76,12 +77,21 @@ expect_equal "slow frame: presses and releases" \
 well_behaved after-slow 0x44
 
 # 4. Connects and leaves 300 times in a tight loop, every other time after one byte of a
-# length.
+# length, while another process tries all along to create a pipe of the worker's name: the
+# worker's one instance never lets the name go, so the squatter never gets it.
+stop_squat="$E2E_TMP/stop-squat"
+hostile squat squat "$PIPE" "$(windows_path "$stop_squat")"
+squat_pid=$HOSTILE_PID
 start=$(now_ms)
 run_program loop "$SOAK_EXE" reconnect-loop "$PIPE" 300
 expect_equal "reconnect loop ($(tr -d '\r' <"$E2E_TMP/loop.err"))" "reconnect-loop: done" \
   "$(tr -d '\r' <"$E2E_TMP/loop.out")"
 echo "300 connections in $(($(now_ms) - start)) ms"
+touch "$stop_squat"
+wait "$squat_pid" && pass "the squatter never got the name" ||
+  fail "the squatter created the worker's pipe: $(tr -d '\r' <"$E2E_TMP/squat.out")"
+echo "$(tr -d '\r' <"$E2E_TMP/squat.out")"
+[[ "$(tr -d '\r' <"$E2E_TMP/squat.out")" =~ tries=[1-9] ]] || fail "the squatter never tried"
 well_behaved after-loop 0x45
 
 kill -0 "$worker_group" 2>/dev/null && pass "the worker still runs" || fail "the worker is gone"

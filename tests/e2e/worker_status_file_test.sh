@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The status file of the real worker under Wine: where it goes for a set, unset and empty
 # ProgramData, the folder chain, whole replacement of the content, and a worker that keeps
-# serving when the file cannot be written.
+# serving when the file cannot be written or is a hard link to someone else's file.
 source "$(dirname "$0")/lib.sh"
 
 file_name="input-helper-status-s$WINE_SESSION.txt"
@@ -68,6 +68,28 @@ kill -0 "$WORKER_GROUP" 2>/dev/null && pass "blocked status file: worker still r
   fail "blocked status file: worker ended: $(cat "$E2E_TMP/blocked.err")"
 [[ -d "$base_dir/blocked/Tarnu/$file_name" ]] && pass "blocked status file: still a directory" ||
   fail "blocked status file: directory replaced"
+stop_group "$WORKER_GROUP"
+
+# A file of someone else's hard-linked in place of the status file (under Wine a hard link
+# stands in for the junction and object link of a Windows attack): it keeps its bytes, and
+# the worker goes on serving; once the link is gone the status file is written again.
+victim="$E2E_TMP/victim.cmd"
+printf '@echo off\r\necho victim\r\n' >"$victim"
+cp "$victim" "$E2E_TMP/victim.orig"
+mkdir -p "$base_dir/linked/Tarnu"
+ln "$victim" "$base_dir/linked/Tarnu/$file_name"
+start_worker linked 'ProgramData=C:\e2e\status\linked'
+for i in 1 2; do
+  send "linked$i" "raw $unknown_mouse" "move $i $i"
+  expect_equal "hard-linked status file: client $i" 0 "$RC"
+done
+sleep 0.3
+cmp -s "$victim" "$E2E_TMP/victim.orig" && pass "hard-linked status file: the victim kept its bytes" ||
+  fail "hard-linked status file: the victim now holds [$(cat "$victim")]"
+rm "$base_dir/linked/Tarnu/$file_name"
+check_written "after the link is gone" "$base_dir/linked/Tarnu/$file_name"
+kill -0 "$WORKER_GROUP" 2>/dev/null && pass "hard-linked status file: worker still runs" ||
+  fail "hard-linked status file: worker ended: $(cat "$E2E_TMP/linked.err")"
 stop_group "$WORKER_GROUP"
 
 finish

@@ -54,39 +54,97 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::temporary_director
 
 Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory(
     const std::u16string& path) {
-  const std::u16string& text = path;
-  if (exists_as_directory(text) || files.count(text) != 0) {
+  return create_directory_with_security(path, u"");
+}
+
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_with_security(
+    const std::u16string& path, std::u16string_view sddl) {
+  if (exists_as_directory(path) || files.count(path) != 0) {
     return Unexpected(platform::kErrorAlreadyExists);
   }
-  const std::u16string parent = parent_of(text);
+  const std::u16string parent = parent_of(path);
   if (!exists_as_directory(parent)) {
     return Unexpected(kErrorPathNotFound);
   }
   if (read_only_directories.count(parent) != 0) {
     return Unexpected(platform::kErrorAccessDenied);
   }
-  directories.insert(text);
-  created_directories.push_back(text);
+  directories.insert(path);
+  created_directories.push_back(path);
+  directory_security.emplace_back(path, sddl);
   return {};
 }
 
+const std::u16string* FakeFileSystemApi::open_path(platform::RawHandle handle) const {
+  const auto it = open_files_.find(handle);
+  return it == open_files_.end() || !ledger_.is_open(handle) ? nullptr : &it->second;
+}
+
+Expected<platform::RawHandle, platform::WindowsErrorCode> FakeFileSystemApi::open_for_inspection(
+    const std::u16string& path) {
+  if (!exists_as_directory(path) && files.count(path) == 0) {
+    return Unexpected(platform::kErrorFileNotFound);
+  }
+  const platform::RawHandle object = ledger_.open("inspected object", Release::kCloseHandle);
+  open_files_[object] = path;
+  return object;
+}
+
 Expected<platform::RawHandle, platform::WindowsErrorCode>
-FakeFileSystemApi::create_or_truncate_for_writing(const std::u16string& path) {
-  const std::u16string& text = path;
-  if (exists_as_directory(text)) {
+FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
+  if (exists_as_directory(path)) {
     return Unexpected(platform::kErrorAccessDenied);
   }
-  const std::u16string parent = parent_of(text);
+  const std::u16string parent = parent_of(path);
   if (!exists_as_directory(parent)) {
     return Unexpected(kErrorPathNotFound);
   }
   if (read_only_directories.count(parent) != 0) {
     return Unexpected(platform::kErrorAccessDenied);
   }
-  files[text].clear();
+  files[path];  // created empty when missing, left as it is otherwise
   const platform::RawHandle file = ledger_.open("file", Release::kCloseHandle);
-  open_files_[file] = text;
+  open_files_[file] = path;
   return file;
+}
+
+Expected<platform::FileFacts, platform::WindowsErrorCode> FakeFileSystemApi::file_facts(
+    platform::RawHandle file) {
+  const std::u16string* path = open_path(file);
+  if (path == nullptr) {
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  platform::FileFacts facts;
+  facts.attributes = exists_as_directory(*path) ? platform::kFileAttributeDirectory : 0x80;
+  if (reparse_points.count(*path) != 0) {
+    facts.attributes |= platform::kFileAttributeReparsePoint;
+  }
+  const auto links = link_counts.find(*path);
+  facts.link_count = links == link_counts.end() ? 1 : links->second;
+  return facts;
+}
+
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::owner_sid_text(
+    platform::RawHandle file, std::u16string& text) {
+  const std::u16string* path = open_path(file);
+  if (path == nullptr) {
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  if (owner_error) {
+    return Unexpected(*owner_error);
+  }
+  const auto owner = owners.find(*path);
+  text = owner == owners.end() ? default_owner : owner->second;
+  return {};
+}
+
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform::RawHandle file) {
+  const std::u16string* path = open_path(file);
+  if (path == nullptr) {
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  files[*path].clear();
+  return {};
 }
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakeFileSystemApi::write_file(

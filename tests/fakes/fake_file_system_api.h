@@ -27,6 +27,17 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::map<std::u16string, std::string> files;
   // Directories where nothing may be created (CreateDirectoryW and CreateFileW give 5).
   std::set<std::u16string> read_only_directories;
+  // Owners of files and folders as SID text; anything not listed belongs to default_owner.
+  std::map<std::u16string, std::u16string> owners;
+  std::u16string default_owner = u"S-1-5-18";
+  // Paths that are links (junctions, symbolic links): FILE_ATTRIBUTE_REPARSE_POINT.
+  std::set<std::u16string> reparse_points;
+  // Files with more names than one (hard links elsewhere); 1 when not listed.
+  std::map<std::u16string, std::uint32_t> link_counts;
+  // GetSecurityInfo fails with this code.
+  std::optional<platform::WindowsErrorCode> owner_error;
+  // The SDDL each folder was made with, in order of creation ("" for default security).
+  std::vector<std::pair<std::u16string, std::u16string>> directory_security;
   // WriteFile hands over at most this many bytes a call; 0 makes it fail.
   std::size_t write_limit = 1 << 20;
   std::uint64_t file_time = 0;
@@ -37,14 +48,25 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   bool environment_variable(const char16_t* name, std::u16string& value) override;
   Expected<void, platform::WindowsErrorCode> temporary_directory(std::u16string& path) override;
   Expected<void, platform::WindowsErrorCode> create_directory(const std::u16string& path) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> create_or_truncate_for_writing(
+  Expected<void, platform::WindowsErrorCode> create_directory_with_security(
+      const std::u16string& path, std::u16string_view sddl) override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_for_inspection(
       const std::u16string& path) override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_or_create_for_writing(
+      const std::u16string& path) override;
+  Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
+      platform::RawHandle file) override;
+  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::RawHandle file,
+                                                            std::u16string& text) override;
+  Expected<void, platform::WindowsErrorCode> truncate(platform::RawHandle file) override;
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
       platform::RawHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override { return file_time; }
 
  private:
   bool exists_as_directory(const std::u16string& path) const;
+  // The path behind an open handle, or nothing for a handle that is not (still) open.
+  const std::u16string* open_path(platform::RawHandle handle) const;
 
   HandleLedger& ledger_;
   EventJournal& journal_;

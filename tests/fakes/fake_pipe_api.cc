@@ -21,27 +21,55 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_in
   if (!ledger_.is_open(security_descriptor)) {
     journal_.record("create pipe with a freed descriptor");
   }
-  if (connections.empty()) {
+  if (create_error) {
     journal_.record("create pipe failed");
-    return Unexpected(create_error_when_done);
+    return Unexpected(*create_error);
   }
   if (pipe_ != 0 && ledger_.is_open(pipe_)) {
     journal_.record("create pipe while an instance is open");
   }
-  current_ = std::move(connections.front());
-  connections.pop_front();
-  offset_ = 0;
+  ++instances_created;
   pipe_ = ledger_.open("pipe", Release::kCloseHandle);
   journal_.record("create pipe");
   return pipe_;
 }
 
-Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
-    platform::RawHandle pipe) {
-  if (pipe != pipe_ || !ledger_.is_open(pipe)) {
+Expected<void, platform::WindowsErrorCode> FakePipeApi::set_pipe_security(
+    platform::RawHandle pipe, platform::RawHandle security_descriptor) {
+  if (!is_instance(pipe) || !ledger_.is_open(security_descriptor)) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
+  if (set_security_failures > 0) {
+    --set_security_failures;
+    journal_.record("set pipe security failed");
+    return Unexpected(platform::kErrorAccessDenied);
+  }
+  journal_.record("set pipe security");
+  return {};
+}
+
+Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
+    platform::RawHandle pipe) {
+  if (!is_instance(pipe)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (current_) {
+    // The last client was never disconnected: a real instance would refuse the wait.
+    journal_.record("connect without a disconnect");
+  }
+  if (connections.empty()) {
+    journal_.record("end of script");
+    current_.reset();
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  current_ = std::move(connections.front());
+  connections.pop_front();
+  offset_ = 0;
   journal_.record("connect");
+  if (current_->connect_error && *current_->connect_error != platform::kErrorPipeConnected) {
+    // The client never got through: nothing of it is left to read.
+    current_->chunks.clear();
+  }
   if (current_->connect_error) {
     return Unexpected(*current_->connect_error);
   }
@@ -50,7 +78,7 @@ Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::read_file(
     platform::RawHandle pipe, std::span<std::uint8_t> buffer) {
-  if (pipe != pipe_ || !ledger_.is_open(pipe)) {
+  if (!is_instance(pipe) || !current_) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
   read_sizes.push_back(buffer.size());
@@ -72,8 +100,21 @@ Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::read_file(
   return static_cast<std::uint32_t>(count);
 }
 
+Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::client_session_id(
+    platform::RawHandle pipe) {
+  if (!is_instance(pipe) || !current_) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  return current_->client_session;
+}
+
 void FakePipeApi::disconnect_named_pipe(platform::RawHandle pipe) {
-  journal_.record(ledger_.is_open(pipe) ? "disconnect" : "disconnect of a closed pipe");
+  journal_.record(is_instance(pipe) ? "disconnect" : "disconnect of a closed pipe");
+  current_.reset();
+}
+
+void FakePipeApi::pause(std::uint32_t milliseconds) {
+  journal_.record("pause " + std::to_string(milliseconds));
 }
 
 }  // namespace tarnu::fakes

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +20,11 @@ class FakeSessionApi final : public platform::SessionApi {
   Expected<std::uint32_t, platform::WindowsErrorCode> session = std::uint32_t{1};
   // The logged-on user's SID text; nothing means WTSQueryUserToken fails.
   std::optional<std::u16string> user_sid = u"S-1-5-21-0-0-0-1000";
+  // The users that successive WTSQueryUserToken calls find, one a call (nothing: nobody
+  // logged on); once used up, user_sid stays as the last one left it.
+  std::deque<std::optional<std::u16string>> users_by_lookup;
+  // The process's own token user (OpenProcessToken); nothing means that call fails.
+  std::optional<std::u16string> process_sid = u"S-1-5-18";
   // Failure points along the lookup.
   bool token_user_size_zero = false;
   std::optional<platform::WindowsErrorCode> read_token_user_error;
@@ -29,6 +35,7 @@ class FakeSessionApi final : public platform::SessionApi {
   Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override;
   Expected<platform::RawHandle, platform::WindowsErrorCode> query_user_token(
       std::uint32_t session_id) override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> open_process_token() override;
   std::uint32_t token_user_size(platform::RawHandle token) override;
   Expected<void, platform::WindowsErrorCode> read_token_user(platform::RawHandle token,
                                                              std::span<std::byte> buffer) override;
@@ -39,6 +46,8 @@ class FakeSessionApi final : public platform::SessionApi {
  private:
   HandleLedger& ledger_;
   std::map<platform::RawHandle, std::u16string> texts_;
+  // The SID of each open token; the TOKEN_USER buffer carries the token's handle.
+  std::map<platform::RawHandle, std::u16string> token_sids_;
 };
 
 }  // namespace tarnu::fakes

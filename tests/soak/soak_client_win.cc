@@ -24,6 +24,10 @@
 //                                                 frame pressing A one byte per write, leaves
 //   tarnu-soak-client.exe reconnect-loop PIPE N   connects and leaves N times in a row, every
 //                                                 other time after one byte of a length
+//   tarnu-soak-client.exe squat PIPE STOP_FILE     tries to create a pipe of the worker's name
+//                                                 in a tight loop until STOP_FILE exists;
+//                                                 prints "squat: tries=T created=C", exit
+//                                                 status 1 when it ever got the name
 //
 // Every client prints "NAME: done" on success and exits 0; a failure goes to standard error
 // with exit status 1.
@@ -352,13 +356,32 @@ int reconnect_loop(const std::wstring& pipe_name, long times) {
   return 0;
 }
 
+// What another user's process can try at any moment: take the worker's machine-wide name
+// with an instance of its own, to wait for the session's client in the worker's place.
+int squat(const std::wstring& pipe_name, const std::wstring& stop_file) {
+  long tries = 0;
+  long created = 0;
+  while (::GetFileAttributesW(stop_file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    HANDLE pipe =
+        ::CreateNamedPipeW(pipe_name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                           PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    ++tries;
+    if (pipe != INVALID_HANDLE_VALUE) {
+      ++created;
+      ::CloseHandle(pipe);
+    }
+  }
+  std::printf("squat: tries=%ld created=%ld\n", tries, created);
+  return created == 0 ? 0 : 1;
+}
+
 int usage() {
   std::fprintf(
       stderr,
       "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
       "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | idle PIPE MS | stall-length PIPE MS | "
       "slow-payload PIPE | "
-      "reconnect-loop PIPE N\n");
+      "reconnect-loop PIPE N | squat PIPE STOP_FILE\n");
   return 2;
 }
 
@@ -394,6 +417,8 @@ int wmain(int argc, wchar_t** argv) {
     status = slow_payload(argv[2]);
   } else if (mode == L"reconnect-loop" && argc >= 4) {
     status = reconnect_loop(argv[2], number(argv[3]));
+  } else if (mode == L"squat" && argc >= 4) {
+    return squat(argv[2], argv[3]);
   } else {
     return usage();
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,21 @@ Bytes frame(const Bytes& payload) {
 std::string ok(const std::string& text) { return "write 0\n" + text + "\n\n"; }
 std::string failed(const std::string& text) { return "write 0\n\n" + text + "\n"; }
 
+int count(const Events& events, const std::string& event) {
+  return static_cast<int>(std::count(events.begin(), events.end(), event));
+}
+
+// How every scripted run ends: the fake's instance stops being one, and the worker releases
+// what is held before it gives up.
+constexpr char kFatalAtEnd[] = "ConnectNamedPipe failed with Windows error 6";
+Events ending(Events events) {
+  for (const char* event : {"end of script", "release at connection end"}) {
+    events.emplace_back(event);
+  }
+  events.push_back(ok("Default"));
+  return events;
+}
+
 class PipeServerTest : public ::testing::Test {
  public:
   PipeServerTest() { files.environment[u"ProgramData"] = u"C:\\ProgramData"; }
@@ -67,8 +83,8 @@ class PipeServerTest : public ::testing::Test {
     pipes.connections.push_back({std::nullopt, std::move(chunks), end_error});
   }
 
-  // Runs the worker until the scripted clients are used up (pipe creation then fails) and
-  // returns its journal from the first client on.
+  // Runs the worker until the scripted clients are used up (the instance then stops being
+  // one) and returns its journal.
   Events serve() {
     fatal = run_session_worker(
         platform,
@@ -115,13 +131,13 @@ TEST_F(PipeServerTest, FramesReassembledFromPartialReads) {
            // Two frames in one write, then one split inside its length.
            concat({frame(kReleaseAll), Bytes(key.begin(), key.begin() + 2)}),
            Bytes(key.begin() + 2, key.end())});
-  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "bind", ok("Default"), "inject move 100 200",
+  EXPECT_EQ(serve(), ending({"create pipe", "connect", "bind", ok("Default"), "inject move 100 200",
                              "bind", ok("Default"), "inject release-all", "bind", ok("Default"),
                              "inject key 65 down", "release at connection end", ok("Default"),
-                             "disconnect", "create pipe failed"}));
+                             "disconnect"}));
   // Each read asks for what is still missing of the length or the payload.
   EXPECT_EQ(pipes.read_sizes, (std::vector<std::size_t>{4, 3, 36, 31, 6, 4, 17, 4, 2, 26, 4}));
-  EXPECT_EQ(fatal, "CreateNamedPipeW failed with Windows error 231");
+  EXPECT_EQ(fatal, kFatalAtEnd);
   EXPECT_EQ(fakes::narrow(pipes.pipe_names.at(0)), "\\\\.\\pipe\\tarnu-input-s1");
   EXPECT_EQ(fakes::narrow(pipes.sddl_texts.at(0)), "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)");
 }
@@ -139,15 +155,12 @@ TEST_F(PipeServerTest, LengthOutOfRangeEndsTheConnection) {
     pipes.read_sizes.clear();
     // Whatever follows the bad length is never read.
     connect({concat({length_prefix(c.length), frame(kKeyDown)})});
-    EXPECT_EQ(serve(),
-              (Events{"create pipe", "connect", failed(c.status), "release at connection end",
-                      ok("Default"), "disconnect", "create pipe failed"}))
+    EXPECT_EQ(serve(), ending({"create pipe", "connect", failed(c.status),
+                               "release at connection end", ok("Default"), "disconnect"}))
         << c.length;
     EXPECT_EQ(pipes.read_sizes, std::vector<std::size_t>{4});
   }
   EXPECT_EQ(decodes, 0);
-  // What remains in the file is the release's outcome.
-  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"], "0\nDefault\n\n");
 }
 
 TEST_F(PipeServerTest, LargestPayloadIsAccepted) {
@@ -155,9 +168,8 @@ TEST_F(PipeServerTest, LargestPayloadIsAccepted) {
   Bytes payload = kKeyDown;
   payload.resize(65536, 0xc1);
   connect({frame(payload)});
-  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "bind", ok("Default"), "inject key 65 down",
-                             "release at connection end", ok("Default"), "disconnect",
-                             "create pipe failed"}));
+  EXPECT_EQ(serve(), ending({"create pipe", "connect", "bind", ok("Default"), "inject key 65 down",
+                             "release at connection end", ok("Default"), "disconnect"}));
 }
 
 TEST_F(PipeServerTest, ClientGoneMidFrameGetsNoDecode) {
@@ -165,13 +177,13 @@ TEST_F(PipeServerTest, ClientGoneMidFrameGetsNoDecode) {
   connect({length_prefix(36), Bytes(kMove.begin(), kMove.begin() + 10)});
   connect({{0x24, 0x00}});
   connect({frame(kKeyDown)}, std::nullopt);
-  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "release at connection end", ok("Default"),
-                             "disconnect", "create pipe", "connect", "release at connection end",
-                             ok("Default"), "disconnect", "create pipe", "connect", "bind",
-                             ok("Default"), "inject key 65 down", "release at connection end",
-                             ok("Default"), "disconnect", "create pipe failed"}));
+  EXPECT_EQ(serve(), ending({"create pipe", "connect", "release at connection end", ok("Default"),
+                             "disconnect", "connect", "release at connection end", ok("Default"),
+                             "disconnect", "connect", "bind", ok("Default"), "inject key 65 down",
+                             "release at connection end", ok("Default"), "disconnect"}));
   EXPECT_EQ(decodes, 1);
-  // The injector state outlives connections; the SID is looked up for every instance.
+  // The injector state outlives connections; the SID is looked up at creation and again
+  // before every later wait.
   EXPECT_EQ(injectors_made, 1);
   EXPECT_EQ(sessions.token_queries, 4);
 }
@@ -180,45 +192,150 @@ TEST_F(PipeServerTest, BadPayloadIsRecordedAndTheNextFrameCarriedOut) {
   connect({frame({0x81, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa5, 0x6d, 0x6f, 0x75, 0x73, 0x65}),
            frame({0xc0}), frame(kKeyDown)});
   EXPECT_EQ(serve(),
-            (Events{"create pipe", "connect",
+            ending({"create pipe", "connect",
                     failed("decode input command: unknown variant `mouse`, expected one of "
                            "`mouseMove`, `mouseButton`, `scroll`, `key`, `releaseAll`, "
                            "`secureAttention`"),
                     failed("decode input command: invalid type: unit value, expected internally "
                            "tagged enum InputCommand"),
                     "bind", ok("Default"), "inject key 65 down", "release at connection end",
-                    ok("Default"), "disconnect", "create pipe failed"}));
+                    ok("Default"), "disconnect"}));
 }
 
 TEST_F(PipeServerTest, FailedBindingIsRecordedAndTheCommandStillInjected) {
   bind_outcome = StatusOutcome::Failure("OpenInputDesktop failed");
   release_outcome = StatusOutcome::Failure("OpenInputDesktop failed");
   connect({frame(kKeyDown)});
-  EXPECT_EQ(serve(),
-            (Events{"create pipe", "connect", "bind", failed("OpenInputDesktop failed"),
-                    "inject key 65 down", "release at connection end",
-                    failed("OpenInputDesktop failed"), "disconnect", "create pipe failed"}));
+  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "bind", failed("OpenInputDesktop failed"),
+                             "inject key 65 down", "release at connection end",
+                             failed("OpenInputDesktop failed"), "disconnect", "end of script",
+                             "release at connection end", failed("OpenInputDesktop failed")}));
 }
 
-TEST_F(PipeServerTest, FailedConnectStartsAnotherInstanceAtOnce) {
-  pipes.connections.push_back({platform::kErrorNoData, {frame(kKeyDown)}, 109});
-  pipes.connections.push_back({platform::kErrorPipeConnected, {frame(kReleaseAll)}, 109});
-  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "create pipe", "connect", "bind",
-                             ok("Default"), "inject release-all", "release at connection end",
-                             ok("Default"), "disconnect", "create pipe failed"}));
+// One instance for the worker's whole life: clients come and go on it, failed waits back
+// off, clients of other sessions are turned away unread, and a new user of the session gets
+// the instance's access once.
+TEST_F(PipeServerTest, OneInstanceServesEveryClient) {
+  using Connection = fakes::FakePipeApi::Connection;
+  struct Case {
+    const char* name;
+    std::vector<Connection> script;
+    Events expected;
+    int reads;
+  };
+  const Connection key = {std::nullopt, {frame(kKeyDown)}, 109, std::uint32_t{1}};
+  const Connection release = {std::nullopt, {frame(kReleaseAll)}, 109, std::uint32_t{1}};
+  const Events served_key = {
+      "connect",     "bind",      ok("Default"), "inject key 65 down", "release at connection end",
+      ok("Default"), "disconnect"};
+  const Case table[] = {
+      {"clients come first, or come and go before the wait",
+       {{platform::kErrorPipeConnected, {frame(kReleaseAll)}, 109, std::uint32_t{1}},
+        {platform::kErrorNoData, {}, 109, std::uint32_t{1}},
+        key},
+       {"create pipe", "connect", "bind", ok("Default"), "inject release-all",
+        "release at connection end", ok("Default"), "disconnect", "connect", "disconnect",
+        "pause 10", "connect", "bind", ok("Default"), "inject key 65 down",
+        "release at connection end", ok("Default"), "disconnect"},
+       6},
+      {"failed waits back off up to a second, and a served client starts over",
+       [] {
+         std::vector<Connection> script(9, Connection{platform::kErrorNoData, {}, 109, 1u});
+         script.push_back({std::nullopt, {}, 109, 1u});
+         script.push_back({platform::kErrorNoData, {}, 109, 1u});
+         return script;
+       }(),
+       {"create pipe", "connect",    "disconnect", "pause 10",   "connect",
+        "disconnect",  "pause 20",   "connect",    "disconnect", "pause 40",
+        "connect",     "disconnect", "pause 80",   "connect",    "disconnect",
+        "pause 160",   "connect",    "disconnect", "pause 320",  "connect",
+        "disconnect",  "pause 640",  "connect",    "disconnect", "pause 1000",
+        "connect",     "disconnect", "pause 1000", "connect",    "release at connection end",
+        ok("Default"), "disconnect", "connect",    "disconnect", "pause 10"},
+       1},
+      {"a client of another session is refused unread, and the next one served",
+       {{std::nullopt, {frame(kReleaseAll)}, 109, std::uint32_t{2}}, key},
+       [&] {
+         Events events = {"create pipe", "connect", failed("pipe client from session 2 refused"),
+                          "disconnect"};
+         events.insert(events.end(), served_key.begin(), served_key.end());
+         return events;
+       }(),
+       3},
+      {"a client whose session cannot be told is refused too",
+       {{std::nullopt, {frame(kReleaseAll)}, 109, Unexpected(platform::WindowsErrorCode{87})},
+        release},
+       {"create pipe", "connect",
+        failed("GetNamedPipeClientSessionId failed with Windows error 87"), "disconnect", "connect",
+        "bind", ok("Default"), "inject release-all", "release at connection end", ok("Default"),
+        "disconnect"},
+       3},
+  };
+  for (const Case& c : table) {
+    journal.clear();
+    pipes.read_sizes.clear();
+    pipes.instances_created = 0;
+    for (const Connection& connection : c.script) {
+      pipes.connections.push_back(connection);
+    }
+    EXPECT_EQ(serve(), ending(c.expected)) << c.name;
+    EXPECT_EQ(pipes.instances_created, 1) << c.name;
+    EXPECT_EQ(static_cast<int>(pipes.read_sizes.size()), c.reads) << c.name;
+    EXPECT_EQ(fatal, kFatalAtEnd) << c.name;
+  }
 }
 
-TEST_F(PipeServerTest, UserLogOffOpensTheNextInstanceToInteractiveUsers) {
-  connect({});
-  connect({});
+TEST_F(PipeServerTest, RefusedClientLeavesHeldInputAlone) {
+  // No release and no bind for the refused client: what the session's own client held
+  // stays held until that client's connection ends.
+  pipes.connections.push_back({std::nullopt, {frame(kKeyDown)}, 109, std::uint32_t{7}});
   serve();
-  ASSERT_EQ(pipes.sddl_texts.size(), 3u);
-  EXPECT_EQ(fakes::narrow(pipes.sddl_texts[0]), "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)");
-  sessions.user_sid.reset();
-  journal.clear();
-  connect({});
+  EXPECT_EQ(count(journal.events(), "release at connection end"), 1);
+  EXPECT_EQ(count(journal.events(), "bind"), 0);
+  EXPECT_EQ(pipes.read_sizes.size(), 0u);
+}
+
+TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
+  // The user logs off after the first client, another logs on after the second; the SDDL
+  // is applied once per change, never for a lookup that finds the same user.
+  for (int client = 0; client < 4; ++client) {
+    connect({});
+  }
+  sessions.users_by_lookup = {u"S-1-5-21-0-0-0-1000", std::nullopt, u"S-1-5-21-0-0-0-1001",
+                              u"S-1-5-21-0-0-0-1001", u"S-1-5-21-0-0-0-1001"};
   serve();
-  EXPECT_EQ(fakes::narrow(pipes.sddl_texts.back()), "D:P(A;;GA;;;SY)(A;;GA;;;IU)");
+  std::vector<std::string> sddl;
+  for (const auto& text : pipes.sddl_texts) {
+    sddl.push_back(fakes::narrow(text));
+  }
+  EXPECT_EQ(sddl, (std::vector<std::string>{"D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)",
+                                            "D:P(A;;GA;;;SY)(A;;GA;;;IU)",
+                                            "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)"}));
+  EXPECT_EQ(count(journal.events(), "set pipe security"), 2);
+  EXPECT_EQ(pipes.instances_created, 1);
+}
+
+TEST_F(PipeServerTest, NoWaitWithTheAccessOfAUserWhoHasGone) {
+  // Applying the new DACL fails twice: the worker backs off and tries again rather than
+  // waiting for a client with the old user's access.
+  connect({});
+  connect({});
+  sessions.users_by_lookup = {u"S-1-5-21-0-0-0-1000", std::nullopt};
+  pipes.set_security_failures = 2;
+  EXPECT_EQ(serve(), ending({"create pipe", "connect", "release at connection end", ok("Default"),
+                             "disconnect", "set pipe security failed", "pause 10",
+                             "set pipe security failed", "pause 20", "set pipe security", "connect",
+                             "release at connection end", ok("Default"), "disconnect"}));
+}
+
+TEST_F(PipeServerTest, StatusFolderOfAnotherUserIsNotWrittenAndFramesAreStillServed) {
+  files.directories = {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu"};
+  files.owners[u"C:\\ProgramData\\Tarnu"] = u"S-1-5-21-7-7-7-1001";
+  connect({frame(kKeyDown), frame(kReleaseAll)});
+  EXPECT_EQ(serve(), (Events{"create pipe", "connect", "bind", "inject key 65 down", "bind",
+                             "inject release-all", "release at connection end", "disconnect",
+                             "end of script", "release at connection end"}));
+  EXPECT_TRUE(files.files.empty());
 }
 
 TEST_F(PipeServerTest, FatalFailuresNameTheCallAndTheCode) {
@@ -233,20 +350,28 @@ TEST_F(PipeServerTest, FatalFailuresNameTheCallAndTheCode) {
        0},
       {"ConvertStringSecurityDescriptorToSecurityDescriptorW failed with Windows error 1336",
        [](PipeServerTest& t) { t.pipes.sddl_error = 1336; }, 1},
+      // Another process holds the name (Windows reports 5 for the first-instance flag, Wine
+      // 231).
       {"CreateNamedPipeW failed with Windows error 5",
-       [](PipeServerTest& t) { t.pipes.create_error_when_done = 5; }, 1},
+       [](PipeServerTest& t) { t.pipes.create_error = 5; }, 1},
       {"CreateNamedPipeW failed with Windows error 4294967295",
-       [](PipeServerTest& t) { t.pipes.create_error_when_done = 0xFFFFFFFF; }, 1},
+       [](PipeServerTest& t) { t.pipes.create_error = 0xFFFFFFFF; }, 1},
   };
   for (const Case& c : cases) {
     injectors_made = 0;
+    journal.clear();
     sessions.session = std::uint32_t{1};
     pipes.sddl_error.reset();
+    pipes.create_error.reset();
     c.arrange(*this);
+    connect({frame(kKeyDown)});
     serve();
     EXPECT_EQ(fatal, c.expected);
     EXPECT_EQ(injectors_made, c.injectors) << c.expected;
+    // Nothing can be held before the first client: no release, no status write.
+    EXPECT_EQ(count(journal.events(), "release at connection end"), 0) << c.expected;
     EXPECT_EQ(ledger.open_count(), 0u) << c.expected;
+    pipes.connections.clear();
   }
 }
 

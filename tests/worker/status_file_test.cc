@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -164,6 +165,104 @@ TEST_F(WriteStatusTest, FailuresAreSkippedSilently) {
   files.environment.clear();
   files.temp_directory = Unexpected(platform::WindowsErrorCode{5});
   write(StatusOutcome::Success("Default"));
+}
+
+// The worker writes as SYSTEM where other accounts may have been first: it writes only into
+// a folder that is no link and belongs to SYSTEM, Administrators or its own user, and only
+// into a file that is no link and has no other name.
+TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
+  const std::u16string folder = u"C:\\ProgramData\\Tarnu";
+  const std::u16string path = folder + u"\\input-helper-status-s1.txt";
+  const std::string written = "1795186800123\nDefault\n\n";
+  const std::string victim = "@echo off\r\ndel /q C:\\important\r\n";
+  struct Case {
+    const char* name;
+    std::function<void(fakes::FakeFileSystemApi&)> arrange;
+    // The file's content afterwards; nothing when it must not exist.
+    std::optional<std::string> content;
+  };
+  const auto existing_folder = [folder](const char16_t* owner) {
+    return [folder, owner](fakes::FakeFileSystemApi& f) {
+      f.directories.insert(folder);
+      f.owners[folder] = owner;
+    };
+  };
+  const Case cases[] = {
+      {"missing folder: made with the protected DACL", [](fakes::FakeFileSystemApi&) {}, written},
+      {"folder of SYSTEM", existing_folder(u"S-1-5-18"), written},
+      {"folder of Administrators", existing_folder(u"S-1-5-32-544"), written},
+      {"folder of the worker's own user", existing_folder(u"S-1-5-21-0-0-0-1000"), written},
+      {"folder a user made first", existing_folder(u"S-1-5-21-7-7-7-1001"), std::nullopt},
+      {"folder whose owner cannot be read",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-18")(f);
+         f.owner_error = 5;
+       },
+       std::nullopt},
+      {"folder that is a junction",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-18")(f);
+         f.reparse_points.insert(folder);
+       },
+       std::nullopt},
+      {"file with a second hard link",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-18")(f);
+         f.files[path] = victim;
+         f.link_counts[path] = 2;
+       },
+       victim},
+      {"file that is a symbolic link",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-18")(f);
+         f.files[path] = victim;
+         f.reparse_points.insert(path);
+       },
+       victim},
+      {"plain file with older content",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-18")(f);
+         f.files[path] = victim;
+       },
+       written},
+  };
+  for (const Case& c : cases) {
+    fakes::HandleLedger case_ledger;
+    fakes::EventJournal case_journal;
+    fakes::FakeHandleApi case_handles(case_ledger);
+    fakes::FakeFileSystemApi f(case_ledger, case_journal);
+    f.file_time = kFileTime;
+    f.environment[u"ProgramData"] = u"C:\\ProgramData";
+    f.directories.insert(u"C:\\ProgramData");
+    c.arrange(f);
+    const std::set<std::u16string> folders_before = f.directories;
+    write_status(f, case_handles, 1, StatusOutcome::Success("Default"), u"S-1-5-21-0-0-0-1000");
+    if (c.content) {
+      EXPECT_EQ(f.files[path], *c.content) << c.name;
+    } else {
+      EXPECT_EQ(f.files.count(path), 0u) << c.name;
+    }
+    if (folders_before.count(folder) == 0) {
+      ASSERT_EQ(f.directory_security.size(), 1u) << c.name;
+      EXPECT_EQ(narrow(f.directory_security[0].second),
+                "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
+    } else {
+      EXPECT_TRUE(f.created_directories.empty()) << c.name;
+    }
+    EXPECT_EQ(case_ledger.open_count(), 0u) << c.name;
+    EXPECT_TRUE(case_ledger.misuses().empty()) << c.name;
+  }
+}
+
+TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
+  files.environment[u"ProgramData"] = u"D:\\Shared\\Data";
+  write(StatusOutcome::Success("Default"));
+  ASSERT_EQ(files.directory_security.size(), 3u);
+  EXPECT_EQ(narrow(files.directory_security[0].second), "");
+  EXPECT_EQ(narrow(files.directory_security[1].second), "");
+  EXPECT_EQ(narrow(files.directory_security[2].first), "D:\\Shared\\Data\\Tarnu");
+  EXPECT_EQ(narrow(files.directory_security[2].second),
+            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
 }
 
 TEST_F(WriteStatusTest, ShortWritesAreContinued) {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <algorithm>
 #include <string>
 
@@ -82,15 +85,96 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory(const std:
   return {};
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::create_or_truncate_for_writing(
+Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory_with_security(
+    const std::u16string& path, std::u16string_view sddl) {
+  const std::u16string text(sddl);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(text.c_str()), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    return Unexpected(last_error());
+  }
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = descriptor;
+  attributes.bInheritHandle = FALSE;
+  const BOOL created = ::CreateDirectoryW(wide(path.c_str()), &attributes);
+  const WindowsErrorCode error = created ? kErrorSuccess : last_error();
+  ::LocalFree(descriptor);
+  if (!created) {
+    return Unexpected(error);
+  }
+  return {};
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
     const std::u16string& path) {
-  HANDLE file = ::CreateFileW(wide(path.c_str()), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Backup semantics: the only way CreateFileW opens a folder. No FILE_SHARE_DELETE: nobody
+  // renames the folder away while it is held.
+  HANDLE object = ::CreateFileW(wide(path.c_str()), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (object == INVALID_HANDLE_VALUE) {
+    return Unexpected(last_error());
+  }
+  return from_handle(object);
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_writing(
+    const std::u16string& path) {
+  // OPEN_ALWAYS rather than CREATE_ALWAYS: an existing file is not truncated before the
+  // caller has looked at what it is.
+  HANDLE file =
+      ::CreateFileW(wide(path.c_str()), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return Unexpected(last_error());
   }
   return from_handle(file);
+}
+
+Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(RawHandle file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(to_handle(file), &information)) {
+    return Unexpected(last_error());
+  }
+  return FileFacts{information.dwFileAttributes, information.nNumberOfLinks};
+}
+
+Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(RawHandle file,
+                                                                    std::u16string& text) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  // GetSecurityInfo returns its error rather than setting the last error.
+  const DWORD result =
+      ::GetSecurityInfo(to_handle(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                        nullptr, nullptr, nullptr, &descriptor);
+  if (result != ERROR_SUCCESS) {
+    return Unexpected(static_cast<WindowsErrorCode>(result));
+  }
+  // `owner` points into `descriptor`, which is freed last.
+  LPWSTR sid_text = nullptr;
+  const BOOL converted = owner != nullptr && ::ConvertSidToStringSidW(owner, &sid_text);
+  const WindowsErrorCode error = converted ? kErrorSuccess
+                                 : owner == nullptr
+                                     ? static_cast<WindowsErrorCode>(ERROR_INVALID_SID)
+                                     : last_error();
+  if (converted) {
+    text.assign(reinterpret_cast<const char16_t*>(sid_text));
+    ::LocalFree(sid_text);
+  }
+  ::LocalFree(descriptor);
+  if (!converted) {
+    return Unexpected(error);
+  }
+  return {};
+}
+
+Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(RawHandle file) {
+  if (!::SetEndOfFile(to_handle(file))) {
+    return Unexpected(last_error());
+  }
+  return {};
 }
 
 Expected<std::uint32_t, WindowsErrorCode> Win32FileSystemApi::write_file(

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <string>
@@ -12,12 +13,13 @@ namespace tarnu::platform::win32 {
 
 namespace {
 
-// One instance, inbound only, refused to remote clients; byte stream, blocking.
-constexpr DWORD kOpenMode = PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE;
+// One instance, inbound only, refused to remote clients; byte stream, blocking. WRITE_DAC
+// lets the worker hand the instance to the session's next user without ever closing it.
+constexpr DWORD kOpenMode = PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | WRITE_DAC;
 constexpr DWORD kPipeMode =
     PIPE_REJECT_REMOTE_CLIENTS | PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
 constexpr DWORD kBufferSize = 65536;
-static_assert(kOpenMode == 0x00080001 && kPipeMode == 0x00000008);
+static_assert(kOpenMode == 0x000C0001 && kPipeMode == 0x00000008);
 
 WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
 
@@ -49,6 +51,30 @@ Expected<RawHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
   return from_handle(pipe);
 }
 
+Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(RawHandle pipe,
+                                                                 RawHandle security_descriptor) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!::GetSecurityDescriptorDacl(reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor),
+                                   &present, &dacl, &defaulted)) {
+    return Unexpected(last_error());
+  }
+  if (!present || dacl == nullptr) {
+    // A missing DACL would open the pipe to everyone.
+    return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SECURITY_DESCR));
+  }
+  // SetSecurityInfo returns its error rather than setting the last error.
+  const DWORD result =
+      ::SetSecurityInfo(to_handle(pipe), SE_KERNEL_OBJECT,
+                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, dacl, nullptr);
+  if (result != ERROR_SUCCESS) {
+    return Unexpected(static_cast<WindowsErrorCode>(result));
+  }
+  return {};
+}
+
 Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(RawHandle pipe) {
   if (!::ConnectNamedPipe(to_handle(pipe), nullptr)) {
     return Unexpected(last_error());
@@ -66,7 +92,17 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(RawHandle pipe
   return static_cast<std::uint32_t>(read);
 }
 
+Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(RawHandle pipe) {
+  ULONG session = 0;
+  if (!::GetNamedPipeClientSessionId(to_handle(pipe), &session)) {
+    return Unexpected(last_error());
+  }
+  return static_cast<std::uint32_t>(session);
+}
+
 void Win32PipeApi::disconnect_named_pipe(RawHandle pipe) { ::DisconnectNamedPipe(to_handle(pipe)); }
+
+void Win32PipeApi::pause(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 PipeApi& pipe_api() {
   static Win32PipeApi api;

@@ -10,10 +10,14 @@ class Win32PipeApi final : public PipeApi {
       std::u16string_view sddl) override;
   Expected<RawHandle, WindowsErrorCode> create_input_pipe(std::u16string_view name,
                                                           RawHandle security_descriptor) override;
+  Expected<void, WindowsErrorCode> set_pipe_security(RawHandle pipe,
+                                                     RawHandle security_descriptor) override;
   Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) override;
   Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
                                                       std::span<std::uint8_t> buffer) override;
+  Expected<std::uint32_t, WindowsErrorCode> client_session_id(RawHandle pipe) override;
   void disconnect_named_pipe(RawHandle pipe) override;
+  void pause(std::uint32_t milliseconds) override;
 };
 
 // The process-wide instance; it has no state.

@@ -25,6 +25,14 @@ Expected<RawHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uin
   return from_handle(token);
 }
 
+Expected<RawHandle, WindowsErrorCode> Win32SessionApi::open_process_token() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+  }
+  return from_handle(token);
+}
+
 std::uint32_t Win32SessionApi::token_user_size(RawHandle token) {
   DWORD size = 0;
   ::GetTokenInformation(to_handle(token), TokenUser, nullptr, 0, &size);

@@ -8,6 +8,7 @@ class Win32SessionApi final : public SessionApi {
  public:
   Expected<std::uint32_t, WindowsErrorCode> current_process_session() override;
   Expected<RawHandle, WindowsErrorCode> query_user_token(std::uint32_t session) override;
+  Expected<RawHandle, WindowsErrorCode> open_process_token() override;
   std::uint32_t token_user_size(RawHandle token) override;
   Expected<void, WindowsErrorCode> read_token_user(RawHandle token,
                                                    std::span<std::byte> buffer) override;
