@@ -126,7 +126,8 @@ class NullFileSystemApi final : public platform::FileSystemApi {
   }
   Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
       platform::RawHandle object) override {
-    return platform::FileFacts{object == kFolder ? platform::kFileAttributeDirectory : 0x80, 1};
+    return platform::FileFacts{object == kFolder ? platform::kFileAttributeDirectory : 0x80, 1,
+                               object == kFolder ? 0u : 40u};
   }
   Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::RawHandle,
                                                             std::u16string& text) override {

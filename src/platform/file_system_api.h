@@ -14,10 +14,11 @@ namespace tarnu::platform {
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x00000010;
 inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x00000400;
 
-// What GetFileInformationByHandle reports about an open file or folder.
+// What the system reports about an open file or folder.
 struct FileFacts {
   std::uint32_t attributes = 0;
   std::uint32_t link_count = 0;
+  std::uint64_t size = 0;
 };
 
 // Environment, directories, whole-file writes and the clock, as the status file needs them,
@@ -60,7 +61,8 @@ class FileSystemApi {
   virtual Expected<RawHandle, WindowsErrorCode> open_or_create_for_writing(
       const std::u16string& path) = 0;
 
-  // GetFileInformationByHandle: the attributes and the number of hard links.
+  // GetFileInformationByHandleEx with FileAttributeTagInfo (the attributes) and with
+  // FileStandardInfo (the number of hard links and the size).
   virtual Expected<FileFacts, WindowsErrorCode> file_facts(RawHandle file) = 0;
 
   // GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION), then

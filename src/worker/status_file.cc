@@ -135,7 +135,8 @@ void StatusFile::write(const StatusOutcome& outcome) {
   }
   const platform::ScopedHandle file(handles_, *opened);
   // Only now, once it is known to be our own plain file, is the old content dropped.
-  if (!is_plain_file(file.get()) || !files_.truncate(file.get())) {
+  const auto facts = files_.file_facts(file.get());
+  if (!facts || !is_plain_file(*facts) || (facts->size != 0 && !files_.truncate(file.get()))) {
     return;
   }
   std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content_.data()),
@@ -181,13 +182,11 @@ bool StatusFile::is_plain_directory(platform::RawHandle folder) {
          (facts->attributes & platform::kFileAttributeReparsePoint) == 0;
 }
 
-bool StatusFile::is_plain_file(platform::RawHandle file) {
+bool StatusFile::is_plain_file(const platform::FileFacts& facts) {
   // A second hard link would let whoever made it have the worker write into a file of
   // their choosing; a reparse point is a link of another kind.
-  const auto facts = files_.file_facts(file);
-  return facts && facts->link_count == 1 &&
-         (facts->attributes &
-          (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) == 0;
+  return facts.link_count == 1 && (facts.attributes & (platform::kFileAttributeDirectory |
+                                                       platform::kFileAttributeReparsePoint)) == 0;
 }
 
 bool StatusFile::has_trusted_owner(platform::RawHandle folder) {

@@ -68,7 +68,7 @@ class StatusFile {
   // True when the object is what its kind says and nothing else: no link, not a folder
   // where a file belongs, no second name.
   bool is_plain_directory(platform::RawHandle folder);
-  bool is_plain_file(platform::RawHandle file);
+  static bool is_plain_file(const platform::FileFacts& facts);
   bool has_trusted_owner(platform::RawHandle folder);
 
   platform::FileSystemApi& files_;

@@ -121,6 +121,8 @@ Expected<platform::FileFacts, platform::WindowsErrorCode> FakeFileSystemApi::fil
   }
   const auto links = link_counts.find(*path);
   facts.link_count = links == link_counts.end() ? 1 : links->second;
+  const auto content = files.find(*path);
+  facts.size = content == files.end() ? 0 : content->second.size();
   return facts;
 }
 
@@ -144,6 +146,7 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform:
     return Unexpected(platform::kErrorInvalidHandle);
   }
   files[*path].clear();
+  ++truncations;
   return {};
 }
 

@@ -98,6 +98,8 @@ TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
   write(StatusOutcome::Success("Default"));
   EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
             "1795186800128\nDefault\n\n");
+  // Emptied through its own handle once it had content; a new file needs nothing of that.
+  EXPECT_EQ(files.truncations, 1);
 }
 
 TEST_F(WriteStatusTest, ProgramDataIsReadOnEveryWrite) {

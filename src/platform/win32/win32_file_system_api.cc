@@ -134,11 +134,17 @@ Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_wri
 }
 
 Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(RawHandle file) {
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(to_handle(file), &information)) {
+  // Two small queries rather than GetFileInformationByHandle, which asks for everything
+  // (the volume too) and fails on objects that are not disk files under Wine.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(to_handle(file), FileAttributeTagInfo, &tag, sizeof(tag)) ||
+      !::GetFileInformationByHandleEx(to_handle(file), FileStandardInfo, &standard,
+                                      sizeof(standard))) {
     return Unexpected(last_error());
   }
-  return FileFacts{information.dwFileAttributes, information.nNumberOfLinks};
+  return FileFacts{tag.FileAttributes, standard.NumberOfLinks,
+                   static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)};
 }
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(RawHandle file,
