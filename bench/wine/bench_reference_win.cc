@@ -148,6 +148,9 @@ class Floor {
     if (desktop_ != nullptr) {
       ::CloseDesktop(desktop_);
     }
+    if (folder_handle_ != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(folder_handle_);
+    }
   }
 
  private:
@@ -170,10 +173,17 @@ class Floor {
   }
 
   void write_status() {
-    // The value is read as the worker reads it; the path was built once.
+    // The value is read as the worker reads it; the path was built once, and the folder,
+    // checked once, is held as the worker holds it.
     wchar_t base[MAX_PATH];
     ::GetEnvironmentVariableW(L"ProgramData", base, MAX_PATH);
-    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    if (folder_handle_ == INVALID_HANDLE_VALUE) {
+      ::CreateDirectoryW(folder_.c_str(), nullptr);
+      folder_handle_ =
+          ::CreateFileW(folder_.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    }
     FILETIME now{};
     ::GetSystemTimePreciseAsFileTime(&now);
     const std::uint64_t since_1601 =
@@ -181,11 +191,20 @@ class Floor {
     char content[64];
     const int size = std::snprintf(content, sizeof(content), "%llu\nDefault\n\n",
                                    (since_1601 - 116444736000000000ULL) / 10000);
-    HANDLE file = ::CreateFileW(path_.c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileW(path_.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       return;
+    }
+    // What the file is (no link, one name) and how long, before it is emptied.
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    FILE_STANDARD_INFO standard{};
+    ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag));
+    ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard));
+    if (standard.EndOfFile.QuadPart != 0) {
+      ::SetEndOfFile(file);
     }
     DWORD written = 0;
     ::WriteFile(file, content, static_cast<DWORD>(size), &written, nullptr);
@@ -194,6 +213,7 @@ class Floor {
 
   std::wstring folder_;
   std::wstring path_;
+  HANDLE folder_handle_ = INVALID_HANDLE_VALUE;
   wchar_t name_[256] = {};
   HDESK desktop_ = nullptr;
 };

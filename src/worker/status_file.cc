@@ -1,6 +1,7 @@
 #include "worker/status_file.h"
 
 #include <charconv>
+#include <iterator>
 #include <span>
 #include <utility>
 
@@ -121,9 +122,13 @@ void StatusFile::write(const StatusOutcome& outcome) {
   // The folder is the file's parent; it is made and checked before the file name is
   // appended, so that both reach Windows from the one buffer.
   append_status_folder(path_);
-  const platform::ScopedHandle folder = open_status_folder();
-  if (!folder) {
-    return;
+  if (!folder_ || path_ != folder_path_) {
+    folder_.reset();
+    folder_ = open_status_folder();
+    if (!folder_) {
+      return;
+    }
+    folder_path_ = path_;
   }
   append_status_file_name(path_, session_);
 
@@ -151,24 +156,27 @@ void StatusFile::write(const StatusOutcome& outcome) {
 }
 
 platform::ScopedHandle StatusFile::open_status_folder() {
-  auto created = files_.create_directory_with_security(path_, kStatusFolderSddl);
-  if (!created && created.error() == kErrorPathNotFound) {
-    // The base directory is missing too: its chain gets default security, only the Tarnu
-    // folder the protected DACL.
-    const std::size_t folder_name = path_.size() - (sizeof(u"Tarnu") / sizeof(char16_t) - 1);
-    std::size_t parent_end = folder_name;
-    while (parent_end > 0 && is_separator(path_[parent_end - 1])) {
-      --parent_end;
-    }
-    create_directory_chain(files_, path_.substr(0, parent_end));
-    (void)files_.create_directory_with_security(path_, kStatusFolderSddl);
-  }
-  // Whether just made or already there, the folder must be the folder itself and ours: a
-  // user who made it first owns it and could have planted anything in it.
   auto opened = files_.open_for_inspection(path_);
+  if (!opened &&
+      (opened.error() == platform::kErrorFileNotFound || opened.error() == kErrorPathNotFound)) {
+    auto created = files_.create_directory_with_security(path_, kStatusFolderSddl);
+    if (!created && created.error() == kErrorPathNotFound) {
+      // The base directory is missing too: its chain gets default security, only the Tarnu
+      // folder the protected DACL.
+      std::size_t parent_end = path_.size() - (std::size(u"Tarnu") - 1);
+      while (parent_end > 0 && is_separator(path_[parent_end - 1])) {
+        --parent_end;
+      }
+      create_directory_chain(files_, path_.substr(0, parent_end));
+      (void)files_.create_directory_with_security(path_, kStatusFolderSddl);
+    }
+    opened = files_.open_for_inspection(path_);
+  }
   if (!opened) {
     return {};
   }
+  // Whether just made or already there, the folder must be the folder itself and ours: a
+  // user who made it first owns it and could have planted anything in it.
   platform::ScopedHandle folder(handles_, *opened);
   if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get())) {
     return {};

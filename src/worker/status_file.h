@@ -50,6 +50,8 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
 // and a folder found there is used only when it is no link and its owner is SYSTEM,
 // Administrators or the worker's own user; the file is opened without following a link,
 // refused when it is one or has other hard links, and emptied through its own handle.
+// A folder that passed is kept open, without delete sharing, for as long as the writes go
+// to it: nobody can rename or replace it meanwhile, so it is not checked again.
 class StatusFile {
  public:
   // `own_user_sid` is the SID text of the worker's own token user ("" when unknown), a
@@ -62,8 +64,8 @@ class StatusFile {
   void write(const StatusOutcome& outcome);
 
  private:
-  // The status folder at path_, held open (so that it cannot be renamed away during the
-  // write) when it may be written into; nothing otherwise. Makes it when it is missing.
+  // The status folder at path_, open, when it may be written into; nothing otherwise. Makes
+  // it when it is missing.
   platform::ScopedHandle open_status_folder();
   // True when the object is what its kind says and nothing else: no link, not a folder
   // where a file belongs, no second name.
@@ -77,6 +79,9 @@ class StatusFile {
   std::u16string own_user_sid_;
   // The base directory, then the Tarnu folder, then the file.
   std::u16string path_;
+  // The folder that passed the checks, and its path.
+  platform::ScopedHandle folder_;
+  std::u16string folder_path_;
   std::u16string owner_;
   std::string content_;
 };

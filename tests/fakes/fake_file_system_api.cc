@@ -82,8 +82,10 @@ const std::u16string* FakeFileSystemApi::open_path(platform::RawHandle handle) c
 
 Expected<platform::RawHandle, platform::WindowsErrorCode> FakeFileSystemApi::open_for_inspection(
     const std::u16string& path) {
+  ++inspections;
   if (!exists_as_directory(path) && files.count(path) == 0) {
-    return Unexpected(platform::kErrorFileNotFound);
+    return Unexpected(exists_as_directory(parent_of(path)) ? platform::kErrorFileNotFound
+                                                           : kErrorPathNotFound);
   }
   const platform::RawHandle object = ledger_.open("inspected object", Release::kCloseHandle);
   open_files_[object] = path;

@@ -45,6 +45,7 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::vector<std::u16string> created_directories;
   int temporary_directory_queries = 0;
   int truncations = 0;
+  int inspections = 0;
 
   bool environment_variable(const char16_t* name, std::u16string& value) override;
   Expected<void, platform::WindowsErrorCode> temporary_directory(std::u16string& path) override;

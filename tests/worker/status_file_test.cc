@@ -69,6 +69,7 @@ class WriteStatusTest : public ::testing::Test {
     status_files.try_emplace(session, files, handles, session).first->second.write(outcome);
   }
   void TearDown() override {
+    status_files.clear();
     EXPECT_EQ(ledger.open_count(), 0u);
     EXPECT_TRUE(ledger.misuses().empty());
   }
@@ -254,6 +255,30 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
     EXPECT_EQ(case_ledger.open_count(), 0u) << c.name;
     EXPECT_TRUE(case_ledger.misuses().empty()) << c.name;
   }
+}
+
+TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
+  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  write(StatusOutcome::Success("Default"));
+  write(StatusOutcome::Success("Winlogon"));
+  EXPECT_EQ(files.inspections, 2);  // missing, then made and checked
+  EXPECT_EQ(ledger.open_count("inspected object"), 1u);
+  // Another base: the old folder is let go, the new one checked.
+  files.environment[u"ProgramData"] = u"D:\\Data";
+  files.directories.insert(u"D:\\Data");
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.inspections, 4);
+  EXPECT_EQ(ledger.open_count("inspected object"), 1u);
+  // A folder that failed is looked at again on the next write, and never held.
+  files.environment[u"ProgramData"] = u"E:\\Data";
+  files.directories.insert(u"E:\\Data");
+  files.directories.insert(u"E:\\Data\\Tarnu");
+  files.owners[u"E:\\Data\\Tarnu"] = u"S-1-5-21-7-7-7-1001";
+  write(StatusOutcome::Success("Default"));
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.inspections, 6);
+  EXPECT_EQ(ledger.open_count("inspected object"), 0u);
+  EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
 }
 
 TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
