@@ -14,13 +14,7 @@ cp "$HELPER_EXE" "$folder/tarnu-input-helper.exe"
 EXE_WIN=$(winepath -w "$folder/tarnu-input-helper.exe" 2>/dev/null)
 INSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/install-service.cmd" 2>/dev/null)
 UNINSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/uninstall-service.cmd" 2>/dev/null)
-KEY='HKLM\System\CurrentControlSet\Services\TarnuInputService'
-
-# registry_value NAME: the data of one value of the service's key, as reg prints it.
-registry_value() {
-  wine reg query "$KEY" /v "$1" </dev/null 2>/dev/null | tr -d '\r' |
-    awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' || true
-}
+registry_value() { service_registry_value "$@"; }
 workers() { helper_pids --worker "$EXE_WIN"; }
 one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
 
@@ -28,13 +22,7 @@ run_program install cmd /c "$INSTALL" "$EXE_WIN"
 expect_equal "install exit status" 0 "$RC"
 expect_equal "install output" "install-service: TarnuInputService installed and started" \
   "$(tr -d '\r' <"$E2E_TMP/install.out")"
-expect_equal "ImagePath" "\"$EXE_WIN\" --service" "$(registry_value ImagePath)"
-expect_equal "Type (own process)" 0x10 "$(registry_value Type)"
-expect_equal "Start (automatic)" 0x2 "$(registry_value Start)"
-expect_equal "ObjectName" LocalSystem "$(registry_value ObjectName)"
-expect_equal "DisplayName" "Tarnu input helper" "$(registry_value DisplayName)"
-description=$(registry_value Description)
-if [[ "$description" == *"Tarnu remote sessions"* ]]; then pass "Description"; else fail "Description: [$description]"; fi
+expect_service_registration "$EXE_WIN"
 
 if wait_until 10 service_is_running; then pass "running after install"; else fail "state $(service_state)"; fi
 if wait_until 10 one_worker; then pass "its worker runs from the folder with spaces"; else fail "no worker"; fi
