@@ -11,9 +11,8 @@ setlocal DisableDelayedExpansion
 set "SERVICE=TarnuInputService"
 set "FOLDER=%ProgramFiles%\Tarnu"
 set "EXE=%ProgramFiles%\Tarnu\tarnu-input-helper.exe"
-rem The source path may hold spaces, &, ^, % and !: it is expanded with %...% exactly once,
-rem inside quotes and with delayed expansion off, and from then on only as !SOURCE!, whose
-rem value cmd never parses again.
+rem The source path may hold spaces, &, ^ and %: it is expanded with %...% exactly once,
+rem inside quotes, and from then on only as !SOURCE!, whose value cmd never parses again.
 if "%~1"=="" goto default_source
 set "SOURCE=%~f1"
 goto have_source

@@ -3,8 +3,8 @@
 #   package_test.sh PACKAGE.msi VERSION
 # install (files, service, worker, status folder, Ctrl+Alt+Del policy), a major upgrade, a
 # refused downgrade, uninstall, a failed install that is rolled back, and the signed build.
-# Wine applies neither ACLs nor service recovery actions: those are checked in the package's
-# tables instead.
+# Wine applies neither ACLs nor service recovery actions, nor wildcards in RemoveFile: those
+# are checked in the package's tables instead.
 source "$(dirname "$0")/lib.sh"
 : "${TARNU_SOURCE_DIR:?set by CTest}"
 PACKAGE=${1:?package}
@@ -74,6 +74,7 @@ clean_prefix() {
   service_remove
   set_sas absent
   wine reg delete "$MEMORY" /f </dev/null >/dev/null 2>&1 || true
+  rm -rf "$(dirname "$INSTALLED")" "$STATUS_FOLDER"
 }
 trap 'clean_prefix; e2e_cleanup' EXIT
 clean_prefix
@@ -83,6 +84,10 @@ table() { msiinfo export "$PACKAGE" "$1" | tr -d '\r' | tail -n +4; }
 expect_equal "status folder DACL (MsiLockPermissionsEx)" \
   "StatusFolder	STATUSFOLDER	CreateFolder	D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)	" \
   "$(table MsiLockPermissionsEx)"
+# Wine's msiexec hands the wildcard to DeleteFileW as it is, so this one is read, too.
+expect_equal "status files removed with the product" \
+  "StatusFiles	StatusFolder	INPUT*.TXT|input-helper-status-s*.txt	STATUSFOLDER	2" \
+  "$(table RemoveFile)"
 expect_equal "recovery actions set by sc.exe between InstallServices and StartServices" \
   "3122	SC_EXE	failure TarnuInputService reset= 86400 actions= restart/5000/restart/5000/restart/30000|InstallServices ConfigureServiceFailureActions StartServices" \
   "$(table CustomAction | awk -F'\t' '$1 == "ConfigureServiceFailureActions" { print $2 "\t" $3 "\t" $4 }')|$(
