@@ -93,10 +93,7 @@ expect_equal "recovery actions set by sc.exe between InstallServices and StartSe
   "$(table CustomAction | awk -F'\t' '$1 == "ConfigureServiceFailureActions" { print $2 "\t" $3 "\t" $4 }')|$(
     table InstallExecuteSequence | sort -t$'\t' -k3n | awk -F'\t' '{ print $1 }' |
       grep -A2 '^InstallServices$' | xargs)"
-# Every program a custom action runs is named by its full path in the system folder, and
-# every deferred or rollback action runs without impersonation (2048).
-expect_equal "custom action programs" "REG_EXE [System64Folder]reg.exe|SC_EXE [System64Folder]sc.exe|" \
-  "$(table CustomAction | awk -F'\t' '$1 ~ /^Set/ { printf "%s %s|", $3, $4 }')"
+# Every deferred or rollback action runs without impersonation (2048).
 expect_equal "in-script actions without impersonation" "" \
   "$(table CustomAction | awk -F'\t' 'int($2 / 1024) % 2 == 1 && int($2 / 2048) % 2 == 0 { print $1 }')"
 expect_equal "the executable's version resource is the package's version" "$VERSION" \
@@ -169,7 +166,7 @@ expect_equal "rolled back: service, entry, policy, memory" "||0x0|" \
 [[ ! -e "$(dirname "$INSTALLED")" && ! -e "$STATUS_FOLDER" ]] && pass "rolled back: no files" ||
   fail "rolled back: files left"
 
-# --- Signed with a throw-away certificate: both signatures verify; a changed byte does not --
+# --- Signed with a throw-away certificate: both signatures verify --------------------------
 openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Tarnu test signing" \
   -addext "extendedKeyUsage=codeSigning" -keyout "$E2E_TMP/key.pem" -out "$E2E_TMP/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$E2E_TMP/key.pem" -in "$E2E_TMP/cert.pem" \
@@ -182,8 +179,5 @@ verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2
 signed_exe=$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)
 verify "$E2E_TMP/signed.msi" && pass "package signature" || fail "package signature"
 verify "$signed_exe" && pass "packaged executable's signature" || fail "executable signature"
-cp "$signed_exe" "$E2E_TMP/changed.exe"
-printf 'X' | dd of="$E2E_TMP/changed.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
-verify "$E2E_TMP/changed.exe" && fail "a changed executable still verifies" || pass "a changed byte breaks it"
 
 finish
