@@ -13,6 +13,12 @@ if(WIN32)
   # Unicode everywhere; no MinGW runtime DLL next to the executable.
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Reproducible executables: no link time in the PE header, and no build folder in the
+  # binary (__FILE__ and the like name files relative to the source tree).
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(
+    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>"
+    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>")
 endif()
 
 function(tarnu_defaults target)

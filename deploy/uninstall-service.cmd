@@ -1,11 +1,16 @@
 @echo off
-rem Stops the service TarnuInputService (which ends its worker) and removes it.
+rem Stops the service TarnuInputService (which ends its worker), removes it, and deletes the
+rem copy of the executable that install-service.cmd put into %ProgramFiles%\Tarnu (and the
+rem folder when nothing else is in it).
 rem   uninstall-service.cmd
 rem Run it from an elevated prompt. Removing a service that is not installed is not an error.
-setlocal
+setlocal DisableDelayedExpansion
 set "SERVICE=TarnuInputService"
+set "FOLDER=%ProgramFiles%\Tarnu"
+set "EXE=%ProgramFiles%\Tarnu\tarnu-input-helper.exe"
 call :query_state
 if not defined STATE (
+  call :remove_copy
   echo uninstall-service: %SERVICE% is not installed
   exit /b 0
 )
@@ -41,7 +46,28 @@ if errorlevel 1 (
   echo uninstall-service: could not delete %SERVICE%; run this from an elevated prompt
   exit /b 1
 )
+call :remove_copy
+if errorlevel 1 (
+  echo uninstall-service: %SERVICE% removed, but "%EXE%" could not be deleted
+  exit /b 1
+)
 echo uninstall-service: %SERVICE% stopped and removed
+exit /b 0
+
+rem Deletes the installed copy, waiting up to 10 s for the ended worker to let go of it, then
+rem the folder if it is empty; errorlevel 1 when the copy stays.
+:remove_copy
+set /a TRIES=0
+:remove_copy_again
+if not exist "%EXE%" goto remove_folder
+del "%EXE%" >nul 2>&1
+if not exist "%EXE%" goto remove_folder
+set /a TRIES+=1
+if %TRIES% geq 10 exit /b 1
+ping -n 2 127.0.0.1 >nul
+goto remove_copy_again
+:remove_folder
+rd "%FOLDER%" >nul 2>&1
 exit /b 0
 
 rem STATE = the service's state number (1 stopped, 4 running, ...), or undefined when the

@@ -11,6 +11,7 @@ packages=(
   googletest libbenchmark-dev libmsgpuck-dev unicode-data
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb x11-apps x11-utils imagemagick
+  wixl msitools osslsigncode openssl
 )
 
 missing=()

@@ -253,6 +253,41 @@ service_remove() {
   wine sc delete "$TARNU_SERVICE" </dev/null >/dev/null 2>&1 || true
 }
 
+# registry_data KEY NAME: the data of one value, as reg prints it (0x10 for a REG_DWORD);
+# nothing when the key or the value is missing.
+registry_data() {
+  wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' || true
+}
+
+# service_registry_value NAME: one value of the service's key.
+service_registry_value() {
+  registry_data 'HKLM\System\CurrentControlSet\Services\'"$TARNU_SERVICE" "$1"
+}
+
+# expect_service_registration EXE_WIN [unquoted-too]: the service's key as both installers
+# (deploy/install-service.cmd and the package) write it: EXE_WIN quoted with --service (with
+# unquoted-too also unquoted: Wine's msiexec writes it so), own process, automatic start,
+# LocalSystem, the display name and the description.
+expect_service_registration() {
+  local image name expected
+  image=$(service_registry_value ImagePath)
+  if [[ "$image" == "\"$1\" --service" || ("${2:-}" == unquoted-too && "$image" == "$1 --service") ]]; then
+    pass "ImagePath"
+  else
+    fail "ImagePath: [$image]"
+  fi
+  while IFS='|' read -r name expected; do
+    expect_equal "service $name" "$expected" "$(service_registry_value "$name")"
+  done <<TABLE
+Type|0x10
+Start|0x2
+ObjectName|LocalSystem
+DisplayName|Tarnu input helper
+Description|Carries out the keyboard and mouse input of Tarnu remote sessions on every desktop of the console session, sign-in screen and UAC prompts included.
+TABLE
+}
+
 service_is_stopped() { [[ "$(service_state)" == 1 ]]; }
 service_is_running() { [[ "$(service_state)" == 4 ]]; }
 

@@ -1,46 +1,45 @@
 #!/usr/bin/env bash
 # deploy/install-service.cmd and deploy/uninstall-service.cmd under Wine's cmd and sc, for an
-# executable in a folder whose name has spaces. Wine's sc accepts the recovery actions but
-# does not keep them, so those are not checked here.
+# executable in a folder whose name has spaces and the characters that cmd treats specially
+# (&, ^, %). The script must register a copy under Program Files, never the file where it
+# lies. Wine's sc accepts the recovery actions but does not keep them, so those are not
+# checked here.
 source "$(dirname "$0")/lib.sh"
 : "${TARNU_SOURCE_DIR:?set by CTest}"
-service_remove_on_exit
+INSTALLED_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
+INSTALLED=$(unix_path "$INSTALLED_WIN")
+# The installed copy goes too, however the script ends.
+trap 'service_remove; rm -rf "$(dirname "$INSTALLED")"; e2e_cleanup' EXIT
 service_remove
+rm -rf "$(dirname "$INSTALLED")"
 
-# A copy in a folder with spaces, so that every quoting step on the way is exercised.
-folder="$E2E_TMP/Tarnu Input Helper"
+# A copy in a folder with spaces, &, ^ and %, so that every quoting step on the way is
+# exercised.
+folder="$E2E_TMP/Tarnu & Co ^ 100% Input Helper"
 mkdir -p "$folder"
 cp "$HELPER_EXE" "$folder/tarnu-input-helper.exe"
-EXE_WIN=$(winepath -w "$folder/tarnu-input-helper.exe" 2>/dev/null)
+SOURCE_WIN=$(winepath -w "$folder/tarnu-input-helper.exe" 2>/dev/null)
 INSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/install-service.cmd" 2>/dev/null)
 UNINSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/uninstall-service.cmd" 2>/dev/null)
-KEY='HKLM\System\CurrentControlSet\Services\TarnuInputService'
-
-# registry_value NAME: the data of one value of the service's key, as reg prints it.
-registry_value() {
-  wine reg query "$KEY" /v "$1" </dev/null 2>/dev/null | tr -d '\r' |
-    awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }' || true
-}
-workers() { helper_pids --worker "$EXE_WIN"; }
+workers() { helper_pids --worker "$INSTALLED_WIN"; }
 one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
 
-run_program install cmd /c "$INSTALL" "$EXE_WIN"
+# Wine's cmd treats the line after /c as a batch line (a lone % vanishes, %% gives one %),
+# where Windows' cmd keeps it as typed: the argument is written so that the script receives
+# the path as it is.
+SOURCE_ARG=${SOURCE_WIN//%/%%}
+run_program install cmd /c "$INSTALL" "$SOURCE_ARG"
 expect_equal "install exit status" 0 "$RC"
-expect_equal "install output" "install-service: TarnuInputService installed and started" \
+expect_equal "install output" "install-service: TarnuInputService installed and started from \"$INSTALLED_WIN\"" \
   "$(tr -d '\r' <"$E2E_TMP/install.out")"
-expect_equal "ImagePath" "\"$EXE_WIN\" --service" "$(registry_value ImagePath)"
-expect_equal "Type (own process)" 0x10 "$(registry_value Type)"
-expect_equal "Start (automatic)" 0x2 "$(registry_value Start)"
-expect_equal "ObjectName" LocalSystem "$(registry_value ObjectName)"
-expect_equal "DisplayName" "Tarnu input helper" "$(registry_value DisplayName)"
-description=$(registry_value Description)
-if [[ "$description" == *"Tarnu remote sessions"* ]]; then pass "Description"; else fail "Description: [$description]"; fi
+if cmp -s "$INSTALLED" "$HELPER_EXE"; then pass "copied under Program Files"; else fail "no copy at $INSTALLED"; fi
+expect_service_registration "$INSTALLED_WIN"
 
 if wait_until 10 service_is_running; then pass "running after install"; else fail "state $(service_state)"; fi
-if wait_until 10 one_worker; then pass "its worker runs from the folder with spaces"; else fail "no worker"; fi
+if wait_until 10 one_worker; then pass "its worker runs from the installed copy"; else fail "no worker"; fi
 
 # Installing twice fails and leaves the installed service alone.
-run_program again cmd /c "$INSTALL" "$EXE_WIN"
+run_program again cmd /c "$INSTALL" "$SOURCE_ARG"
 expect_equal "second install exit status" 1 "$RC"
 expect_equal "still running" 4 "$(service_state)"
 
@@ -53,8 +52,11 @@ expect_equal "uninstall exit status" 0 "$RC"
 expect_equal "uninstall output" "uninstall-service: TarnuInputService stopped and removed" \
   "$(tr -d '\r' <"$E2E_TMP/uninstall.out")"
 expect_equal "service gone" "" "$(service_state)"
-expect_equal "registry key gone" "" "$(registry_value ImagePath)"
-if wait_until 5 eval '[[ -z "$(workers)$(helper_pids --service "$EXE_WIN")" ]]'; then
+expect_equal "registry key gone" "" "$(service_registry_value ImagePath)"
+[[ ! -e "$(dirname "$INSTALLED")" ]] && pass "installed copy and its folder removed" ||
+  fail "left: $(ls "$(dirname "$INSTALLED")" | xargs)"
+[[ -f "$folder/tarnu-input-helper.exe" ]] && pass "the source is left alone" || fail "the source is gone"
+if wait_until 5 eval '[[ -z "$(workers)$(helper_pids --service "$INSTALLED_WIN")" ]]'; then
   pass "no worker and no service process remain"
 else
   fail "left running: $(workers | xargs)"

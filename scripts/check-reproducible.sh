@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds tarnu-input-helper.exe and its unsigned package twice, from two copies of this source
+# tree in two different temporary folders, and checks that the two executables and the two
+# packages are byte for byte the same and that the executable names neither folder. Prints
+# the SHA-256 sums; exits 1 when they differ.
+#   check-reproducible.sh [JOBS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${1:-2}
+
+scratch=$(mktemp -d /tmp/tarnu-repro.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+
+# The tracked files as they are now (uncommitted changes included), in folders whose names
+# differ in length as well as in content.
+sums=()
+for copy in a "second copy"; do
+  tree="$scratch/$copy/tarnu-input-helper"
+  mkdir -p "$tree"
+  git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$tree"
+  start=$SECONDS
+  (cd "$tree" && cmake --preset windows >/dev/null &&
+    env -u TARNU_SIGN_PFX cmake --build --preset windows --target msi -j "$jobs" >build.log 2>&1) ||
+    { tail -n 30 "$tree/build.log"; exit 1; }
+  exe="$tree/build/windows/src/main/tarnu-input-helper.exe"
+  msi=$(echo "$tree"/build/windows/deploy/tarnu-input-helper-*.msi)
+  sums+=("$(sha256sum "$exe" | cut -d' ' -f1) $(sha256sum "$msi" | cut -d' ' -f1)")
+  echo "check-reproducible: $copy: exe and msi ${sums[-1]} ($((SECONDS - start)) s)"
+  if strings -a "$exe" | grep -F -e "$scratch" -e "$tree"; then
+    echo "check-reproducible: the executable names its build folder" >&2
+    exit 1
+  fi
+done
+if [[ "${sums[0]}" != "${sums[1]}" ]]; then
+  echo "check-reproducible: the two builds differ" >&2
+  exit 1
+fi
+echo "check-reproducible: identical"

@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# The Windows Installer package under Wine's msiexec, in the test bed's prefix:
+#   package_test.sh PACKAGE.msi VERSION
+# install (files, service, worker, status folder, Ctrl+Alt+Del policy), a major upgrade, a
+# refused downgrade, uninstall, a failed install that is rolled back, and the signed build.
+# Wine applies neither ACLs nor service recovery actions, nor wildcards in RemoveFile: those
+# are checked in the package's tables instead.
+source "$(dirname "$0")/lib.sh"
+: "${TARNU_SOURCE_DIR:?set by CTest}"
+PACKAGE=${1:?package}
+VERSION=${2:?version}
+BUILD_MSI="$TARNU_SOURCE_DIR/deploy/msi/build-msi.sh"
+
+POLICY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
+MEMORY='HKLM\SOFTWARE\Tarnu\Input helper'
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+INSTALLED_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
+INSTALLED=$(unix_path "$INSTALLED_WIN")
+STATUS_FOLDER=$(unix_path 'C:\ProgramData\Tarnu')
+LOG="$E2E_TMP/window.log"
+
+IFS=. read -r major minor patch <<<"$VERSION"
+NEWER="$major.$minor.$((patch + 1))"
+BROKEN="$major.$minor.$((patch + 2))"
+
+# msi NAME ARGS...: msiexec through cmd's start /wait, which gives the whole exit code (Wine
+# hands only its low 8 bits to Unix); the code in RC, the time taken in MS.
+msi() {
+  local name=$1 start
+  shift
+  start=$(now_ms)
+  run_program "$name" cmd /c "start /wait msiexec $* & call echo %^ERRORLEVEL%"
+  MS=$(($(now_ms) - start))
+  RC=$(tr -d '\r' <"$E2E_TMP/$name.out" | tail -n 1)
+}
+sas() { registry_data "$POLICY" SoftwareSASGeneration; }
+set_sas() {
+  if [[ $1 == absent ]]; then
+    wine reg delete "$POLICY" /v SoftwareSASGeneration /f </dev/null >/dev/null 2>&1 || true
+  else
+    wine reg add "$POLICY" /v SoftwareSASGeneration /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1
+  fi
+}
+remembered() { registry_data "$MEMORY" SoftwareSASGenerationBefore; }
+# products: "name version" of every Programs and Features entry of the package.
+products() {
+  local key
+  wine reg query "$UNINSTALL_KEY" </dev/null 2>/dev/null | tr -d '\r' | grep -F '{' |
+    while read -r key; do
+      [[ "$(registry_data "$key" DisplayName)" == "Tarnu input helper" ]] &&
+        echo "Tarnu input helper $(registry_data "$key" DisplayVersion)"
+    done || true
+}
+workers() { helper_pids --worker "$INSTALLED_WIN"; }
+one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
+nothing_runs() { [[ -z "$(workers)$(helper_pids --service "$INSTALLED_WIN")" ]]; }
+
+# The packages: this build's, a newer one and one whose service cannot start (the pipe client
+# in the executable's place ends at once), all around this build's executable.
+build_package() {
+  bash "$BUILD_MSI" --exe "$2" --version "$1" --out "$E2E_TMP/$1.msi" >/dev/null
+  windows_path "$E2E_TMP/$1.msi"
+}
+CURRENT_MSI=$(windows_path "$PACKAGE")
+NEWER_MSI=$(build_package "$NEWER" "$HELPER_EXE")
+BROKEN_MSI=$(build_package "$BROKEN" "$SEND_EXE")
+
+# Whatever happens, the prefix is left without the product, its service and the policy value.
+clean_prefix() {
+  local package
+  for package in "$BROKEN_MSI" "$NEWER_MSI" "$CURRENT_MSI"; do
+    wine msiexec /x "$package" /qn </dev/null >/dev/null 2>&1 || true
+  done
+  service_remove
+  set_sas absent
+  wine reg delete "$MEMORY" /f </dev/null >/dev/null 2>&1 || true
+  rm -rf "$(dirname "$INSTALLED")" "$STATUS_FOLDER"
+}
+trap 'clean_prefix; e2e_cleanup' EXIT
+clean_prefix
+
+# --- What Wine cannot apply, read from the package's tables -------------------------------
+table() { msiinfo export "$PACKAGE" "$1" | tr -d '\r' | tail -n +4; }
+expect_equal "status folder DACL (MsiLockPermissionsEx)" \
+  "StatusFolder	STATUSFOLDER	CreateFolder	D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)	" \
+  "$(table MsiLockPermissionsEx)"
+# Wine's msiexec hands the wildcard to DeleteFileW as it is, so this one is read, too.
+expect_equal "status files removed with the product" \
+  "StatusFiles	StatusFolder	INPUT*.TXT|input-helper-status-s*.txt	STATUSFOLDER	2" \
+  "$(table RemoveFile)"
+expect_equal "recovery actions set by sc.exe between InstallServices and StartServices" \
+  "3122	SC_EXE	failure TarnuInputService reset= 86400 actions= restart/5000/restart/5000/restart/30000|InstallServices ConfigureServiceFailureActions StartServices" \
+  "$(table CustomAction | awk -F'\t' '$1 == "ConfigureServiceFailureActions" { print $2 "\t" $3 "\t" $4 }')|$(
+    table InstallExecuteSequence | sort -t$'\t' -k3n | awk -F'\t' '{ print $1 }' |
+      grep -A2 '^InstallServices$' | xargs)"
+# Every deferred or rollback action runs without impersonation (2048).
+expect_equal "in-script actions without impersonation" "" \
+  "$(table CustomAction | awk -F'\t' 'int($2 / 1024) % 2 == 1 && int($2 / 2048) % 2 == 0 { print $1 }')"
+expect_equal "the executable's version resource is the package's version" "$VERSION" \
+  "$(strings -el "$HELPER_EXE" | grep -A1 -x ProductVersion | tail -n 1)"
+
+# --- Install, upgrade, downgrade, uninstall, with the policy value absent and then 2 ------
+for before in absent 2; do
+  set_sas "$before"
+  case $before in absent) raised=0x1 found="" ;; 2) raised=0x3 found=0x2 ;; esac
+
+  msi "install-$before" /i "$CURRENT_MSI" /qn
+  expect_equal "[$before] install exit code" 0 "$RC"
+  echo "install: $MS ms"
+  if cmp -s "$INSTALLED" "$HELPER_EXE"; then pass "executable under Program Files"; else fail "no $INSTALLED"; fi
+  expect_service_registration "$INSTALLED_WIN" unquoted-too
+  if wait_until 10 service_is_running && wait_until 10 one_worker; then
+    pass "[$before] service and one worker run"
+  else
+    fail "[$before] service state [$(service_state)], workers [$(workers | xargs)]"
+  fi
+  [[ -d "$STATUS_FOLDER" ]] && pass "status folder" || fail "no $STATUS_FOLDER"
+  expect_equal "[$before] policy raised, the value found remembered" \
+    "$raised $before" "$(sas) $(remembered)"
+  expect_equal "[$before] one product entry" "Tarnu input helper $VERSION" "$(products)"
+
+  if [[ $before == absent ]]; then
+    # The worker that the service started serves a client (msiexec took the focus: the
+    # window comes after it).
+    start_test_window "$LOG" 100 100 640 480
+    send typing "type Ok"
+    wait_for_log "$LOG" '^WM_KEYUP vk=0x4b' || fail "the keys never arrived"
+    expect_equal "typed through the installed service's worker" Ok "$(typed_text "$LOG" | tr -d '\r')"
+    stop_test_window
+  fi
+
+  # A major upgrade: one entry, a new worker from the same place, the first memory kept.
+  old_worker=$(workers)
+  msi "upgrade-$before" /i "$NEWER_MSI" /qn
+  expect_equal "[$before] upgrade exit code" 0 "$RC"
+  echo "upgrade: $MS ms"
+  expect_equal "[$before] one product entry after the upgrade" "Tarnu input helper $NEWER" "$(products)"
+  if wait_until 10 one_worker && [[ "$(workers)" != "$old_worker" ]]; then
+    pass "[$before] a new worker after the upgrade"
+  else
+    fail "[$before] workers before [$old_worker], after [$(workers | xargs)]"
+  fi
+  expect_equal "[$before] after the upgrade: policy, memory" "$raised $before" "$(sas) $(remembered)"
+
+  # The older package is refused and changes nothing.
+  msi "downgrade-$before" /i "$CURRENT_MSI" /qn
+  expect_equal "[$before] downgrade refused" 1603 "$RC"
+  expect_equal "[$before] still the newer version" "Tarnu input helper $NEWER" "$(products)"
+
+  msi "uninstall-$before" /x "$NEWER_MSI" /qn
+  expect_equal "[$before] uninstall exit code" 0 "$RC"
+  echo "uninstall: $MS ms"
+  expect_equal "[$before] no service, no product entry" "|" "$(service_state)|$(products)"
+  wait_until 5 nothing_runs && pass "[$before] nothing runs" || fail "still running: $(workers | xargs)"
+  [[ ! -e "$(dirname "$INSTALLED")" && ! -e "$STATUS_FOLDER" ]] && pass "[$before] no files left" ||
+    fail "[$before] left: $(ls -d "$(dirname "$INSTALLED")" "$STATUS_FOLDER" 2>/dev/null | xargs)"
+  expect_equal "[$before] policy value back, memory gone" "$found|" "$(sas)|$(remembered)"
+done
+
+# --- A failed install is rolled back: nothing stays, the policy value is as it was --------
+set_sas 0
+msi broken /i "$BROKEN_MSI" /qn
+if [[ "$RC" != 0 ]]; then pass "an install whose service cannot start fails ($RC)"; else fail "it succeeded"; fi
+expect_equal "rolled back: service, entry, policy, memory" "||0x0|" \
+  "$(service_state)|$(products)|$(sas)|$(remembered)"
+[[ ! -e "$(dirname "$INSTALLED")" && ! -e "$STATUS_FOLDER" ]] && pass "rolled back: no files" ||
+  fail "rolled back: files left"
+
+# --- Signed with a throw-away certificate: both signatures verify --------------------------
+openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Tarnu test signing" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$E2E_TMP/key.pem" -out "$E2E_TMP/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$E2E_TMP/key.pem" -in "$E2E_TMP/cert.pem" \
+  -passout pass:test-password -out "$E2E_TMP/sign.pfx"
+TARNU_SIGN_PFX="$E2E_TMP/sign.pfx" TARNU_SIGN_PASSWORD=test-password \
+  bash "$BUILD_MSI" --exe "$HELPER_EXE" --version "$VERSION" --out "$E2E_TMP/signed.msi" \
+  >"$E2E_TMP/signed.out" 2>&1 || fail "signed build: $(cat "$E2E_TMP/signed.out")"
+msiextract -C "$E2E_TMP/extracted" "$E2E_TMP/signed.msi" >/dev/null
+verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2>&1; }
+signed_exe=$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)
+verify "$E2E_TMP/signed.msi" && pass "package signature" || fail "package signature"
+verify "$signed_exe" && pass "packaged executable's signature" || fail "executable signature"
+
+finish
