@@ -82,7 +82,7 @@ clean_prefix
 # --- What Wine cannot apply, read from the package's tables -------------------------------
 table() { msiinfo export "$PACKAGE" "$1" | tr -d '\r' | tail -n +4; }
 expect_equal "status folder DACL (MsiLockPermissionsEx)" \
-  "StatusFolder	STATUSFOLDER	CreateFolder	D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)	" \
+  "StatusFolder	STATUSFOLDER	CreateFolder	O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)	" \
   "$(table MsiLockPermissionsEx)"
 # Wine's msiexec hands the wildcard to DeleteFileW as it is, so this one is read, too.
 expect_equal "status files removed with the product" \
