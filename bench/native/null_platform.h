@@ -195,7 +195,7 @@ class NullInputApi final : public platform::InputApi {
 
 class NullLibraryApi final : public platform::LibraryApi {
  public:
-  platform::RawHandle load_library(const std::u16string&) override { return 0; }
+  platform::RawHandle load_system_library(const std::u16string&) override { return 0; }
   platform::RawProcedure get_proc_address(platform::RawHandle, const std::string&) override {
     return 0;
   }

@@ -12,6 +12,7 @@
 #include "main/role_selection.h"
 #include "platform/handle_api.h"
 #include "platform/win32/win32_handle_api.h"
+#include "platform/windows_error.h"
 #include "service/service_dispatcher.h"
 #include "worker/run_worker.h"
 
@@ -58,6 +59,19 @@ class Win32RoleRunner final : public tarnu::RoleRunner {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything can load a library: from here on every load by name, the program's own
+  // and those the system makes on its behalf, looks in System32 only, never in the
+  // executable's folder, where whoever can write it could plant a DLL to run as SYSTEM. (The
+  // imports resolved before this point are KnownDLLs, which come from System32 anyway.) It
+  // fails only for flags the system does not know; a process that cannot restrict its
+  // search does not run at all rather than run with the unsafe one.
+  if (!::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    write_standard_error(tarnu::platform::windows_error_text(
+                             "SetDefaultDllDirectories",
+                             static_cast<tarnu::platform::WindowsErrorCode>(::GetLastError())) +
+                         "\n");
+    return 1;
+  }
   const std::vector<std::u16string> arguments = command_line_arguments();
   Win32RoleRunner runner;
   const tarnu::EntryOutcome outcome = tarnu::run_entry(arguments, runner);

@@ -20,8 +20,13 @@ inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
 inline constexpr std::uint32_t kSecurityImpersonation = 2;
 inline constexpr std::uint32_t kTokenPrimary = 1;
 
+inline constexpr std::uint32_t kCreateSuspended = 0x00000004;
 inline constexpr std::uint32_t kCreateUnicodeEnvironment = 0x00000400;
 inline constexpr std::uint32_t kCreateNoWindow = 0x08000000;
+
+// JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: the job's processes are terminated when the last
+// handle to the job is closed, also when its owner is killed and the system closes it.
+inline constexpr std::uint32_t kJobLimitKillOnJobClose = 0x00002000;
 
 // The two handles of PROCESS_INFORMATION; the caller owns both.
 struct CreatedProcess {
@@ -29,13 +34,14 @@ struct CreatedProcess {
   RawHandle thread = 0;
 };
 
-// Starting a process in another session with a token of the caller's own, and watching and
-// ending it. Handles that come back are closed through HandleApi::close_handle.
+// Starting a process in another session with a token of the caller's own, tying it to a job
+// object, and watching and ending it. Handles that come back are closed through
+// HandleApi::close_handle.
 class ProcessLaunchApi {
  public:
   virtual ~ProcessLaunchApi() = default;
 
-  // WTSGetActiveConsoleSessionId: kNoConsoleSession when no session is attached.
+  // WTSGetActiveConsoleSessionId (kernel32): kNoConsoleSession when no session is attached.
   virtual std::uint32_t active_console_session_id() = 0;
 
   // OpenProcessToken(GetCurrentProcess(), access).
@@ -66,6 +72,24 @@ class ProcessLaunchApi {
   virtual Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
       RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
       const std::u16string& desktop, std::uint32_t creation_flags) = 0;
+
+  // CreateJobObjectW(no security attributes, no name): an anonymous job whose handle is not
+  // inheritable.
+  virtual Expected<RawHandle, WindowsErrorCode> create_job_object() = 0;
+
+  // SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)
+  // with a zeroed JOBOBJECT_EXTENDED_LIMIT_INFORMATION whose BasicLimitInformation.LimitFlags
+  // is limit_flags (kJobLimit...).
+  virtual Expected<void, WindowsErrorCode> set_job_limit_flags(RawHandle job,
+                                                               std::uint32_t limit_flags) = 0;
+
+  // AssignProcessToJobObject(job, process).
+  virtual Expected<void, WindowsErrorCode> assign_process_to_job_object(RawHandle job,
+                                                                        RawHandle process) = 0;
+
+  // ResumeThread(thread); a result of (DWORD)-1 is a failure, any other (the previous
+  // suspend count) a success.
+  virtual Expected<void, WindowsErrorCode> resume_thread(RawHandle thread) = 0;
 
   // WaitForSingleObject(handle, milliseconds): kWaitObject0, kWaitTimeout, kWaitFailed, ...
   virtual std::uint32_t wait_for_single_object(RawHandle handle, std::uint32_t milliseconds) = 0;

@@ -19,7 +19,10 @@ class SessionApi {
   // ProcessIdToSessionId(GetCurrentProcessId()).
   virtual Expected<std::uint32_t, WindowsErrorCode> current_process_session() = 0;
 
-  // WTSQueryUserToken: the primary token of the user logged on to the session.
+  // WTSQueryUserToken: the primary token of the user logged on to the session. wtsapi32.dll
+  // is loaded from System32 at the first call (LoadLibraryExW with
+  // LOAD_LIBRARY_SEARCH_SYSTEM32, then GetProcAddress); when that fails, so does this, with
+  // the load's or the lookup's error.
   virtual Expected<RawHandle, WindowsErrorCode> query_user_token(std::uint32_t session) = 0;
 
   // OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY): the process's own token.

@@ -1,5 +1,8 @@
 #include "service/launch_worker.h"
 
+#include <string>
+#include <utility>
+
 #include "platform/text.h"
 #include "platform/windows_error.h"
 
@@ -86,16 +89,49 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
   const std::u16string directory = platform::utf8_to_utf16(worker_working_directory(path_text));
   const std::u16string desktop = kWorkerDesktop;
 
+  // The job exists before the process, so that a job that cannot be made costs no process.
+  Expected<platform::RawHandle, platform::WindowsErrorCode> made = processes.create_job_object();
+  if (!made) {
+    return Unexpected(platform::windows_error_text("CreateJobObjectW", made.error()));
+  }
+  platform::ScopedHandle job(handles, *made);
+  if (Expected<void, platform::WindowsErrorCode> limited =
+          processes.set_job_limit_flags(job.get(), platform::kJobLimitKillOnJobClose);
+      !limited) {
+    return Unexpected(platform::windows_error_text(
+        "SetInformationJobObject(JobObjectExtendedLimitInformation)", limited.error()));
+  }
+
   Expected<platform::CreatedProcess, platform::WindowsErrorCode> created =
       processes.create_process_as_user(worker_token.get(), command_line, directory, desktop,
                                        kWorkerCreationFlags);
   if (!created) {
     return Unexpected(platform::windows_error_text("CreateProcessAsUserW", created.error()));
   }
-  // Only the process handle is kept; the thread handle is closed at once.
+  // Closed in this order on every path: the thread, the process, then the job.
+  platform::ScopedHandle process(handles, created->process);
   platform::ScopedHandle thread(handles, created->thread);
+
+  // A suspended worker that cannot be tied to the job, or cannot be resumed, is ended here:
+  // it has run nothing yet, and a worker outside the job could outlive the service.
+  std::string failure;
+  if (Expected<void, platform::WindowsErrorCode> assigned =
+          processes.assign_process_to_job_object(job.get(), process.get());
+      !assigned) {
+    failure = platform::windows_error_text("AssignProcessToJobObject", assigned.error());
+  } else if (Expected<void, platform::WindowsErrorCode> resumed =
+                 processes.resume_thread(thread.get());
+             !resumed) {
+    failure = platform::windows_error_text("ResumeThread", resumed.error());
+  }
+  if (!failure.empty()) {
+    processes.terminate_process(process.get(), kAbandonedWorkerExitCode);
+    return Unexpected(std::move(failure));
+  }
+
+  // Only the process and the job are kept; the thread handle is closed at once.
   thread.reset();
-  worker.record(created->process, session);
+  worker.record(process.release(), job.release(), session);
   return {};
 }
 

@@ -17,8 +17,13 @@ namespace tarnu::service {
 inline constexpr std::uint32_t kWorkerTokenAccess = 0x0000018B;
 
 inline constexpr char16_t kWorkerDesktop[] = u"WinSta0\\Default";
+// Suspended, so that the worker runs no instruction before it is in its job.
 inline constexpr std::uint32_t kWorkerCreationFlags =
-    platform::kCreateNoWindow | platform::kCreateUnicodeEnvironment;
+    platform::kCreateNoWindow | platform::kCreateUnicodeEnvironment | platform::kCreateSuspended;
+
+// The exit code of a worker that was created but could not be put in its job or resumed. It
+// never ran, so nobody sees it but a debugger; it differs from the 0 of a stop.
+inline constexpr std::uint32_t kAbandonedWorkerExitCode = 1;
 
 // "\"<path>\" --worker".
 std::string worker_command_line(std::string_view executable_path);
@@ -29,9 +34,11 @@ std::string worker_command_line(std::string_view executable_path);
 std::string worker_working_directory(std::string_view executable_path);
 
 // Replaces the recorded worker with a new one in the session attached to the console. The
-// old worker is terminated and closed first, whatever happens next. On success the record
-// holds the new process and its session; on failure it is empty and the error text says
-// which step failed.
+// old worker is terminated and closed first, whatever happens next. The new one is created
+// suspended in a new job object that kills it when the job's last handle closes, assigned to
+// the job, and only then resumed. On success the record holds the new process, its job and
+// its session; on failure it is empty, a process that was created is terminated, and the
+// error text says which step failed.
 Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processes,
                      platform::HandleApi& handles);
 

@@ -4,8 +4,10 @@
 
 namespace tarnu::service {
 
-void WorkerProcess::record(platform::RawHandle process, std::uint32_t session_id) {
-  assert(!has_process());
+void WorkerProcess::record(platform::RawHandle process, platform::RawHandle job,
+                           std::uint32_t session_id) {
+  assert(!has_process() && !job_.is_valid());
+  job_ = platform::ScopedHandle(handles_, job);
   process_ = platform::ScopedHandle(handles_, process);
   session_id_ = session_id;
 }
@@ -16,6 +18,9 @@ void WorkerProcess::terminate() {
     processes_.terminate_process(process_.get(), 0);
     process_.reset();
   }
+  // Closing the last handle of the job would also end the worker; it has been terminated
+  // already, with the exit code the service uses for a stop.
+  job_.reset();
   session_id_ = 0;
 }
 

@@ -8,9 +8,13 @@
 
 namespace tarnu::service {
 
-// The supervisor's record of its worker: the process handle (or none) and the console
-// session it was started in (0 when none). The record owns the handle; a record that still
-// holds one when it goes away terminates that process first, so no worker outlives it.
+// The supervisor's record of its worker: the process handle (or none), the job object the
+// worker runs in, and the console session it was started in (0 when none). The record owns
+// both handles; a record that still holds a worker when it goes away terminates that process
+// first, so no worker outlives it. Each worker has a job of its own, created with
+// JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE and held only here: when the service process dies
+// without running any destructor (a crash, TerminateProcess from outside), the system closes
+// that last handle and the worker dies with it.
 class WorkerProcess {
  public:
   WorkerProcess(platform::ProcessLaunchApi& processes, platform::HandleApi& handles)
@@ -23,16 +27,19 @@ class WorkerProcess {
   platform::RawHandle process() const { return process_.get(); }
   std::uint32_t session_id() const { return session_id_; }
 
-  // Records a newly started worker; the record must be empty.
-  void record(platform::RawHandle process, std::uint32_t session_id);
+  // Records a newly started worker and its job, taking ownership of both handles; the record
+  // must be empty.
+  void record(platform::RawHandle process, platform::RawHandle job, std::uint32_t session_id);
 
-  // TerminateProcess(handle, 0) without waiting, then CloseHandle, and the record is empty.
-  // Does nothing when it already is.
+  // TerminateProcess(process, 0) without waiting, then CloseHandle of the process and of the
+  // job, and the record is empty. Does nothing when it already is.
   void terminate();
 
  private:
   platform::ProcessLaunchApi& processes_;
   platform::HandleApi& handles_;
+  // Declared before the process so that the process handle is closed first.
+  platform::ScopedHandle job_;
   platform::ScopedHandle process_;
   std::uint32_t session_id_ = 0;
 };

@@ -3,8 +3,9 @@
 namespace tarnu::windows_input {
 
 Status send_secure_attention(platform::LibraryApi& libraries) {
-  // The bare name: the system directory is searched as for any system library.
-  const platform::ScopedLibrary sas(libraries, libraries.load_library(u"sas.dll"));
+  // sas.dll is no KnownDLL: by its bare name alone, a copy planted beside the executable
+  // would be loaded first. Only the one in System32 is taken.
+  const platform::ScopedLibrary sas(libraries, libraries.load_system_library(u"sas.dll"));
   if (!sas) {
     return Unexpected(std::string(kSasLibraryUnavailable));
   }

@@ -1,7 +1,9 @@
 // tarnu-e2e-launch: runs a program with a changed environment and returns its exit status.
 //
-//   tarnu-e2e-launch.exe [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]
+//   tarnu-e2e-launch.exe [--print-exit-code] [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]
 //
+// --print-exit-code writes the program's whole exit code ("exit code 0x80000100") to standard
+// output once it has ended; the exit status seen from Unix keeps only its low byte.
 // NAME=VALUE sets a variable (NAME= sets it empty), -NAME removes it. Wine builds a program's
 // ProgramData itself when the parent is a Unix process, and cmd.exe cannot hold an empty
 // variable, so the end-to-end tests start the worker through this parent instead.
@@ -57,6 +59,10 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   int i = 1;
+  const bool print_exit_code = i < argc && std::wstring(argv[i]) == L"--print-exit-code";
+  if (print_exit_code) {
+    ++i;
+  }
   for (; i < argc && std::wstring(argv[i]) != L"--"; ++i) {
     const std::wstring change = argv[i];
     const std::size_t equals = change.find(L'=');
@@ -70,7 +76,9 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   if (i + 1 >= argc) {
-    fwprintf(stderr, L"usage: tarnu-e2e-launch.exe [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]\n");
+    fwprintf(stderr,
+             L"usage: tarnu-e2e-launch.exe [--print-exit-code] [NAME=VALUE | -NAME]... -- "
+             L"PROGRAM [ARGS...]\n");
     return 2;
   }
 
@@ -100,5 +108,9 @@ int wmain(int argc, wchar_t** argv) {
   DWORD status = 0;
   ::GetExitCodeProcess(process.hProcess, &status);
   ::CloseHandle(process.hProcess);
+  if (print_exit_code) {
+    wprintf(L"exit code 0x%08lX\n", status);
+    fflush(stdout);
+  }
   return static_cast<int>(status);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real executable run by Wine's service control manager: installed with sc create,
 # started, its worker checked through its pipe and a test window, the worker killed from
-# outside, the service stopped and deleted. Wine has one session (1), so the worker always
+# outside, the service itself killed from outside (its worker must die with it) and started
+# again, the service stopped and deleted. Wine has one session (1), so the worker always
 # lands in the session the client and the window are in.
 source "$(dirname "$0")/lib.sh"
 service_remove_on_exit
@@ -73,6 +74,58 @@ for round in 0 1 2; do
 done
 if wait_until 2 one_worker; then pass "exactly one worker"; else fail "workers: $(helper_pids --worker | xargs)"; fi
 expect_equal "typed text" "abcd" "$(typed_text "$WINDOW_LOG")"
+
+# The service killed from outside, as a crash would end it: the system closes the handles it
+# held, among them the only handle of the job its worker runs in, whose kill-on-close ends
+# the worker within a second of taskkill's return (the kill lands while taskkill runs, which
+# itself takes 100 to 500 ms under Wine here, so both times are printed). Wine's service
+# manager still reports the dead service RUNNING, yet sc start starts a new service process,
+# whose new worker serves the pipe.
+no_worker() { [[ -z "$(helper_pids --worker)" ]]; }
+no_service_process() { [[ -z "$(helper_pids --service)" ]]; }
+service_winpid=$(service_windows_pid | xargs)
+old=$(helper_pids --worker)
+if [[ "$service_winpid" =~ ^[0-9]+$ && -n "$old" ]]; then
+  killing=$(now_ms)
+  run_program taskkill taskkill /f /pid "$service_winpid"
+  killed=$(now_ms)
+  expect_equal "taskkill /f of the service (pid $service_winpid)" 0 "$RC"
+  ((RC == 0)) || echo "taskkill: $(cat "$E2E_TMP/taskkill.out" "$E2E_TMP/taskkill.err" | tr -d '\r')" >&2
+  if wait_until 5 no_worker; then
+    ended=$(now_ms)
+    echo "figure: the worker ended $((ended - killing)) ms after taskkill started," \
+      "$((ended - killed)) ms after it returned"
+    if ((ended - killed <= 1000)); then
+      pass "the worker died with its service"
+    else
+      fail "the worker outlived its service by $((ended - killed)) ms"
+    fi
+  else
+    fail "the worker outlived its killed service: $(helper_pids --worker | xargs)"
+  fi
+  wait_until 5 no_service_process || fail "the killed service still runs"
+  echo "figure: service state reported after the kill: $(service_state)"
+
+  restarting=$(now_ms)
+  run_program restart sc start "$TARNU_SERVICE"
+  echo "figure: sc start after the kill: exit status $RC"
+  if wait_until 10 one_worker; then
+    pass "a new worker runs ($(($(now_ms) - restarting)) ms after sc start)"
+  else
+    fail "no worker after the service was started again"
+  fi
+  now=$(helper_pids --worker)
+  [[ -n "$now" && "$now" != "$old" ]] && pass "the worker is a new process" || fail "worker: [$now]"
+  if type_through_pipe restarted 0x45 e; then
+    pass "the new worker's pipe took a key ($(($(now_ms) - restarting)) ms after sc start)"
+  else
+    fail "no key through the restarted service's worker"
+  fi
+  expect_equal "typed text after the restart" "abcde" "$(typed_text "$WINDOW_LOG")"
+else
+  fail "not one service pid [$service_winpid] or no worker [$old] to kill"
+  iconv -f UTF-16 -t UTF-8 "$E2E_TMP/wmic-processes.txt" >&2
+fi
 
 # Stop: SERVICE_STOPPED, the worker terminated, the service process gone, the pipe gone.
 stopping=$(now_ms)

@@ -7,7 +7,7 @@ constexpr platform::RawProcedure kExportAddress = 0x7000;
 
 }  // namespace
 
-platform::RawHandle FakeLibraryApi::load_library(const std::u16string& name) {
+platform::RawHandle FakeLibraryApi::load_system_library(const std::u16string& name) {
   loaded.push_back(name);
   if (!library_present) {
     return 0;

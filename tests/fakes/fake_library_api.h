@@ -23,7 +23,7 @@ class FakeLibraryApi final : public platform::LibraryApi {
   std::vector<bool> call_arguments;
   std::vector<bool> called_while_loaded;
 
-  platform::RawHandle load_library(const std::u16string& name) override;
+  platform::RawHandle load_system_library(const std::u16string& name) override;
   platform::RawProcedure get_proc_address(platform::RawHandle module,
                                           const std::string& name) override;
   void call_void_bool_procedure(platform::RawProcedure procedure, bool argument) override;

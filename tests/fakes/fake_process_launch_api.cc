@@ -44,6 +44,25 @@ std::size_t FakeProcessLaunchApi::running_processes() const {
   return count;
 }
 
+std::size_t FakeProcessLaunchApi::processes_run_outside_a_job() const {
+  std::size_t count = 0;
+  for (const auto& [handle, process] : processes_) {
+    count += process.ran_outside_a_job ? 1 : 0;
+  }
+  return count;
+}
+
+std::size_t FakeProcessLaunchApi::orphans_if_caller_dies() const {
+  std::size_t count = 0;
+  for (const auto& [handle, process] : processes_) {
+    const auto job = jobs_.find(process.job);
+    const bool killed =
+        job != jobs_.end() && (job->second.limit_flags & platform::kJobLimitKillOnJobClose) != 0;
+    count += !process.ended && !killed ? 1 : 0;
+  }
+  return count;
+}
+
 std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
   calls_.push_back("WTSGetActiveConsoleSessionId");
   return console_session;
@@ -120,7 +139,9 @@ FakeProcessLaunchApi::create_process_as_user(platform::RawHandle token,
   const std::string number = std::to_string(process_count_);
   const platform::RawHandle process = open("process", "process" + number);
   const platform::RawHandle thread = open("thread", "thread" + number);
-  processes_[process] = Process{};
+  const bool suspended = (creation_flags & platform::kCreateSuspended) != 0;
+  processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
+  thread_processes_[thread] = process;
   launches_.push_back(Launch{label(token), token_sessions_[token], command_line, current_directory,
                              desktop, creation_flags, process});
   return platform::CreatedProcess{process, thread};
@@ -144,9 +165,77 @@ void FakeProcessLaunchApi::terminate_process(platform::RawHandle process, std::u
   }
 }
 
+Expected<platform::RawHandle, platform::WindowsErrorCode>
+FakeProcessLaunchApi::create_job_object() {
+  calls_.push_back("CreateJobObjectW");
+  if (auto code = failure(Step::CreateJobObjectW)) {
+    return Unexpected(*code);
+  }
+  ++job_count_;
+  const platform::RawHandle job = open("job", "job" + std::to_string(job_count_));
+  jobs_[job] = Job{};
+  return job;
+}
+
+Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_job_limit_flags(
+    platform::RawHandle job, std::uint32_t limit_flags) {
+  calls_.push_back("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")");
+  if (!ledger_.is_open(job) || jobs_.count(job) == 0) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::SetInformationJobObject)) {
+    return Unexpected(*code);
+  }
+  jobs_[job].limit_flags = limit_flags;
+  return {};
+}
+
+Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_to_job_object(
+    platform::RawHandle job, platform::RawHandle process) {
+  calls_.push_back("AssignProcessToJobObject(" + label(job) + "," + label(process) + ")");
+  if (!ledger_.is_open(job) || jobs_.count(job) == 0 || !ledger_.is_open(process) ||
+      processes_.count(process) == 0) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::AssignProcessToJobObject)) {
+    return Unexpected(*code);
+  }
+  processes_[process].job = job;
+  return {};
+}
+
+Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
+    platform::RawHandle thread) {
+  calls_.push_back("ResumeThread(" + label(thread) + ")");
+  const auto owner = thread_processes_.find(thread);
+  if (!ledger_.is_open(thread) || owner == thread_processes_.end()) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (auto code = failure(Step::ResumeThread)) {
+    return Unexpected(*code);
+  }
+  Process& process = processes_[owner->second];
+  if (process.suspended && process.job == 0) {
+    process.ran_outside_a_job = true;
+  }
+  process.suspended = false;
+  return {};
+}
+
 void FakeProcessLaunchApi::close_handle(platform::RawHandle handle) {
   calls_.push_back("CloseHandle(" + label(handle) + ")");
+  const bool was_open = ledger_.is_open(handle);
   ledger_.release(handle, Release::kCloseHandle);
+  // Each job has this one handle: closing it is closing the last one.
+  const auto job = jobs_.find(handle);
+  if (was_open && job != jobs_.end() &&
+      (job->second.limit_flags & platform::kJobLimitKillOnJobClose) != 0) {
+    for (auto& [process_handle, process] : processes_) {
+      if (process.job == handle) {
+        process.ended = true;
+      }
+    }
+  }
 }
 
 void FakeProcessLaunchApi::local_free(platform::RawHandle memory) {

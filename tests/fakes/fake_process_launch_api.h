@@ -12,10 +12,11 @@
 
 namespace tarnu::fakes {
 
-// Sessions, tokens and processes of a pretend machine. Every call is written to calls() in a
-// readable form (handles by role: "service-token", "worker-token", "process1", "thread1",
-// ...), every handle comes from the ledger, and CloseHandle goes through the same object, so
-// a test sees the whole sequence and whether anything leaked.
+// Sessions, tokens, jobs and processes of a pretend machine. Every call is written to calls()
+// in a readable form (handles by role: "service-token", "worker-token", "job1", "process1",
+// "thread1", ...), every handle comes from the ledger, and CloseHandle goes through the same
+// object, so a test sees the whole sequence and whether anything leaked. A job closed with
+// kill-on-close set ends the processes in it, as the system does.
 class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public platform::HandleApi {
  public:
   enum class Step {
@@ -24,6 +25,10 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     SetTokenInformation,
     GetModuleFileNameW,
     CreateProcessAsUserW,
+    CreateJobObjectW,
+    SetInformationJobObject,
+    AssignProcessToJobObject,
+    ResumeThread,
   };
 
   // What one successful CreateProcessAsUserW was given.
@@ -62,6 +67,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   }
   // Processes started and neither ended nor terminated: what would still run.
   std::size_t running_processes() const;
+  // Processes that have run (were created without CREATE_SUSPENDED, or were resumed) while
+  // in no job.
+  std::size_t processes_run_outside_a_job() const;
+  // Running processes that would survive if the caller died now and the system closed its
+  // handles: those in no job with kill-on-close.
+  std::size_t orphans_if_caller_dies() const;
   std::string label(platform::RawHandle handle) const;
 
   // ProcessLaunchApi
@@ -82,6 +93,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::uint32_t wait_for_single_object(platform::RawHandle handle,
                                        std::uint32_t milliseconds) override;
   void terminate_process(platform::RawHandle process, std::uint32_t exit_code) override;
+  Expected<platform::RawHandle, platform::WindowsErrorCode> create_job_object() override;
+  Expected<void, platform::WindowsErrorCode> set_job_limit_flags(
+      platform::RawHandle job, std::uint32_t limit_flags) override;
+  Expected<void, platform::WindowsErrorCode> assign_process_to_job_object(
+      platform::RawHandle job, platform::RawHandle process) override;
+  Expected<void, platform::WindowsErrorCode> resume_thread(platform::RawHandle thread) override;
 
   // HandleApi
   void close_handle(platform::RawHandle handle) override;
@@ -90,6 +107,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
  private:
   struct Process {
     bool ended = false;
+    bool suspended = false;
+    bool ran_outside_a_job = false;
+    platform::RawHandle job = 0;
+  };
+  struct Job {
+    std::uint32_t limit_flags = 0;
   };
   std::optional<platform::WindowsErrorCode> failure(Step step) const;
   platform::RawHandle open(const std::string& kind, const std::string& label);
@@ -99,10 +122,13 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::map<platform::RawHandle, std::string> labels_;
   std::map<platform::RawHandle, std::uint32_t> token_sessions_;
   std::map<platform::RawHandle, Process> processes_;
+  std::map<platform::RawHandle, platform::RawHandle> thread_processes_;
+  std::map<platform::RawHandle, Job> jobs_;
   std::vector<std::string> calls_;
   std::vector<Launch> launches_;
   std::vector<std::pair<platform::RawHandle, std::uint32_t>> terminations_;
   int process_count_ = 0;
+  int job_count_ = 0;
 };
 
 }  // namespace tarnu::fakes

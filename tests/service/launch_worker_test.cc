@@ -42,7 +42,11 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
                              "DuplicateTokenEx(service-token,0x18b,2,1)",
                              "SetTokenInformation(worker-token,TokenSessionId,3)",
                              "GetModuleFileNameW",
-                             "CreateProcessAsUserW(worker-token,0x8000400)",
+                             "CreateJobObjectW",
+                             "SetInformationJobObject(job1,0x2000)",
+                             "CreateProcessAsUserW(worker-token,0x8000404)",
+                             "AssignProcessToJobObject(job1,process1)",
+                             "ResumeThread(thread1)",
                              "CloseHandle(thread1)",
                              "CloseHandle(worker-token)",
                              "CloseHandle(service-token)",
@@ -56,8 +60,23 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
 
   EXPECT_EQ(worker.process(), launch.process);
   EXPECT_EQ(worker.session_id(), 3u);
-  EXPECT_EQ(ledger.open_count(), 1u);  // the process handle, owned by the record
+  // The process and its job, owned by the record.
+  EXPECT_EQ(ledger.open_count(), 2u);
   EXPECT_EQ(ledger.open_count("process"), 1u);
+  EXPECT_EQ(ledger.open_count("job"), 1u);
+  // It ran only once it was in a job that dies with the service.
+  EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
+  EXPECT_EQ(api.orphans_if_caller_dies(), 0u);
+}
+
+TEST_F(LaunchWorkerTest, StoppingTheWorkerTerminatesItWithExitCodeZeroThenClosesItsJob) {
+  record_running_worker();
+  worker.terminate();
+  EXPECT_EQ(api.calls(),
+            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
+  EXPECT_FALSE(worker.has_process());
+  EXPECT_EQ(api.running_processes(), 0u);
+  EXPECT_EQ(ledger.open_count(), 0u);
 }
 
 TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
@@ -70,9 +89,11 @@ TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
   ASSERT_GE(api.calls().size(), 3u);
   EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
   EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
-  EXPECT_EQ(api.calls()[2], "WTSGetActiveConsoleSessionId");
+  EXPECT_EQ(api.calls()[2], "CloseHandle(job1)");
+  EXPECT_EQ(api.calls()[3], "WTSGetActiveConsoleSessionId");
   EXPECT_FALSE(ledger.is_open(old_process));
   EXPECT_EQ(api.label(worker.process()), "process2");
+  EXPECT_EQ(ledger.open_count("job"), 1u);
 }
 
 struct FailureCase {
@@ -82,6 +103,8 @@ struct FailureCase {
   std::string text;
   // What follows the failing call: exactly the closes this path must make.
   Calls closes;
+  // A second worker process was created (suspended) before the failure.
+  bool created = false;
 };
 
 // Named in test listings by their case name rather than their bytes.
@@ -105,9 +128,11 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
   EXPECT_EQ(launched.error(), c.text);
 
   // The replaced worker is gone whatever failed later.
-  ASSERT_GE(api.calls().size(), 2u);
+  ASSERT_GE(api.calls().size(), 3u);
   EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
   EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
+  EXPECT_EQ(api.calls()[2], "CloseHandle(job1)");
+  ASSERT_GE(api.calls().size(), c.closes.size());
   const Calls tail(api.calls().end() - static_cast<std::ptrdiff_t>(c.closes.size()),
                    api.calls().end());
   EXPECT_EQ(tail, c.closes);
@@ -115,7 +140,10 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
   EXPECT_FALSE(worker.has_process());
   EXPECT_EQ(worker.session_id(), 0u);
   EXPECT_EQ(ledger.open_count(), 0u);
-  EXPECT_EQ(api.launches().size(), 1u);  // only the first, recorded worker
+  // A worker created before the failure never ran and no longer runs.
+  EXPECT_EQ(api.launches().size(), c.created ? 2u : 1u);
+  EXPECT_EQ(api.running_processes(), 0u);
+  EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,12 +183,42 @@ INSTANTIATE_TEST_SUITE_P(
             122,
             "resolve helper exe path: Windows error 122",
             {"GetModuleFileNameW", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{"CreateJobObjectW",
+                    Step::CreateJobObjectW,
+                    1450,
+                    "CreateJobObjectW failed with Windows error 1450",
+                    {"GetModuleFileNameW", "CreateJobObjectW", "CloseHandle(worker-token)",
+                     "CloseHandle(service-token)"}},
+        FailureCase{"SetInformationJobObject",
+                    Step::SetInformationJobObject,
+                    87,
+                    "SetInformationJobObject(JobObjectExtendedLimitInformation) failed with "
+                    "Windows error 87",
+                    {"SetInformationJobObject(job2,0x2000)", "CloseHandle(job2)",
+                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
         FailureCase{"CreateProcessAsUserW",
                     Step::CreateProcessAsUserW,
                     5,
                     "CreateProcessAsUserW failed with Windows error 5",
-                    {"CreateProcessAsUserW(worker-token,0x8000400)", "CloseHandle(worker-token)",
-                     "CloseHandle(service-token)"}},
+                    {"CreateProcessAsUserW(worker-token,0x8000404)", "CloseHandle(job2)",
+                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        // The created worker is terminated before any of its handles is closed.
+        FailureCase{"AssignProcessToJobObject",
+                    Step::AssignProcessToJobObject,
+                    5,
+                    "AssignProcessToJobObject failed with Windows error 5",
+                    {"AssignProcessToJobObject(job2,process2)", "TerminateProcess(process2,1)",
+                     "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(job2)",
+                     "CloseHandle(worker-token)", "CloseHandle(service-token)"},
+                    true},
+        FailureCase{"ResumeThread",
+                    Step::ResumeThread,
+                    6,
+                    "ResumeThread failed with Windows error 6",
+                    {"ResumeThread(thread2)", "TerminateProcess(process2,1)",
+                     "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(job2)",
+                     "CloseHandle(worker-token)", "CloseHandle(service-token)"},
+                    true},
         FailureCase{"ErrorCodeIsUnsignedDecimal",
                     Step::OpenProcessToken,
                     0xFFFFFFFF,
@@ -191,7 +249,8 @@ TEST_F(LaunchWorkerTest, ReleasingARecordThatHoldsAWorkerTerminatesIt) {
     ASSERT_TRUE(launch_worker(scoped, api, api));
     api.clear_calls();
   }
-  EXPECT_EQ(api.calls(), (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)"}));
+  EXPECT_EQ(api.calls(),
+            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
   EXPECT_EQ(api.running_processes(), 0u);
   EXPECT_EQ(ledger.open_count(), 0u);
 }

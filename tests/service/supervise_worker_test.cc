@@ -30,7 +30,11 @@ Calls launch_calls(int number, std::uint32_t session) {
           "DuplicateTokenEx(service-token,0x18b,2,1)",
           "SetTokenInformation(worker-token,TokenSessionId," + std::to_string(session) + ")",
           "GetModuleFileNameW",
-          "CreateProcessAsUserW(worker-token,0x8000400)",
+          "CreateJobObjectW",
+          "SetInformationJobObject(job" + n + ",0x2000)",
+          "CreateProcessAsUserW(worker-token,0x8000404)",
+          "AssignProcessToJobObject(job" + n + ",process" + n + ")",
+          "ResumeThread(thread" + n + ")",
           "CloseHandle(thread" + n + ")",
           "CloseHandle(worker-token)",
           "CloseHandle(service-token)"};
@@ -55,6 +59,7 @@ class SuperviseWorkerTest : public testing::Test {
     EXPECT_EQ(ledger.open_count(), 0u);
     EXPECT_TRUE(ledger.misuses().empty());
     EXPECT_EQ(api.running_processes(), 0u);
+    EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
     if (source) {
       for (auto timeout : source->timeouts()) {
         EXPECT_EQ(timeout, 2000ms);
@@ -70,8 +75,8 @@ class SuperviseWorkerTest : public testing::Test {
 // Also the stop that was queued before the first wait: the launch still happens first.
 TEST_F(SuperviseWorkerTest, LaunchesAtOnceAndTerminatesWithExitCodeZeroAtStop) {
   run({{kStop, nullptr}});
-  const Calls expected =
-      launch_calls(1, 1) + Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)"};
+  const Calls expected = launch_calls(1, 1) + Calls{"TerminateProcess(process1,0)",
+                                                    "CloseHandle(process1)", "CloseHandle(job1)"};
   EXPECT_EQ(api.calls(), expected);
 }
 
@@ -118,10 +123,11 @@ TEST_P(SupervisorPassTest, DecidesFromTheWorkerAndTheConsoleSessionOnly) {
         }}});
 
   // At stop, the one current worker (if any) is terminated.
-  const std::string current = c.replaced ? "process2" : "process1";
+  const std::string current = c.replaced ? "2" : "1";
   const Calls at_stop = c.record_empty_after ? Calls{}
-                                             : Calls{"TerminateProcess(" + current + ",0)",
-                                                     "CloseHandle(" + current + ")"};
+                                             : Calls{"TerminateProcess(process" + current + ",0)",
+                                                     "CloseHandle(process" + current + ")",
+                                                     "CloseHandle(job" + current + ")"};
   EXPECT_EQ(api.calls(), at_stop);
   // A replaced worker was terminated (exit code 0) before its successor started.
   EXPECT_EQ(api.terminations().size(), c.replaced ? 2u : 1u);
@@ -152,8 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SuperviseWorkerTest, AStillRunningWorkerIsCheckedWithAZeroWaitThenTheConsole) {
   run({{kTimedOut, [&] { api.clear_calls(); }}, {kStop, nullptr}});
-  EXPECT_EQ(api.calls(), (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
-                                "TerminateProcess(process1,0)", "CloseHandle(process1)"}));
+  EXPECT_EQ(api.calls(),
+            (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
+                   "TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
 }
 
 TEST_F(SuperviseWorkerTest, AFailingWaitCountsAsStillRunning) {
@@ -215,7 +222,12 @@ TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
           killed_at = source->now();
           api.end_process(api.launches()[0].process);
         }},
-       {kTimedOut, [&] { replaced_at = source->now(); }},
+       {kTimedOut,
+        [&] {
+          replaced_at = source->now();
+          // Had the service died here, its job would have taken the new worker with it.
+          EXPECT_EQ(api.orphans_if_caller_dies(), 0u);
+        }},
        {kStop, nullptr}});
   ASSERT_EQ(api.launches().size(), 2u);
   EXPECT_LE(replaced_at - killed_at, kSupervisorPollInterval);

@@ -13,9 +13,9 @@ using VoidBoolProcedure = VOID(WINAPI*)(BOOL);
 
 }  // namespace
 
-RawHandle Win32LibraryApi::load_library(const std::u16string& name) {
-  return reinterpret_cast<RawHandle>(
-      ::LoadLibraryW(reinterpret_cast<const wchar_t*>(name.c_str())));
+RawHandle Win32LibraryApi::load_system_library(const std::u16string& name) {
+  return reinterpret_cast<RawHandle>(::LoadLibraryExW(
+      reinterpret_cast<const wchar_t*>(name.c_str()), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 RawProcedure Win32LibraryApi::get_proc_address(RawHandle module, const std::string& name) {

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_process_launch_api.h"
 
 #include <windows.h>
-#include <wtsapi32.h>
 
 #include <string>
 #include <vector>
@@ -107,6 +106,41 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
     return last_error();
   }
   return CreatedProcess{from_handle(created.hProcess), from_handle(created.hThread)};
+}
+
+Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object() {
+  // No SECURITY_ATTRIBUTES: the handle is not inherited by any process the caller starts.
+  HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) {
+    return last_error();
+  }
+  return from_handle(job);
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limit_flags(
+    RawHandle job, std::uint32_t limit_flags) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = limit_flags;
+  if (!::SetInformationJobObject(to_handle(job), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof(limits))) {
+    return last_error();
+  }
+  return {};
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::assign_process_to_job_object(
+    RawHandle job, RawHandle process) {
+  if (!::AssignProcessToJobObject(to_handle(job), to_handle(process))) {
+    return last_error();
+  }
+  return {};
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::resume_thread(RawHandle thread) {
+  if (::ResumeThread(to_handle(thread)) == static_cast<DWORD>(-1)) {
+    return last_error();
+  }
+  return {};
 }
 
 std::uint32_t Win32ProcessLaunchApi::wait_for_single_object(RawHandle handle,

@@ -18,6 +18,12 @@ class Win32ProcessLaunchApi final : public ProcessLaunchApi {
   Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
       RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
       const std::u16string& desktop, std::uint32_t creation_flags) override;
+  Expected<RawHandle, WindowsErrorCode> create_job_object() override;
+  Expected<void, WindowsErrorCode> set_job_limit_flags(RawHandle job,
+                                                       std::uint32_t limit_flags) override;
+  Expected<void, WindowsErrorCode> assign_process_to_job_object(RawHandle job,
+                                                                RawHandle process) override;
+  Expected<void, WindowsErrorCode> resume_thread(RawHandle thread) override;
   std::uint32_t wait_for_single_object(RawHandle handle, std::uint32_t milliseconds) override;
   void terminate_process(RawHandle process, std::uint32_t exit_code) override;
 };

@@ -3,11 +3,23 @@
 #include <windows.h>
 
 #include <sddl.h>
-#include <wtsapi32.h>
 
+#include "platform/win32/system_procedure.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
+namespace {
+
+// BOOL WTSQueryUserToken(ULONG SessionId, PHANDLE phToken), from wtsapi32.dll.
+using WtsQueryUserTokenFunction = BOOL(WINAPI*)(ULONG, PHANDLE);
+
+const SystemProcedure<WtsQueryUserTokenFunction>& wts_query_user_token() {
+  static const SystemProcedure<WtsQueryUserTokenFunction> procedure(L"wtsapi32.dll",
+                                                                    "WTSQueryUserToken");
+  return procedure;
+}
+
+}  // namespace
 
 Expected<std::uint32_t, WindowsErrorCode> Win32SessionApi::current_process_session() {
   DWORD session = 0;
@@ -18,8 +30,14 @@ Expected<std::uint32_t, WindowsErrorCode> Win32SessionApi::current_process_sessi
 }
 
 Expected<RawHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uint32_t session) {
+  // wtsapi32.dll missing from System32, or without the export: the query fails with the
+  // load's or the lookup's error, as it would for a session without a user.
+  const SystemProcedure<WtsQueryUserTokenFunction>& query = wts_query_user_token();
+  if (query.function() == nullptr) {
+    return Unexpected(query.error());
+  }
   HANDLE token = nullptr;
-  if (!::WTSQueryUserToken(session, &token)) {
+  if (!query.function()(session, &token)) {
     return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
   }
   return from_handle(token);
