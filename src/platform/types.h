@@ -12,9 +12,11 @@ using RawHandle = std::uintptr_t;
 // A GetLastError() value, read by the Win32 side right after the failing call.
 using WindowsErrorCode = std::uint32_t;
 
-// Windows error codes the portable code reacts to or reports.
+// Windows error codes the portable code reacts to or reports (held to the SDK in
+// win32/win32_error_codes.cc).
 inline constexpr WindowsErrorCode kErrorSuccess = 0;
 inline constexpr WindowsErrorCode kErrorFileNotFound = 2;
+inline constexpr WindowsErrorCode kErrorPathNotFound = 3;
 inline constexpr WindowsErrorCode kErrorAccessDenied = 5;
 inline constexpr WindowsErrorCode kErrorInvalidHandle = 6;
 inline constexpr WindowsErrorCode kErrorInvalidParameter = 87;

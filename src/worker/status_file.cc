@@ -11,8 +11,6 @@ namespace tarnu::worker {
 
 namespace {
 
-constexpr platform::WindowsErrorCode kErrorPathNotFound = 3;
-
 // FILETIME of 1970-01-01 00:00:00 UTC.
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
@@ -89,7 +87,7 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
   }
   const auto created = files.create_directory(directory);
   // Normally the folder exists already (ERROR_ALREADY_EXISTS) and this is the only call.
-  if (created || created.error() != kErrorPathNotFound) {
+  if (created || created.error() != platform::kErrorPathNotFound) {
     return;
   }
   std::size_t end = directory.size();
@@ -157,10 +155,10 @@ void StatusFile::write(const StatusOutcome& outcome) {
 
 platform::ScopedHandle StatusFile::open_status_folder() {
   auto opened = files_.open_for_inspection(path_);
-  if (!opened &&
-      (opened.error() == platform::kErrorFileNotFound || opened.error() == kErrorPathNotFound)) {
+  if (!opened && (opened.error() == platform::kErrorFileNotFound ||
+                  opened.error() == platform::kErrorPathNotFound)) {
     auto created = files_.create_directory_with_security(path_, kStatusFolderSddl);
-    if (!created && created.error() == kErrorPathNotFound) {
+    if (!created && created.error() == platform::kErrorPathNotFound) {
       // The base directory is missing too: its chain gets default security, only the Tarnu
       // folder the protected DACL.
       std::size_t parent_end = path_.size() - (std::size(u"Tarnu") - 1);

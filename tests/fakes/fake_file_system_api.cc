@@ -4,8 +4,6 @@ namespace tarnu::fakes {
 
 namespace {
 
-constexpr platform::WindowsErrorCode kErrorPathNotFound = 3;
-
 bool is_drive_root(const std::u16string& path) { return path.size() == 2 && path[1] == u':'; }
 
 }  // namespace
@@ -64,7 +62,7 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
   }
   const std::u16string parent = parent_of(path);
   if (!exists_as_directory(parent)) {
-    return Unexpected(kErrorPathNotFound);
+    return Unexpected(platform::kErrorPathNotFound);
   }
   if (read_only_directories.count(parent) != 0) {
     return Unexpected(platform::kErrorAccessDenied);
@@ -85,7 +83,7 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakeFileSystemApi::ope
   ++inspections;
   if (!exists_as_directory(path) && files.count(path) == 0) {
     return Unexpected(exists_as_directory(parent_of(path)) ? platform::kErrorFileNotFound
-                                                           : kErrorPathNotFound);
+                                                           : platform::kErrorPathNotFound);
   }
   const platform::RawHandle object = ledger_.open("inspected object", Release::kCloseHandle);
   open_files_[object] = path;
@@ -99,7 +97,7 @@ FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
   }
   const std::u16string parent = parent_of(path);
   if (!exists_as_directory(parent)) {
-    return Unexpected(kErrorPathNotFound);
+    return Unexpected(platform::kErrorPathNotFound);
   }
   if (read_only_directories.count(parent) != 0) {
     return Unexpected(platform::kErrorAccessDenied);

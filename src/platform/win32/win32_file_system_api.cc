@@ -12,6 +12,10 @@
 
 namespace tarnu::platform::win32 {
 
+// The attribute bits the portable code looks at, held to the SDK's.
+static_assert(kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+
 namespace {
 
 WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }

@@ -4,6 +4,11 @@
 
 namespace tarnu::platform::win32 {
 
+// The metric indices and the map type the portable code passes, held to the SDK's.
+static_assert(kSmXVirtualScreen == SM_XVIRTUALSCREEN && kSmYVirtualScreen == SM_YVIRTUALSCREEN);
+static_assert(kSmCxVirtualScreen == SM_CXVIRTUALSCREEN && kSmCyVirtualScreen == SM_CYVIRTUALSCREEN);
+static_assert(kMapVkToVsc == MAPVK_VK_TO_VSC);
+
 SendInputResult Win32InputApi::send_input(const InputRecord& record) {
   INPUT input{};
   if (record.type == InputRecord::Type::kKeyboard) {

@@ -8,6 +8,16 @@
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
+
+// The values the portable launch code passes and compares, held to the SDK's.
+static_assert(kNoConsoleSession == 0xFFFFFFFF);  // documented, without a name in the SDK
+static_assert(kWaitObject0 == WAIT_OBJECT_0 && kWaitTimeout == WAIT_TIMEOUT &&
+              kWaitFailed == WAIT_FAILED);
+static_assert(kSecurityImpersonation == SecurityImpersonation && kTokenPrimary == TokenPrimary);
+static_assert(kCreateSuspended == CREATE_SUSPENDED);
+static_assert(kCreateUnicodeEnvironment == CREATE_UNICODE_ENVIRONMENT);
+static_assert(kCreateNoWindow == CREATE_NO_WINDOW);
+static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
 namespace {
 
 Unexpected<WindowsErrorCode> last_error() {

@@ -2,10 +2,28 @@
 
 #include <windows.h>
 
+#include <wtsapi32.h>
+
 #include <atomic>
 #include <string>
 
 namespace tarnu::platform::win32 {
+
+// The service values the portable host reports and compares, held to the SDK's.
+static_assert(kServiceWin32OwnProcess == SERVICE_WIN32_OWN_PROCESS);
+static_assert(kServiceStopped == SERVICE_STOPPED && kServiceRunning == SERVICE_RUNNING);
+static_assert(kServiceAcceptStop == SERVICE_ACCEPT_STOP);
+static_assert(kServiceAcceptSessionChange == SERVICE_ACCEPT_SESSIONCHANGE);
+static_assert(kServiceControlStop == SERVICE_CONTROL_STOP);
+static_assert(kServiceControlPause == SERVICE_CONTROL_PAUSE);
+static_assert(kServiceControlContinue == SERVICE_CONTROL_CONTINUE);
+static_assert(kServiceControlInterrogate == SERVICE_CONTROL_INTERROGATE);
+static_assert(kServiceControlShutdown == SERVICE_CONTROL_SHUTDOWN);
+static_assert(kServiceControlParamChange == SERVICE_CONTROL_PARAMCHANGE);
+static_assert(kServiceControlSessionChange == SERVICE_CONTROL_SESSIONCHANGE);
+static_assert(kServiceControlPreshutdown == SERVICE_CONTROL_PRESHUTDOWN);
+static_assert(kWtsConsoleConnect == WTS_CONSOLE_CONNECT);
+static_assert(kWtsSessionTerminate == WTS_SESSION_TERMINATE);
 namespace {
 
 std::atomic<ServiceMainFunction> g_service_main{nullptr};
