@@ -9,7 +9,7 @@ StatusOutcome RecordingCommandInjector::bind_input_desktop() {
   return bind_outcome;
 }
 
-void RecordingCommandInjector::inject(const protocol::InputCommand& command) {
+void RecordingCommandInjector::inject_command(const protocol::InputCommand& command) {
   journal_.record("inject " + describe(command));
 }
 

@@ -19,7 +19,7 @@ class RecordingCommandInjector final : public windows_input::CommandInjector {
   StatusOutcome release_outcome = StatusOutcome::Success("Default");
 
   StatusOutcome bind_input_desktop() override;
-  void inject(const protocol::InputCommand& command) override;
+  void inject_command(const protocol::InputCommand& command) override;
   StatusOutcome release_at_connection_end() override;
 
  private:

@@ -285,7 +285,7 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
       }
       for (const InputCommand& command : plan.cycle(done).injected) {
         injector->bind_input_desktop();
-        injector->inject(command);
+        injector->inject_command(command);
       }
       injector->release_at_connection_end();
     }

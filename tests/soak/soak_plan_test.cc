@@ -39,7 +39,9 @@ class CapturingInjector final : public windows_input::CommandInjector {
   explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
       : commands_(commands), ends_(ends) {}
   StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
-  void inject(const protocol::InputCommand& command) override { commands_.push_back(command); }
+  void inject_command(const protocol::InputCommand& command) override {
+    commands_.push_back(command);
+  }
   StatusOutcome release_at_connection_end() override {
     ++ends_;
     return StatusOutcome::Success("Default");

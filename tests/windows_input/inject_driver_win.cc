@@ -146,7 +146,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"end") {
       print_outcome("end", injector->release_at_connection_end());
     } else if (command == L"move" && left >= 2) {
-      injector->inject(
+      injector->inject_command(
           {InputCommand::MouseMove{static_cast<std::int32_t>(number(argv[i + 1])),
                                    static_cast<std::int32_t>(number(argv[i + 2])), std::nullopt}});
       i += 2;
@@ -156,26 +156,27 @@ int wmain(int argc, wchar_t** argv) {
       if (!parse_button(argv[i + 1], button) || (direction != L"down" && direction != L"up")) {
         return usage(argv[i]);
       }
-      injector->inject({InputCommand::MouseButton{button, direction == L"down",
-                                                  static_cast<std::int32_t>(number(argv[i + 3])),
-                                                  static_cast<std::int32_t>(number(argv[i + 4]))}});
+      injector->inject_command({InputCommand::MouseButton{
+          button, direction == L"down", static_cast<std::int32_t>(number(argv[i + 3])),
+          static_cast<std::int32_t>(number(argv[i + 4]))}});
       i += 4;
     } else if (command == L"scroll" && left >= 2) {
-      injector->inject({InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
-                                             static_cast<std::int32_t>(number(argv[i + 2]))}});
+      injector->inject_command(
+          {InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
+                                static_cast<std::int32_t>(number(argv[i + 2]))}});
       i += 2;
     } else if (command == L"key" && left >= 2) {
       const std::wstring direction = argv[i + 2];
       if (direction != L"down" && direction != L"up") {
         return usage(argv[i]);
       }
-      injector->inject({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
-                                          direction == L"down"}});
+      injector->inject_command({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
+                                                  direction == L"down"}});
       i += 2;
     } else if (command == L"release-all") {
-      injector->inject({InputCommand::ReleaseAll{}});
+      injector->inject_command({InputCommand::ReleaseAll{}});
     } else if (command == L"sas") {
-      injector->inject({InputCommand::SecureAttention{}});
+      injector->inject_command({InputCommand::SecureAttention{}});
     } else if (command == L"sleep" && left >= 1) {
       ::Sleep(static_cast<DWORD>(number(argv[i + 1])));
       i += 1;
@@ -204,7 +205,7 @@ int wmain(int argc, wchar_t** argv) {
       const long before = tarnu::tests::system_handle_count(pid);
       for (long cycle = 0; cycle < cycles; ++cycle) {
         injector->bind_input_desktop();
-        injector->inject({InputCommand::Key{0x10, true}});
+        injector->inject_command({InputCommand::Key{0x10, true}});
         injector->release_at_connection_end();
       }
       std::printf("cycles: %ld before=%ld after=%ld\n", cycles, before,
