@@ -49,12 +49,14 @@ class CapturingInjector final : public windows_input::CommandInjector {
  public:
   CapturingInjector(fakes::EventJournal& journal, std::vector<protocol::InputCommand>& commands)
       : recorder_(journal), commands_(commands) {}
-  StatusOutcome bind_input_desktop() override { return recorder_.bind_input_desktop(); }
+  windows_input::StatusOutcome bind_input_desktop() override {
+    return recorder_.bind_input_desktop();
+  }
   void inject_command(const protocol::InputCommand& command) override {
     commands_.push_back(command);
     recorder_.inject_command(command);
   }
-  StatusOutcome release_at_connection_end() override {
+  windows_input::StatusOutcome release_at_connection_end() override {
     return recorder_.release_at_connection_end();
   }
 

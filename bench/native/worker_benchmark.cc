@@ -132,7 +132,7 @@ BENCHMARK(BM_BindAndInject);
 void BM_StatusWrite(benchmark::State& state) {
   NullHandleApi handles;
   NullFileSystemApi files;
-  const StatusOutcome outcome = StatusOutcome::Success("Default");
+  const windows_input::StatusOutcome outcome = windows_input::StatusOutcome::Success("Default");
   worker::StatusFile status_file(files, handles, 1);
   status_file.write(outcome);
   const std::uint64_t before = heap_allocations();

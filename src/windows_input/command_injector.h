@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/status_outcome.h"
 #include "protocol/input_command.h"
+#include "windows_input/status_outcome.h"
 
 namespace tarnu::windows_input {
 

@@ -38,13 +38,15 @@ class CapturingInjector final : public windows_input::CommandInjector {
  public:
   explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
       : commands_(commands), ends_(ends) {}
-  StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
+  windows_input::StatusOutcome bind_input_desktop() override {
+    return windows_input::StatusOutcome::Success("Default");
+  }
   void inject_command(const protocol::InputCommand& command) override {
     commands_.push_back(command);
   }
-  StatusOutcome release_at_connection_end() override {
+  windows_input::StatusOutcome release_at_connection_end() override {
     ++ends_;
-    return StatusOutcome::Success("Default");
+    return windows_input::StatusOutcome::Success("Default");
   }
 
  private:

@@ -39,9 +39,9 @@
 
 namespace {
 
-using tarnu::StatusOutcome;
 using tarnu::protocol::InputCommand;
 using tarnu::protocol::MouseButton;
+using tarnu::windows_input::StatusOutcome;
 
 void print_outcome(const char* what, const StatusOutcome& outcome) {
   std::printf("%s: %s %s\n", what, outcome.success ? "success" : "failure", outcome.text.c_str());
