@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "payload_bytes.h"
+#include "support/payload_bytes.h"
 #include "protocol/decode_input_command.h"
 
 namespace tarnu::protocol {
@@ -198,14 +198,14 @@ TEST(EncodedPayload, TheEncoderWritesTheExamplesByteForByte) {
       InputCommand{InputCommand::SecureAttention{}},
   };
   for (std::size_t index = 0; index < std::size(commands); ++index) {
-    const auto& example = testing::example_payloads()[index];
-    EXPECT_EQ(encode(commands[index], Form::kMapTagFirst), testing::hex_bytes(example.hex))
+    const auto& example = support::example_payloads()[index];
+    EXPECT_EQ(encode(commands[index], Form::kMapTagFirst), support::hex_bytes(example.hex))
         << example.name;
   }
   EXPECT_EQ(encode(commands[3], Form::kArray),
-            testing::hex_bytes(testing::example_payloads()[7].hex));
+            support::hex_bytes(support::example_payloads()[7].hex));
   EXPECT_EQ(encode(commands[5], Form::kArray),
-            testing::hex_bytes(testing::example_payloads()[8].hex));
+            support::hex_bytes(support::example_payloads()[8].hex));
 }
 
 }  // namespace

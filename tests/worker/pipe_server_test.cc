@@ -7,14 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "fakes/event_journal.h"
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
 #include "fakes/fake_pipe_api.h"
-#include "fakes/fake_session_api.h"
-#include "fakes/handle_ledger.h"
 #include "fakes/recording_command_injector.h"
 #include "protocol/decode_input_command.h"
+#include "support/fake_worker_platform.h"
 #include "worker/session_worker.h"
 
 namespace tarnu::worker {
@@ -74,10 +70,8 @@ Events ending(Events events) {
   return events;
 }
 
-class PipeServerTest : public ::testing::Test {
+class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatform {
  public:
-  PipeServerTest() { files.environment[u"ProgramData"] = u"C:\\ProgramData"; }
-
   void connect(std::vector<Bytes> chunks,
                std::optional<platform::WindowsErrorCode> end_error = platform::kErrorBrokenPipe) {
     pipes.connections.push_back({std::nullopt, std::move(chunks), end_error});
@@ -107,13 +101,6 @@ class PipeServerTest : public ::testing::Test {
     EXPECT_TRUE(ledger.misuses().empty());
   }
 
-  fakes::HandleLedger ledger;
-  fakes::EventJournal journal;
-  fakes::FakeHandleApi handles{ledger};
-  fakes::FakeSessionApi sessions{ledger};
-  fakes::FakePipeApi pipes{ledger, journal};
-  fakes::FakeFileSystemApi files{ledger, journal};
-  WorkerPlatform platform{handles, sessions, pipes, files};
   StatusOutcome bind_outcome = StatusOutcome::Success("Default");
   StatusOutcome release_outcome = StatusOutcome::Success("Default");
   std::string fatal;
