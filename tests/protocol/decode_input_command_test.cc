@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
              kReleaseAll},
         Case{"SecureAttentionIgnoresEntries",
              concat({map_of(2), tag("secureAttention"), entry("down", h("05"))}), kSecureAttention},
-        Case{"TrailingBytesIgnored", concat({h(support::example_payloads()[5].hex), h("c1 c1")}),
+        Case{"TrailingBytesIgnored", concat({support::example_bytes("ReleaseAll"), h("c1 c1")}),
              kReleaseAll},
         Case{"Int32Bounds",
              concat({map_of(3), tag("mouseMove"), entry("x", h("d2 80 00 00 00")),

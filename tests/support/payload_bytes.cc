@@ -57,4 +57,13 @@ const std::vector<ExamplePayload>& example_payloads() {
   return examples;
 }
 
+std::vector<std::uint8_t> example_bytes(std::string_view name) {
+  for (const ExamplePayload& example : example_payloads()) {
+    if (example.name == name) {
+      return hex_bytes(example.hex);
+    }
+  }
+  throw std::invalid_argument("no example payload " + std::string(name));
+}
+
 }  // namespace tarnu::support

@@ -25,4 +25,8 @@ struct ExamplePayload {
 };
 const std::vector<ExamplePayload>& example_payloads();
 
+// The bytes of the example payload of this name; throws std::invalid_argument when there
+// is none.
+std::vector<std::uint8_t> example_bytes(std::string_view name);
+
 }  // namespace tarnu::support
