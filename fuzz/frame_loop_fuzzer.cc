@@ -30,6 +30,7 @@
 namespace {
 
 using namespace tarnu;
+using windows_input::StatusOutcome;
 using Bytes = std::vector<std::uint8_t>;
 using Events = std::vector<std::string>;
 
@@ -45,14 +46,12 @@ class CapturingInjector final : public windows_input::CommandInjector {
  public:
   CapturingInjector(fakes::EventJournal& journal, std::vector<protocol::InputCommand>& commands)
       : recorder_(journal), commands_(commands) {}
-  windows_input::StatusOutcome bind_input_desktop() override {
-    return recorder_.bind_input_desktop();
-  }
+  StatusOutcome bind_input_desktop() override { return recorder_.bind_input_desktop(); }
   void inject_command(const protocol::InputCommand& command) override {
     commands_.push_back(command);
     recorder_.inject_command(command);
   }
-  windows_input::StatusOutcome release_at_connection_end() override {
+  StatusOutcome release_at_connection_end() override {
     return recorder_.release_at_connection_end();
   }
 

@@ -14,6 +14,8 @@
 namespace tarnu::soak {
 namespace {
 
+using windows_input::StatusOutcome;
+
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 
 TEST(InvalidPayloadsTest, EachFailsWithItsOwnText) {
@@ -33,15 +35,13 @@ class CapturingInjector final : public windows_input::CommandInjector {
  public:
   explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
       : commands_(commands), ends_(ends) {}
-  windows_input::StatusOutcome bind_input_desktop() override {
-    return windows_input::StatusOutcome::Success("Default");
-  }
+  StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
   void inject_command(const protocol::InputCommand& command) override {
     commands_.push_back(command);
   }
-  windows_input::StatusOutcome release_at_connection_end() override {
+  StatusOutcome release_at_connection_end() override {
     ++ends_;
-    return windows_input::StatusOutcome::Success("Default");
+    return StatusOutcome::Success("Default");
   }
 
  private:
