@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          : std::min(pause * 2, worker::kLastBackOffMilliseconds);
       expected.push_back("disconnect");
       expected.push_back("pause " + std::to_string(pause));
-    } else if (connection.client_session != std::uint32_t{1}) {
+    } else if (*connection.client_session != 1) {
       expected.push_back(status("", "pipe client from session 2 refused"));
       expected.push_back("disconnect");
     } else {
