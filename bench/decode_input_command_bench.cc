@@ -9,49 +9,23 @@
 
 #include "allocation_counter.h"
 #include "protocol/decode_input_command.h"
+#include "support/payload_bytes.h"
 
 namespace {
 
-std::vector<std::uint8_t> from_hex(std::string_view hex) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t index = 0; index + 1 < hex.size(); index += 2) {
-    bytes.push_back(
-        static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(index, 2)), nullptr, 16)));
-  }
-  return bytes;
-}
-
-std::vector<std::uint8_t> str(std::string_view text) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(1 + text.size());
-  bytes.push_back(static_cast<std::uint8_t>(0xa0 | text.size()));
-  for (const char c : text) {
-    bytes.push_back(static_cast<std::uint8_t>(c));
-  }
-  return bytes;
-}
-
-void append(std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& more) {
-  for (const std::uint8_t byte : more) {
-    bytes.push_back(byte);
-  }
-}
+using tarnu::support::concat;
+using tarnu::support::str;
 
 // A key command in map form whose map holds `unknown` extra entries besides its two fields,
 // so that it buffers `unknown + 2` entries.
 std::vector<std::uint8_t> key_with_extra_entries(std::size_t unknown) {
-  std::vector<std::uint8_t> bytes{0xde, 0, static_cast<std::uint8_t>(unknown + 3)};
-  append(bytes, str("type"));
-  append(bytes, str("key"));
+  std::vector<std::uint8_t> bytes =
+      concat({{0xde, 0, static_cast<std::uint8_t>(unknown + 3)}, str("type"), str("key")});
   for (std::size_t index = 0; index < unknown; ++index) {
-    append(bytes, str("extra" + std::to_string(index)));
-    bytes.push_back(static_cast<std::uint8_t>(index));
+    bytes =
+        concat({bytes, str("extra" + std::to_string(index)), {static_cast<std::uint8_t>(index)}});
   }
-  append(bytes, str("key_code"));
-  bytes.push_back(0x41);
-  append(bytes, str("down"));
-  bytes.push_back(0xc3);
-  return bytes;
+  return concat({bytes, str("key_code"), {0x41}, str("down"), {0xc3}});
 }
 
 void decode(benchmark::State& state, const std::vector<std::uint8_t>& payload) {
@@ -74,25 +48,9 @@ void decode(benchmark::State& state, const std::vector<std::uint8_t>& payload) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const struct {
-    const char* name;
-    const char* hex;
-  } examples[] = {
-      {"MouseMove", "84a474797065a96d6f7573654d6f7665a17864a179ccc8ab647261675f627574746f6ec0"},
-      {"MouseMoveDrag",
-       "84a474797065a96d6f7573654d6f7665a178fba179cd012cab647261675f627574746f6ea46c656674"},
-      {"MouseButton",
-       "85a474797065ab6d6f757365427574746f6ea6627574746f6ea57269676874a4646f776ec3a1780aa17914"},
-      {"Scroll", "83a474797065a67363726f6c6ca764656c74615f7800a764656c74615f79ff"},
-      {"Key", "83a474797065a36b6579a86b65795f636f646541a4646f776ec3"},
-      {"ReleaseAll", "81a474797065aa72656c65617365416c6c"},
-      {"SecureAttention", "81a474797065af736563757265417474656e74696f6e"},
-      {"ScrollArray", "93a67363726f6c6c00ff"},
-      {"ReleaseAllArray", "91aa72656c65617365416c6c"},
-  };
-  for (const auto& example : examples) {
-    benchmark::RegisterBenchmark((std::string("Example/") + example.name).c_str(), decode,
-                                 from_hex(example.hex));
+  for (const auto& example : tarnu::support::example_payloads()) {
+    benchmark::RegisterBenchmark(("Example/" + example.name).c_str(), decode,
+                                 tarnu::support::hex_bytes(example.hex));
   }
   benchmark::RegisterBenchmark("KeyBuffering/16Entries", decode, key_with_extra_entries(14));
   benchmark::RegisterBenchmark("KeyBuffering/40Entries", decode, key_with_extra_entries(38));

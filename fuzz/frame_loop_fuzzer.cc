@@ -19,21 +19,18 @@
 #include <vector>
 
 #include "command_encoder.h"
-#include "fakes/event_journal.h"
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
 #include "fakes/fake_pipe_api.h"
-#include "fakes/fake_session_api.h"
-#include "fakes/handle_ledger.h"
 #include "fakes/recording_command_injector.h"
 #include "platform/windows_error.h"
 #include "protocol/decode_input_command.h"
+#include "support/fake_worker_platform.h"
 #include "worker/pipe_server.h"
 #include "worker/session_worker.h"
 
 namespace {
 
 using namespace tarnu;
+using windows_input::StatusOutcome;
 using Bytes = std::vector<std::uint8_t>;
 using Events = std::vector<std::string>;
 
@@ -50,9 +47,9 @@ class CapturingInjector final : public windows_input::CommandInjector {
   CapturingInjector(fakes::EventJournal& journal, std::vector<protocol::InputCommand>& commands)
       : recorder_(journal), commands_(commands) {}
   StatusOutcome bind_input_desktop() override { return recorder_.bind_input_desktop(); }
-  void inject(const protocol::InputCommand& command) override {
+  void inject_command(const protocol::InputCommand& command) override {
     commands_.push_back(command);
-    recorder_.inject(command);
+    recorder_.inject_command(command);
   }
   StatusOutcome release_at_connection_end() override {
     return recorder_.release_at_connection_end();
@@ -103,13 +100,7 @@ void expect_connection(const Bytes& stream, Events& events) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  fakes::HandleLedger ledger;
-  fakes::EventJournal journal;
-  fakes::FakeHandleApi handles{ledger};
-  fakes::FakeSessionApi sessions{ledger};
-  fakes::FakePipeApi pipes{ledger, journal};
-  fakes::FakeFileSystemApi files{ledger, journal};
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  support::FakeWorkerPlatform fake;
 
   // Up to four connections; each stream cut into reads of 1 to 300 bytes. Sizes and flags
   // come from the input's end, stream bytes from its front.
@@ -159,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       expect_connection(stream, expected);
       pause = 0;
     }
-    pipes.connections.push_back(std::move(connection));
+    fake.pipes.connections.push_back(std::move(connection));
   }
   // The end of the script: the instance stops being one, and what is held is released.
   expected.push_back("end of script");
@@ -167,22 +158,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   expected.push_back(status("Default", ""));
 
   std::vector<protocol::InputCommand> commands;
-  const worker::WorkerPlatform platform{handles, sessions, pipes, files};
   const std::string fatal = worker::run_session_worker(
-      platform, [&] { return std::make_unique<CapturingInjector>(journal, commands); },
+      fake.platform, [&] { return std::make_unique<CapturingInjector>(fake.journal, commands); },
       &protocol::decode_input_command);
 
   check(fatal == platform::windows_error_text("ConnectNamedPipe", platform::kErrorInvalidHandle),
         "the loop ended other than by the end of the script");
-  check(pipes.instances_created == 1, "more than one pipe instance");
-  check(journal.events() == expected, "the frame loop did not do what the stream asks");
+  check(fake.pipes.instances_created == 1, "more than one pipe instance");
+  check(fake.journal.events() == expected, "the frame loop did not do what the stream asks");
   for (const protocol::InputCommand& command : commands) {
     const auto again = protocol::decode_input_command(tools::encode_input_command(command));
     check(again && *again == command, "an injected command does not decode to itself");
   }
-  for (const std::size_t asked : pipes.read_sizes) {
+  for (const std::size_t asked : fake.pipes.read_sizes) {
     check(asked >= 1 && asked <= worker::kMaxPayloadLength, "a read of a size no frame needs");
   }
-  check(ledger.open_count() == 0 && ledger.misuses().empty(), "a handle leaked or misused");
+  check(fake.ledger.open_count() == 0 && fake.ledger.misuses().empty(),
+        "a handle leaked or misused");
   return 0;
 }

@@ -113,14 +113,14 @@ void BM_BindAndInject(benchmark::State& state) {
   }
   NullInjection injection;
   for (const auto& command : commands) {
-    injection.injector.inject(command);
+    injection.injector.inject_command(command);
   }
   std::size_t index = 0;
   const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     auto outcome = injection.injector.bind_input_desktop();
     benchmark::DoNotOptimize(outcome);
-    injection.injector.inject(commands[index]);
+    injection.injector.inject_command(commands[index]);
     index = (index + 1) % kMixCycle;
   }
   benchmark::DoNotOptimize(injection.input.checksum());
@@ -132,7 +132,7 @@ BENCHMARK(BM_BindAndInject);
 void BM_StatusWrite(benchmark::State& state) {
   NullHandleApi handles;
   NullFileSystemApi files;
-  const StatusOutcome outcome = StatusOutcome::Success("Default");
+  const windows_input::StatusOutcome outcome = windows_input::StatusOutcome::Success("Default");
   worker::StatusFile status_file(files, handles, 1);
   status_file.write(outcome);
   const std::uint64_t before = heap_allocations();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_common_win.h"
+#include "common/pipe_client_win.h"
 #include "mix/command_mix.h"
 
 namespace {
@@ -22,24 +23,6 @@ namespace {
 using namespace tarnu::bench;
 
 constexpr char kUsage[] = "usage: tarnu-bench-client.exe [--session N] [--wait MS] FRAMES";
-
-// Opens the pipe for writing, trying again while it does not exist yet or serves another
-// client, until the wait is over.
-HANDLE open_pipe(const std::wstring& name, DWORD wait_milliseconds) {
-  const ULONGLONG deadline = ::GetTickCount64() + wait_milliseconds;
-  for (;;) {
-    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
-      return pipe;
-    }
-    const DWORD error = ::GetLastError();
-    if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PIPE_BUSY) ||
-        ::GetTickCount64() >= deadline) {
-      return INVALID_HANDLE_VALUE;
-    }
-    ::Sleep(20);
-  }
-}
 
 }  // namespace
 
@@ -69,10 +52,11 @@ int wmain() {
   std::vector<std::size_t> offsets;
   const std::vector<std::uint8_t> stream = mix_stream(frames, &offsets);
 
-  HANDLE pipe = open_pipe(worker_pipe_name(session), wait_milliseconds);
+  DWORD error = 0;
+  HANDLE pipe = tarnu::tools::open_pipe_for_writing(tarnu::tools::worker_pipe_name(session),
+                                                    wait_milliseconds, error);
   if (pipe == INVALID_HANDLE_VALUE) {
-    return fail("tarnu-bench-client: cannot open the pipe, Windows error " +
-                std::to_string(::GetLastError()));
+    return fail("tarnu-bench-client: cannot open the pipe, Windows error " + std::to_string(error));
   }
   const double start = now_seconds();
   for (std::size_t frame = 0; frame < frames; ++frame) {
@@ -81,7 +65,7 @@ int wmain() {
       DWORD written = 0;
       if (!::WriteFile(pipe, stream.data() + done, static_cast<DWORD>(offsets[frame + 1] - done),
                        &written, nullptr)) {
-        const DWORD error = ::GetLastError();
+        error = ::GetLastError();
         ::CloseHandle(pipe);
         return fail("tarnu-bench-client: write of frame " + std::to_string(frame) +
                     " failed with Windows error " + std::to_string(error));

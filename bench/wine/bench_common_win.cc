@@ -7,10 +7,6 @@
 
 namespace tarnu::bench {
 
-std::wstring worker_pipe_name(DWORD session) {
-  return L"\\\\.\\pipe\\tarnu-input-s" + std::to_wstring(session);
-}
-
 DWORD own_session() {
   DWORD session = 0;
   if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {

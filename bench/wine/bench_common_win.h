@@ -8,9 +8,6 @@
 
 namespace tarnu::bench {
 
-// The worker's pipe name for a session: `\\.\pipe\tarnu-input-s<session>`.
-std::wstring worker_pipe_name(DWORD session);
-
 // The calling process's session.
 DWORD own_session();
 

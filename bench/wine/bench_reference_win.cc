@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_common_win.h"
+#include "common/pipe_client_win.h"
 #include "mix/command_mix.h"
 
 namespace {
@@ -227,7 +228,8 @@ HANDLE create_pipe(DWORD session) {
   }
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
   HANDLE pipe = ::CreateNamedPipeW(
-      worker_pipe_name(session).c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      tarnu::tools::worker_pipe_name(session).c_str(),
+      PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_REJECT_REMOTE_CLIENTS | PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kMaxPayload,
       kMaxPayload, 0, &attributes);
   ::LocalFree(descriptor);

@@ -50,7 +50,7 @@ void write_standard_error(const std::string& text) {
 
 class Win32RoleRunner final : public tarnu::RoleRunner {
  public:
-  std::string run_worker() override { return tarnu::run_worker(); }
+  std::string run_worker() override { return tarnu::worker::run_worker(); }
   tarnu::Expected<void, tarnu::platform::WinapiError> run_service_dispatcher() override {
     return tarnu::service::run_service_dispatcher();
   }

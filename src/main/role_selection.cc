@@ -16,10 +16,10 @@ Result<Role> select_role(std::span<const std::u16string> arguments) {
   }
   const std::u16string& first = arguments[1];
   if (first == u"--worker") {
-    return Role::kWorker;
+    return Role::Worker;
   }
   if (first == u"--service") {
-    return Role::kService;
+    return Role::Service;
   }
   return Unexpected(std::string(kUsageError));
 }
@@ -29,7 +29,7 @@ EntryOutcome run_entry(std::span<const std::u16string> arguments, RoleRunner& ru
   if (!role) {
     return failure(role.error());
   }
-  if (*role == Role::kWorker) {
+  if (*role == Role::Worker) {
     // The worker returns only when it has failed.
     return failure(runner.run_worker());
   }

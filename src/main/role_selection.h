@@ -8,7 +8,7 @@
 
 namespace tarnu {
 
-enum class Role { kService, kWorker };
+enum class Role { Service, Worker };
 
 inline constexpr char kUsageError[] = "expected --service or --worker";
 

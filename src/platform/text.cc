@@ -1,11 +1,56 @@
 #include "platform/text.h"
 
-#include <cstdint>
+#include <cstring>
 
 namespace tarnu::platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+
+bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the sequence at `index` when it is well-formed; otherwise 0 with `error_length`
+// set (0 again when the bytes end before the sequence does).
+std::size_t sequence_length(std::string_view bytes, std::size_t index, std::uint8_t& error_length) {
+  const auto first = static_cast<unsigned char>(bytes[index]);
+  std::size_t width = 0;
+  unsigned char second_low = 0x80;
+  unsigned char second_high = 0xBF;
+  if (first >= 0xC2 && first <= 0xDF) {
+    width = 2;
+  } else if (first >= 0xE0 && first <= 0xEF) {
+    width = 3;
+    if (first == 0xE0) {
+      second_low = 0xA0;  // overlong below U+0800
+    } else if (first == 0xED) {
+      second_high = 0x9F;  // surrogates
+    }
+  } else if (first >= 0xF0 && first <= 0xF4) {
+    width = 4;
+    if (first == 0xF0) {
+      second_low = 0x90;  // overlong below U+10000
+    } else if (first == 0xF4) {
+      second_high = 0x8F;  // above U+10FFFF
+    }
+  } else {
+    error_length = 1;
+    return 0;
+  }
+  for (std::size_t offset = 1; offset < width; ++offset) {
+    if (index + offset >= bytes.size()) {
+      error_length = 0;
+      return 0;
+    }
+    const auto byte = static_cast<unsigned char>(bytes[index + offset]);
+    const bool fits =
+        offset == 1 ? byte >= second_low && byte <= second_high : is_continuation(byte);
+    if (!fits) {
+      error_length = static_cast<std::uint8_t>(offset);
+      return 0;
+    }
+  }
+  return width;
+}
 
 void append_utf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -28,59 +73,80 @@ void append_utf8(std::string& out, char32_t cp) {
 bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Decodes one UTF-8 sequence at text[i]; returns its code point (U+FFFD when invalid) and
-// advances i past the maximal invalid prefix, as lossy UTF-8 readers do.
-char32_t next_code_point(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<std::uint8_t>(text[i]);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  std::size_t length = 0;
-  char32_t cp = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    cp = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    cp = lead & 0x0F;
-    if (lead == 0xE0)
-      low = 0xA0;
-    if (lead == 0xED)
-      high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    cp = lead & 0x07;
-    if (lead == 0xF0)
-      low = 0x90;
-    if (lead == 0xF4)
-      high = 0x8F;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  std::size_t j = i + 1;
-  for (std::size_t k = 1; k < length; ++k, ++j) {
-    if (j >= text.size()) {
-      i = j;
-      return kReplacement;
+}  // namespace
+
+Utf8Check check_utf8(std::string_view bytes) {
+  std::size_t index = 0;
+  while (index < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[index]) < 0x80) {
+      ++index;
+      continue;
     }
-    const auto unit = static_cast<std::uint8_t>(text[j]);
-    if (unit < low || unit > high) {
-      i = j;
-      return kReplacement;
+    std::uint8_t error_length = 0;
+    const std::size_t length = sequence_length(bytes, index, error_length);
+    if (length == 0) {
+      return Utf8Check{false, index, error_length};
     }
-    low = 0x80;
-    high = 0xBF;
-    cp = (cp << 6) | (unit & 0x3F);
+    index += length;
   }
-  i = j;
-  return cp;
+  return Utf8Check{true, bytes.size(), 0};
 }
 
-}  // namespace
+bool is_utf8(std::string_view bytes) {
+  // Eight bytes at a time while they are all ASCII.
+  std::size_t index = 0;
+  for (; index + 8 <= bytes.size(); index += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + index, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) {
+      return check_utf8(bytes.substr(index)).valid;
+    }
+  }
+  for (; index < bytes.size(); ++index) {
+    if (static_cast<unsigned char>(bytes[index]) >= 0x80) {
+      return check_utf8(bytes.substr(index)).valid;
+    }
+  }
+  return true;
+}
+
+char32_t next_code_point(std::string_view text, std::size_t& index) {
+  const auto lead = static_cast<unsigned char>(text[index]);
+  if (lead < 0x80) {
+    ++index;
+    return lead;
+  }
+  std::uint8_t error_length = 0;
+  const std::size_t width = sequence_length(text, index, error_length);
+  if (width == 0) {
+    index = error_length == 0 ? text.size() : index + error_length;
+    return kReplacement;
+  }
+  char32_t code_point = lead & (0x7F >> width);
+  for (std::size_t offset = 1; offset < width; ++offset) {
+    code_point = (code_point << 6) | (static_cast<unsigned char>(text[index + offset]) & 0x3F);
+  }
+  index += width;
+  return code_point;
+}
+
+std::string utf8_lossy(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const Utf8Check check = check_utf8(bytes);
+    text.append(bytes.substr(0, check.valid_up_to));
+    if (check.valid) {
+      break;
+    }
+    text.append("\xEF\xBF\xBD");
+    if (check.error_length == 0) {
+      break;
+    }
+    bytes.remove_prefix(check.valid_up_to + check.error_length);
+  }
+  return text;
+}
 
 std::string utf16_to_utf8(std::u16string_view text) {
   std::string out;

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "protocol/utf8.h"
+#include "platform/text.h"
 #include "protocol/value_description.h"
 
 namespace tarnu::protocol {
@@ -35,14 +35,15 @@ std::string invalid_integer(const BufferedValue& value, std::string_view expecte
 // UTF-8.
 std::string unknown_variant(const BufferedValue& name, std::string_view expected) {
   std::string text = "unknown variant `";
-  text += name.kind == ValueKind::kText ? std::string(name.bytes()) : utf8_lossy(name.bytes());
+  text += name.kind == ValueKind::kText ? std::string(name.bytes())
+                                        : platform::utf8_lossy(name.bytes());
   text += "`, expected one of ";
   text += expected;
   return text;
 }
 
 std::string invalid_utf8(std::string_view bytes) {
-  const Utf8Check check = check_utf8(bytes);
+  const platform::Utf8Check check = platform::check_utf8(bytes);
   std::string text = "string found to be invalid utf8: ";
   if (check.error_length == 0) {
     text += "incomplete utf-8 byte sequence from index ";

@@ -102,7 +102,7 @@ FaultCode read_value_header(const char*& cursor, const char* end, BufferedValue&
       value.data = cursor;
       value.count = length;
       cursor += length;
-      value.kind = is_utf8(value.bytes()) ? ValueKind::kText : ValueKind::kBytes;
+      value.kind = platform::is_utf8(value.bytes()) ? ValueKind::kText : ValueKind::kBytes;
       return FaultCode::kNone;
     }
     case MP_BIN: {

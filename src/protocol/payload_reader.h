@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/text.h"
 #include "protocol/buffered_value.h"
 #include "protocol/decode_fault.h"
-#include "protocol/utf8.h"
 
 namespace tarnu::protocol {
 
@@ -42,7 +42,7 @@ class PayloadReader {
         value.count = length;
         value.data = cursor_ + 1;
         cursor_ += 1 + length;
-        if (!byte_scan::is_ascii(value.data, length) && !is_utf8(value.bytes())) {
+        if (!byte_scan::is_ascii(value.data, length) && !platform::is_utf8(value.bytes())) {
           value.kind = ValueKind::kBytes;
         }
         return FaultCode::kNone;

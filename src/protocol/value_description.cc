@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/text.h"
 #include "protocol/escaped_code_points.h"
-#include "protocol/utf8.h"
 
 namespace tarnu::protocol {
 namespace {
@@ -116,7 +116,7 @@ void append_quoted_text(std::string& out, std::string_view text) {
   std::size_t index = 0;
   while (index < text.size()) {
     const std::size_t start = index;
-    const char32_t code_point = next_code_point(text, index);
+    const char32_t code_point = platform::next_code_point(text, index);
     switch (code_point) {
       case U'"':
         out += "\\\"";

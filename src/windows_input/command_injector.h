@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/status_outcome.h"
 #include "protocol/input_command.h"
+#include "windows_input/status_outcome.h"
 
 namespace tarnu::windows_input {
 
@@ -20,7 +20,7 @@ class CommandInjector {
 
   // Carries out one decoded command: ReleaseAll releases everything held, any other command
   // updates the held input and is injected. Failures stay inside injection.
-  virtual void inject(const protocol::InputCommand& command) = 0;
+  virtual void inject_command(const protocol::InputCommand& command) = 0;
 
   // At the end of a client connection: binds afresh and, if that succeeds, releases
   // everything held. The outcome is the binding's.

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "platform/desktop_api.h"
-#include "platform/status_outcome.h"
+#include "windows_input/status_outcome.h"
 
 namespace tarnu::windows_input {
 

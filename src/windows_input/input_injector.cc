@@ -20,8 +20,6 @@ InputInjector::InputInjector(const InjectorPlatform& platform)
 
 StatusOutcome InputInjector::bind_input_desktop() { return binding_.bind_input_desktop(); }
 
-void InputInjector::inject(const InputCommand& command) { inject_command(command); }
-
 void InputInjector::inject_command(const InputCommand& command) {
   if (std::holds_alternative<InputCommand::ReleaseAll>(command.value)) {
     release_all();

@@ -34,12 +34,11 @@ class InputInjector final : public CommandInjector {
   explicit InputInjector(const InjectorPlatform& platform);
 
   StatusOutcome bind_input_desktop() override;
-  void inject(const protocol::InputCommand& command) override;
   StatusOutcome release_at_connection_end() override;
 
   // Records what the command presses or releases, then injects it, whether or not
   // Windows accepts it. ReleaseAll releases everything held.
-  void inject_command(const protocol::InputCommand& command);
+  void inject_command(const protocol::InputCommand& command) override;
 
   // Releases every held key, most recent press first, then every held button, and forgets
   // them all. Only what is recorded is released.

@@ -145,7 +145,7 @@ void PipeServer::serve_connection(platform::RawHandle pipe) {
     // A failed binding is recorded, and the command still goes to whatever desktop the
     // thread is on.
     record(injector_.bind_input_desktop());
-    injector_.inject(*command);
+    injector_.inject_command(*command);
   }
   record(injector_.release_at_connection_end());
 }

@@ -8,14 +8,14 @@
 #include "windows_input/command_injector.h"
 #include "worker/session_worker.h"
 
-namespace tarnu {
+namespace tarnu::worker {
 
 std::string run_worker() {
   namespace win32 = platform::win32;
-  const worker::WorkerPlatform platform{win32::handle_api(), win32::session_api(),
-                                        win32::pipe_api(), win32::file_system_api()};
-  return worker::run_session_worker(platform, &windows_input::make_win32_command_injector,
-                                    &protocol::decode_input_command);
+  const WorkerPlatform platform{win32::handle_api(), win32::session_api(), win32::pipe_api(),
+                                win32::file_system_api()};
+  return run_session_worker(platform, &windows_input::make_win32_command_injector,
+                            &protocol::decode_input_command);
 }
 
-}  // namespace tarnu
+}  // namespace tarnu::worker

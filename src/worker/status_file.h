@@ -7,9 +7,12 @@
 
 #include "platform/file_system_api.h"
 #include "platform/handle_api.h"
-#include "platform/status_outcome.h"
+#include "windows_input/status_outcome.h"
 
 namespace tarnu::worker {
+
+// The outcome of a step, as injection reports it and the status file records it.
+using windows_input::StatusOutcome;
 
 // Where the status file of a session lives: `base\Tarnu\input-helper-status-s<session>.txt`.
 // The base is ProgramData as given (an empty value makes the path relative), or the

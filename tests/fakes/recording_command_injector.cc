@@ -4,16 +4,16 @@
 
 namespace tarnu::fakes {
 
-StatusOutcome RecordingCommandInjector::bind_input_desktop() {
+windows_input::StatusOutcome RecordingCommandInjector::bind_input_desktop() {
   journal_.record("bind");
   return bind_outcome;
 }
 
-void RecordingCommandInjector::inject(const protocol::InputCommand& command) {
+void RecordingCommandInjector::inject_command(const protocol::InputCommand& command) {
   journal_.record("inject " + describe(command));
 }
 
-StatusOutcome RecordingCommandInjector::release_at_connection_end() {
+windows_input::StatusOutcome RecordingCommandInjector::release_at_connection_end() {
   journal_.record("release at connection end");
   return release_outcome;
 }

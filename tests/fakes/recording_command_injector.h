@@ -3,9 +3,9 @@
 #include <string>
 
 #include "fakes/event_journal.h"
-#include "platform/status_outcome.h"
 #include "protocol/input_command.h"
 #include "windows_input/command_injector.h"
+#include "windows_input/status_outcome.h"
 
 namespace tarnu::fakes {
 
@@ -15,12 +15,12 @@ class RecordingCommandInjector final : public windows_input::CommandInjector {
  public:
   explicit RecordingCommandInjector(EventJournal& journal) : journal_(journal) {}
 
-  StatusOutcome bind_outcome = StatusOutcome::Success("Default");
-  StatusOutcome release_outcome = StatusOutcome::Success("Default");
+  windows_input::StatusOutcome bind_outcome = windows_input::StatusOutcome::Success("Default");
+  windows_input::StatusOutcome release_outcome = windows_input::StatusOutcome::Success("Default");
 
-  StatusOutcome bind_input_desktop() override;
-  void inject(const protocol::InputCommand& command) override;
-  StatusOutcome release_at_connection_end() override;
+  windows_input::StatusOutcome bind_input_desktop() override;
+  void inject_command(const protocol::InputCommand& command) override;
+  windows_input::StatusOutcome release_at_connection_end() override;
 
  private:
   EventJournal& journal_;

@@ -64,10 +64,10 @@ TEST(RoleSelectionTest, RejectsEverythingButTheExactSwitches) {
 }
 
 TEST(RoleSelectionTest, SelectsTheRoleAndIgnoresLaterArguments) {
-  EXPECT_EQ(*select_role(args({u"--worker"})), Role::kWorker);
-  EXPECT_EQ(*select_role(args({u"--service"})), Role::kService);
-  EXPECT_EQ(*select_role(args({u"--worker", u"--service", u"\xD800junk"})), Role::kWorker);
-  EXPECT_EQ(*select_role(args({u"--service", u"--worker"})), Role::kService);
+  EXPECT_EQ(*select_role(args({u"--worker"})), Role::Worker);
+  EXPECT_EQ(*select_role(args({u"--service"})), Role::Service);
+  EXPECT_EQ(*select_role(args({u"--worker", u"--service", u"\xD800junk"})), Role::Worker);
+  EXPECT_EQ(*select_role(args({u"--service", u"--worker"})), Role::Service);
 }
 
 TEST(RoleSelectionTest, WorkerFailureBecomesOneLineAndStatusOne) {

@@ -5,6 +5,71 @@
 namespace tarnu::platform {
 namespace {
 
+TEST(Utf8Check, FindsTheFirstInvalidSequenceAndItsLength) {
+  const struct {
+    std::string_view bytes;
+    bool valid;
+    std::size_t valid_up_to;
+    std::uint8_t error_length;  // 0: ends inside a sequence
+  } cases[] = {
+      {"", true, 0, 0},
+      {"plain", true, 5, 0},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", true, 9, 0},
+      {"\xFF", false, 0, 1},
+      {"ab\x80", false, 2, 1},    // lone continuation byte
+      {"\xC0\xAF", false, 0, 1},  // overlong lead byte
+      {"\xC1\xBF", false, 0, 1},
+      {"\xE0\x80\x80", false, 0, 1},      // overlong three-byte form
+      {"\xED\xA0\x80", false, 0, 1},      // surrogate
+      {"\xF0\x80\x80\x80", false, 0, 1},  // overlong four-byte form
+      {"\xF4\x90\x80\x80", false, 0, 1},  // above U+10FFFF
+      {"\xF5\x80", false, 0, 1},
+      {"\xC3(", false, 0, 1},
+      {"a\xE2\x82(", false, 1, 2},
+      {"\xF0\x9F\x98(", false, 0, 3},
+      {"\xF0\x9F(", false, 0, 2},
+      {"ab\xE2\x82", false, 2, 0},  // cut inside a valid prefix
+      {"\xF0\x9F\x98", false, 0, 0},
+      {"\xC3", false, 0, 0},
+      {"\xED\x9F\xBF", true, 3, 0},      // U+D7FF, just below the surrogates
+      {"\xF4\x8F\xBF\xBF", true, 4, 0},  // U+10FFFF
+  };
+  for (const auto& c : cases) {
+    const Utf8Check check = check_utf8(c.bytes);
+    EXPECT_EQ(check.valid, c.valid) << ::testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(check.valid_up_to, c.valid_up_to) << ::testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(check.error_length, c.error_length) << ::testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(is_utf8(c.bytes), c.valid) << ::testing::PrintToString(std::string(c.bytes));
+  }
+}
+
+// One decoder serves both conversions: each invalid sequence becomes one U+FFFD.
+TEST(TextTest, InvalidUtf8BecomesOneReplacementPerSequence) {
+  const std::string r = "\xEF\xBF\xBD";
+  const struct {
+    std::string bytes;
+    std::string lossy;
+    std::u16string utf16;
+  } cases[] = {
+      {"left", "left", u"left"},
+      {"\\\\.\\pipe\\tarnu-input-s1", "\\\\.\\pipe\\tarnu-input-s1",
+       u"\\\\.\\pipe\\tarnu-input-s1"},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80", u"\U0001F600"},
+      {"a\xFF"
+       "b",
+       "a" + r + "b", u"a\uFFFDb"},
+      {"\xE2\x82(\xFF\xFF", r + "(" + r + r, u"\uFFFD(\uFFFD\uFFFD"},
+      {"ab\xF0\x9F\x98", "ab" + r, u"ab\uFFFD"},  // truncated sequence at the end
+      {"\xe2\x82", r, u"\uFFFD"},
+      {"\xed\xa0\x80", r + r + r, u"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8_lossy(c.bytes), c.lossy) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(utf8_to_utf16(c.bytes), c.utf16) << ::testing::PrintToString(c.bytes);
+  }
+  EXPECT_EQ(utf16_to_utf8(utf8_to_utf16("C:\\ProgramData\\Tarnu")), "C:\\ProgramData\\Tarnu");
+}
+
 TEST(TextTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
   struct Case {
     std::u16string input;
@@ -27,17 +92,6 @@ TEST(TextTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
   for (const Case& c : cases) {
     EXPECT_EQ(utf16_to_utf8(c.input), c.expected);
   }
-}
-
-TEST(TextTest, Utf8ToUtf16RoundTripsAndReplacesInvalidBytes) {
-  EXPECT_EQ(utf8_to_utf16("\\\\.\\pipe\\tarnu-input-s1"), u"\\\\.\\pipe\\tarnu-input-s1");
-  EXPECT_EQ(utf8_to_utf16("\xf0\x9f\x98\x80"), u"\U0001F600");
-  EXPECT_EQ(utf8_to_utf16("a\xff"
-                          "b"),
-            u"a\uFFFDb");
-  EXPECT_EQ(utf8_to_utf16("\xe2\x82"), u"\uFFFD");                  // truncated sequence
-  EXPECT_EQ(utf8_to_utf16("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-  EXPECT_EQ(utf16_to_utf8(utf8_to_utf16("C:\\ProgramData\\Tarnu")), "C:\\ProgramData\\Tarnu");
 }
 
 }  // namespace

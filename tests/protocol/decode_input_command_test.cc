@@ -6,18 +6,18 @@
 #include <variant>
 #include <vector>
 
-#include "payload_bytes.h"
+#include "support/payload_bytes.h"
 
 namespace tarnu::protocol {
 namespace {
 
-using testing::concat;
-using testing::hex_bytes;
+using support::concat;
+using support::hex_bytes;
 using Bytes = std::vector<std::uint8_t>;
 using Outcome = std::variant<InputCommand, std::string>;
 
 Bytes h(std::string_view hex) { return hex_bytes(hex); }
-Bytes s(std::string_view text) { return testing::str(text); }
+Bytes s(std::string_view text) { return support::str(text); }
 
 InputCommand move(std::int32_t x, std::int32_t y, std::optional<MouseButton> drag = {}) {
   return InputCommand{InputCommand::MouseMove{x, y, drag}};
@@ -106,7 +106,7 @@ std::vector<Case> example_cases() {
                                          kReleaseAll};
   std::vector<Case> cases;
   for (std::size_t i = 0; i < commands.size(); ++i) {
-    const auto& example = testing::example_payloads()[i];
+    const auto& example = support::example_payloads()[i];
     cases.push_back({"Example" + example.name, h(example.hex), commands[i]});
   }
   return cases;
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
              kReleaseAll},
         Case{"SecureAttentionIgnoresEntries",
              concat({map_of(2), tag("secureAttention"), entry("down", h("05"))}), kSecureAttention},
-        Case{"TrailingBytesIgnored", concat({h(testing::example_payloads()[5].hex), h("c1 c1")}),
+        Case{"TrailingBytesIgnored", concat({support::example_bytes("ReleaseAll"), h("c1 c1")}),
              kReleaseAll},
         Case{"Int32Bounds",
              concat({map_of(3), tag("mouseMove"), entry("x", h("d2 80 00 00 00")),
@@ -441,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(
              "IO error while reading marker: failed to fill whole buffer"}));
 
 TEST(DecodeTruncation, EveryPrefixOfEveryExampleIsAnEndOfPayloadFault) {
-  for (const auto& example : testing::example_payloads()) {
+  for (const auto& example : support::example_payloads()) {
     const Bytes payload = h(example.hex);
     for (std::size_t length = 0; length < payload.size(); ++length) {
       const auto result =

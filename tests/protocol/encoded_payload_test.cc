@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "payload_bytes.h"
 #include "protocol/decode_input_command.h"
+#include "support/payload_bytes.h"
 
 namespace tarnu::protocol {
 namespace {
@@ -198,14 +198,12 @@ TEST(EncodedPayload, TheEncoderWritesTheExamplesByteForByte) {
       InputCommand{InputCommand::SecureAttention{}},
   };
   for (std::size_t index = 0; index < std::size(commands); ++index) {
-    const auto& example = testing::example_payloads()[index];
-    EXPECT_EQ(encode(commands[index], Form::kMapTagFirst), testing::hex_bytes(example.hex))
+    const auto& example = support::example_payloads()[index];
+    EXPECT_EQ(encode(commands[index], Form::kMapTagFirst), support::hex_bytes(example.hex))
         << example.name;
   }
-  EXPECT_EQ(encode(commands[3], Form::kArray),
-            testing::hex_bytes(testing::example_payloads()[7].hex));
-  EXPECT_EQ(encode(commands[5], Form::kArray),
-            testing::hex_bytes(testing::example_payloads()[8].hex));
+  EXPECT_EQ(encode(commands[3], Form::kArray), support::example_bytes("ScrollArray"));
+  EXPECT_EQ(encode(commands[5], Form::kArray), support::example_bytes("ReleaseAllArray"));
 }
 
 }  // namespace

@@ -45,8 +45,9 @@
 #include <vector>
 
 #include "command_encoder.h"
-#include "process_probe_win.h"
+#include "common/pipe_client_win.h"
 #include "soak_plan.h"
+#include "support/process_probe_win.h"
 #include "windows_input/command_injector.h"
 
 namespace {
@@ -90,19 +91,8 @@ class Pipe {
 
 // Opens the pipe for writing, waiting up to 10 s for the worker's next instance.
 HANDLE open_pipe(const std::wstring& name) {
-  const ULONGLONG deadline = ::GetTickCount64() + 10000;
-  while (::GetTickCount64() < deadline) {
-    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
-      return pipe;
-    }
-    if (::GetLastError() == ERROR_PIPE_BUSY) {
-      ::WaitNamedPipeW(name.c_str(), 100);
-    } else {
-      ::Sleep(1);
-    }
-  }
-  return INVALID_HANDLE_VALUE;
+  DWORD error = 0;
+  return tarnu::tools::open_pipe_for_writing(name, 10000, error);
 }
 
 // Waits (up to 10 s) until the worker offers a new instance, that is until it is idle
@@ -156,7 +146,7 @@ struct Range {
 
 int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cycles,
          std::size_t frames, std::size_t every, std::uint64_t plan_key, Range range) {
-  const tarnu::soak::ProcessProbe worker(exe);
+  const tarnu::support::ProcessProbe worker(exe);
   if (!worker.valid()) {
     return failed("no single running worker to watch");
   }
@@ -263,7 +253,7 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
   }
   const auto injector = tarnu::windows_input::make_win32_command_injector();
   const SoakPlan plan(plan_key, cycles, frames, kArea);
-  const long long start = static_cast<long long>(tarnu::soak::own_private_bytes());
+  const long long start = static_cast<long long>(tarnu::support::own_private_bytes());
   for (;;) {
     const std::string line = control.next_line();
     if (line.rfind("end", 0) == 0) {
@@ -278,14 +268,14 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
     for (std::size_t done = first;; ++done) {
       if (done == first || sample_due(done, every, plan.cycles())) {
         std::printf("floor-sample cycle=%zu grown=%lld\n", done,
-                    static_cast<long long>(tarnu::soak::own_private_bytes()) - start);
+                    static_cast<long long>(tarnu::support::own_private_bytes()) - start);
       }
       if (done == last) {
         break;
       }
       for (const InputCommand& command : plan.cycle(done).injected) {
         injector->bind_input_desktop();
-        injector->inject(command);
+        injector->inject_command(command);
       }
       injector->release_at_connection_end();
     }

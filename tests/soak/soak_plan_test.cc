@@ -6,18 +6,15 @@
 #include <memory>
 #include <set>
 
-#include "fakes/event_journal.h"
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
-#include "fakes/fake_pipe_api.h"
-#include "fakes/fake_session_api.h"
-#include "fakes/handle_ledger.h"
 #include "invalid_payloads.h"
 #include "protocol/decode_input_command.h"
+#include "support/fake_worker_platform.h"
 #include "worker/session_worker.h"
 
 namespace tarnu::soak {
 namespace {
+
+using windows_input::StatusOutcome;
 
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 
@@ -39,7 +36,9 @@ class CapturingInjector final : public windows_input::CommandInjector {
   explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
       : commands_(commands), ends_(ends) {}
   StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
-  void inject(const protocol::InputCommand& command) override { commands_.push_back(command); }
+  void inject_command(const protocol::InputCommand& command) override {
+    commands_.push_back(command);
+  }
   StatusOutcome release_at_connection_end() override {
     ++ends_;
     return StatusOutcome::Success("Default");
@@ -52,13 +51,7 @@ class CapturingInjector final : public windows_input::CommandInjector {
 
 // What the real frame loop injects when the cycle's writes arrive as separate reads.
 std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
-  fakes::HandleLedger ledger;
-  fakes::EventJournal journal;
-  fakes::FakeHandleApi handles{ledger};
-  fakes::FakeSessionApi sessions{ledger};
-  fakes::FakePipeApi pipes{ledger, journal};
-  fakes::FakeFileSystemApi files{ledger, journal};
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
+  support::FakeWorkerPlatform fake;
   fakes::FakePipeApi::Connection connection;
   std::size_t offset = 0;
   for (const std::size_t size : cycle.writes) {
@@ -67,13 +60,12 @@ std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
         cycle.stream.begin() + static_cast<std::ptrdiff_t>(offset + size));
     offset += size;
   }
-  pipes.connections.push_back(std::move(connection));
+  fake.pipes.connections.push_back(std::move(connection));
   std::vector<protocol::InputCommand> commands;
-  const worker::WorkerPlatform platform{handles, sessions, pipes, files};
   worker::run_session_worker(
-      platform, [&] { return std::make_unique<CapturingInjector>(commands, ends); },
+      fake.platform, [&] { return std::make_unique<CapturingInjector>(commands, ends); },
       &protocol::decode_input_command);
-  EXPECT_EQ(ledger.open_count(), 0u);
+  EXPECT_EQ(fake.ledger.open_count(), 0u);
   return commands;
 }
 

@@ -26,22 +26,21 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <memory>
 #include <string>
 
-#include "tests/windows_input/system_handle_count_win.h"
+#include "common/pipe_client_win.h"
+#include "support/process_probe_win.h"
 #include "windows_input/command_injector.h"
 
 namespace {
 
-using tarnu::StatusOutcome;
 using tarnu::protocol::InputCommand;
 using tarnu::protocol::MouseButton;
+using tarnu::windows_input::StatusOutcome;
 
 void print_outcome(const char* what, const StatusOutcome& outcome) {
   std::printf("%s: %s %s\n", what, outcome.success ? "success" : "failure", outcome.text.c_str());
@@ -68,43 +67,6 @@ bool parse_button(const std::wstring& name, MouseButton& button) {
   return false;
 }
 
-// The process id of the one running process with this executable name, or 0.
-DWORD process_by_name(const std::wstring& name) {
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) {
-    return 0;
-  }
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  DWORD found = 0;
-  int matches = 0;
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-       more = ::Process32NextW(snapshot, &entry)) {
-    if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
-      found = entry.th32ProcessID;
-      ++matches;
-    }
-  }
-  ::CloseHandle(snapshot);
-  return matches == 1 ? found : 0;
-}
-
-// Opens the pipe for writing, waiting up to 10 s for the server to offer an instance.
-HANDLE connect_pipe(const std::wstring& name) {
-  for (int tries = 0; tries < 10000; ++tries) {
-    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
-      return pipe;
-    }
-    if (::GetLastError() == ERROR_PIPE_BUSY) {
-      ::WaitNamedPipeW(name.c_str(), 1000);
-    } else {
-      ::Sleep(1);
-    }
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
 // One length-prefixed frame: {"type": "key", "key_code": 0x10, "down": true}.
 constexpr unsigned char kShiftDownFrame[] = {
     26,   0,    0,    0,    0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65, 0x79, 0xa8,
@@ -112,7 +74,9 @@ constexpr unsigned char kShiftDownFrame[] = {
 
 long pipe_cycles(const std::wstring& name, long cycles) {
   for (long cycle = 0; cycle < cycles; ++cycle) {
-    HANDLE pipe = connect_pipe(name);
+    DWORD error = 0;
+    // Waits up to 10 s for the server to offer an instance.
+    HANDLE pipe = tarnu::tools::open_pipe_for_writing(name, 10000, error);
     if (pipe == INVALID_HANDLE_VALUE) {
       return cycle;
     }
@@ -146,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"end") {
       print_outcome("end", injector->release_at_connection_end());
     } else if (command == L"move" && left >= 2) {
-      injector->inject(
+      injector->inject_command(
           {InputCommand::MouseMove{static_cast<std::int32_t>(number(argv[i + 1])),
                                    static_cast<std::int32_t>(number(argv[i + 2])), std::nullopt}});
       i += 2;
@@ -156,26 +120,27 @@ int wmain(int argc, wchar_t** argv) {
       if (!parse_button(argv[i + 1], button) || (direction != L"down" && direction != L"up")) {
         return usage(argv[i]);
       }
-      injector->inject({InputCommand::MouseButton{button, direction == L"down",
-                                                  static_cast<std::int32_t>(number(argv[i + 3])),
-                                                  static_cast<std::int32_t>(number(argv[i + 4]))}});
+      injector->inject_command({InputCommand::MouseButton{
+          button, direction == L"down", static_cast<std::int32_t>(number(argv[i + 3])),
+          static_cast<std::int32_t>(number(argv[i + 4]))}});
       i += 4;
     } else if (command == L"scroll" && left >= 2) {
-      injector->inject({InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
-                                             static_cast<std::int32_t>(number(argv[i + 2]))}});
+      injector->inject_command(
+          {InputCommand::Scroll{static_cast<std::int32_t>(number(argv[i + 1])),
+                                static_cast<std::int32_t>(number(argv[i + 2]))}});
       i += 2;
     } else if (command == L"key" && left >= 2) {
       const std::wstring direction = argv[i + 2];
       if (direction != L"down" && direction != L"up") {
         return usage(argv[i]);
       }
-      injector->inject({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
-                                          direction == L"down"}});
+      injector->inject_command({InputCommand::Key{static_cast<std::uint16_t>(number(argv[i + 1])),
+                                                  direction == L"down"}});
       i += 2;
     } else if (command == L"release-all") {
-      injector->inject({InputCommand::ReleaseAll{}});
+      injector->inject_command({InputCommand::ReleaseAll{}});
     } else if (command == L"sas") {
-      injector->inject({InputCommand::SecureAttention{}});
+      injector->inject_command({InputCommand::SecureAttention{}});
     } else if (command == L"sleep" && left >= 1) {
       ::Sleep(static_cast<DWORD>(number(argv[i + 1])));
       i += 1;
@@ -184,10 +149,10 @@ int wmain(int argc, wchar_t** argv) {
       ::GetCursorPos(&cursor);
       std::printf("cursor: %ld,%ld\n", cursor.x, cursor.y);
     } else if (command == L"handles") {
-      std::printf("handles: %ld\n", tarnu::tests::system_handle_count(::GetCurrentProcessId()));
+      std::printf("handles: %ld\n", tarnu::support::system_handle_count(::GetCurrentProcessId()));
     } else if (command == L"handles-of" && left >= 1) {
-      const DWORD pid = process_by_name(argv[i + 1]);
-      std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::tests::system_handle_count(pid));
+      const DWORD pid = tarnu::support::process_by_name(argv[i + 1]);
+      std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::support::system_handle_count(pid));
       i += 1;
     } else if (command == L"pipe-cycles" && left >= 2) {
       const long cycles = number(argv[i + 2]);
@@ -201,14 +166,14 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"cycles" && left >= 1) {
       const long cycles = number(argv[i + 1]);
       const DWORD pid = ::GetCurrentProcessId();
-      const long before = tarnu::tests::system_handle_count(pid);
+      const long before = tarnu::support::system_handle_count(pid);
       for (long cycle = 0; cycle < cycles; ++cycle) {
         injector->bind_input_desktop();
-        injector->inject({InputCommand::Key{0x10, true}});
+        injector->inject_command({InputCommand::Key{0x10, true}});
         injector->release_at_connection_end();
       }
       std::printf("cycles: %ld before=%ld after=%ld\n", cycles, before,
-                  tarnu::tests::system_handle_count(pid));
+                  tarnu::support::system_handle_count(pid));
       i += 1;
     } else {
       return usage(argv[i]);

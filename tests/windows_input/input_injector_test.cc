@@ -44,12 +44,12 @@ class InputInjectorTest : public ::testing::Test {
 };
 
 TEST_F(InputInjectorTest, ReleaseAllReleasesMostRecentKeyFirstThenButtons) {
-  injector_.inject(key(0x10, true));
-  injector_.inject(key(0x41, true));
-  injector_.inject(button(MouseButton::kMiddle, true));
-  injector_.inject(button(MouseButton::kLeft, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(key(0x41, true));
+  injector_.inject_command(button(MouseButton::kMiddle, true));
+  injector_.inject_command(button(MouseButton::kLeft, true));
   input_.calls.clear();
-  injector_.inject(release_all_command());
+  injector_.inject_command(release_all_command());
   EXPECT_THAT(input_.calls,
               ElementsAre(InputCall::Key(0x41, 0x1E, 0x2), InputCall::Key(0x10, 0x2A, 0x2),
                           InputCall::Mouse(0x0004), InputCall::Mouse(0x0040)));
@@ -57,25 +57,25 @@ TEST_F(InputInjectorTest, ReleaseAllReleasesMostRecentKeyFirstThenButtons) {
 }
 
 TEST_F(InputInjectorTest, EachReleaseSendsOnlyWhatWasPressedSinceTheLastOne) {
-  injector_.inject(key(0x10, true));
-  injector_.inject(key(0x41, true));
-  injector_.inject(release_all_command());
-  injector_.inject(key(0x11, true));
-  injector_.inject(key(0x42, true));
-  injector_.inject(key(0x11, false));
-  injector_.inject(key(0x43, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(key(0x41, true));
+  injector_.inject_command(release_all_command());
+  injector_.inject_command(key(0x11, true));
+  injector_.inject_command(key(0x42, true));
+  injector_.inject_command(key(0x11, false));
+  injector_.inject_command(key(0x43, true));
   input_.calls.clear();
-  injector_.inject(release_all_command());
+  injector_.inject_command(release_all_command());
   EXPECT_THAT(input_.calls,
               ElementsAre(InputCall::Key(0x43, 0, 0x2), InputCall::Key(0x42, 0, 0x2)));
   input_.calls.clear();
-  injector_.inject(release_all_command());
+  injector_.inject_command(release_all_command());
   EXPECT_THAT(input_.calls, IsEmpty());
 }
 
 TEST_F(InputInjectorTest, ReleaseAllAlsoReleasesTheXButtons) {
   for (const MouseButton b : {MouseButton::kForward, MouseButton::kBack, MouseButton::kRight}) {
-    injector_.inject(button(b, true));
+    injector_.inject_command(button(b, true));
   }
   EXPECT_EQ(injector_.held().button_mask(), 0b11010);
   input_.calls.clear();
@@ -86,56 +86,56 @@ TEST_F(InputInjectorTest, ReleaseAllAlsoReleasesTheXButtons) {
 }
 
 TEST_F(InputInjectorTest, HeldKeysAreAnOrderedListWithoutDuplicates) {
-  injector_.inject(key(0x10, true));
-  injector_.inject(key(0x41, true));
-  injector_.inject(key(0x10, true));  // auto-repeat: keeps its first place
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(key(0x41, true));
+  injector_.inject_command(key(0x10, true));  // auto-repeat: keeps its first place
   EXPECT_THAT(injector_.held().keys(), ElementsAre(0x10, 0x41));
-  injector_.inject(key(0x10, false));
+  injector_.inject_command(key(0x10, false));
   EXPECT_THAT(injector_.held().keys(), ElementsAre(0x41));
 
   input_.calls.clear();
-  injector_.inject(key(0xA3, false));  // not held: the list stays, the event still goes
+  injector_.inject_command(key(0xA3, false));  // not held: the list stays, the event still goes
   EXPECT_THAT(injector_.held().keys(), ElementsAre(0x41));
   EXPECT_THAT(input_.calls, ElementsAre(InputCall::Key(0xA3, 0x1D, 0x3)));
 }
 
 TEST_F(InputInjectorTest, ButtonsAndMovesUpdateTheHeldButtons) {
-  injector_.inject(button(MouseButton::kLeft, true));
-  injector_.inject(button(MouseButton::kLeft, true));
-  injector_.inject({InputCommand::MouseMove{5, 5, MouseButton::kRight}});
+  injector_.inject_command(button(MouseButton::kLeft, true));
+  injector_.inject_command(button(MouseButton::kLeft, true));
+  injector_.inject_command({InputCommand::MouseMove{5, 5, MouseButton::kRight}});
   EXPECT_EQ(injector_.held().button_mask(), 0b1);
-  injector_.inject(button(MouseButton::kMiddle, false));  // not held: no change
-  injector_.inject(button(MouseButton::kLeft, false));
+  injector_.inject_command(button(MouseButton::kMiddle, false));  // not held: no change
+  injector_.inject_command(button(MouseButton::kLeft, false));
   EXPECT_EQ(injector_.held().button_mask(), 0);
 }
 
 TEST_F(InputInjectorTest, MoveIsTheSameWithOrWithoutADragButton) {
-  injector_.inject({InputCommand::MouseMove{960, 540, std::nullopt}});
-  injector_.inject({InputCommand::MouseMove{960, 540, MouseButton::kLeft}});
+  injector_.inject_command({InputCommand::MouseMove{960, 540, std::nullopt}});
+  injector_.inject_command({InputCommand::MouseMove{960, 540, MouseButton::kLeft}});
   ASSERT_EQ(input_.calls.size(), 2u);
   EXPECT_EQ(input_.calls[0], InputCall::Mouse(0xC001, 32784, 32797));
   EXPECT_EQ(input_.calls[1], input_.calls[0]);
 }
 
 TEST_F(InputInjectorTest, ReleaseAllWithNothingHeldSendsNothing) {
-  injector_.inject(release_all_command());
-  injector_.inject(key(0x41, true));
-  injector_.inject(key(0x41, false));
+  injector_.inject_command(release_all_command());
+  injector_.inject_command(key(0x41, true));
+  injector_.inject_command(key(0x41, false));
   input_.calls.clear();
-  injector_.inject(release_all_command());
+  injector_.inject_command(release_all_command());
   EXPECT_THAT(input_.calls, IsEmpty());
 }
 
 TEST_F(InputInjectorTest, RefusedPressIsStillReleasedLater) {
   fakes::CapturingLogSink log;
   input_.refuse_all(5);
-  injector_.inject(key(0x10, true));
-  injector_.inject(button(MouseButton::kLeft, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(button(MouseButton::kLeft, true));
   EXPECT_THAT(injector_.held().keys(), ElementsAre(0x10));
 
   // Releases that are refused too go on with the next entry, and everything is forgotten.
   input_.calls.clear();
-  injector_.inject(key(0x41, true));
+  injector_.inject_command(key(0x41, true));
   injector_.release_all();
   EXPECT_THAT(input_.calls,
               ElementsAre(InputCall::Key(0x41, 0x1E, 0), InputCall::Key(0x41, 0x1E, 0x2),
@@ -148,8 +148,8 @@ TEST_F(InputInjectorTest, RefusedPressIsStillReleasedLater) {
 
 TEST_F(InputInjectorTest, ConnectionEndReleasesOnTheInputDesktop) {
   ASSERT_TRUE(injector_.bind_input_desktop().success);
-  injector_.inject(key(0x10, true));
-  injector_.inject(button(MouseButton::kLeft, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(button(MouseButton::kLeft, true));
   input_.calls.clear();
   desktops_.input_desktop_name = u"Winlogon";
   EXPECT_EQ(injector_.release_at_connection_end(), StatusOutcome::Success("Winlogon"));
@@ -160,8 +160,8 @@ TEST_F(InputInjectorTest, ConnectionEndReleasesOnTheInputDesktop) {
 }
 
 TEST_F(InputInjectorTest, ConnectionEndWithoutADesktopKeepsEverythingHeld) {
-  injector_.inject(key(0x10, true));
-  injector_.inject(button(MouseButton::kRight, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command(button(MouseButton::kRight, true));
   input_.calls.clear();
 
   desktops_.open_fails = true;
@@ -177,14 +177,14 @@ TEST_F(InputInjectorTest, ConnectionEndWithoutADesktopKeepsEverythingHeld) {
 
   // The next client's release-all gets them.
   desktops_.attach_fails = false;
-  injector_.inject(release_all_command());
+  injector_.inject_command(release_all_command());
   EXPECT_THAT(input_.calls, ElementsAre(InputCall::Key(0x10, 0x2A, 0x2), InputCall::Mouse(0x10)));
 }
 
 TEST_F(InputInjectorTest, ThousandConnectionCyclesLeaveOneDesktopHandle) {
   for (int cycle = 0; cycle < 1000; ++cycle) {
     ASSERT_TRUE(injector_.bind_input_desktop().success);
-    injector_.inject(key(0x10, true));
+    injector_.inject_command(key(0x10, true));
     ASSERT_TRUE(injector_.release_at_connection_end().success);
   }
   EXPECT_EQ(desktops_.open_desktops(), 1u);
@@ -193,8 +193,8 @@ TEST_F(InputInjectorTest, ThousandConnectionCyclesLeaveOneDesktopHandle) {
 }
 
 TEST_F(InputInjectorTest, SecureAttentionLoadsAndFreesTheLibraryEachTime) {
-  injector_.inject({InputCommand::SecureAttention{}});
-  injector_.inject({InputCommand::SecureAttention{}});
+  injector_.inject_command({InputCommand::SecureAttention{}});
+  injector_.inject_command({InputCommand::SecureAttention{}});
   EXPECT_THAT(libraries_.loaded, ElementsAre(u"sas.dll", u"sas.dll"));
   EXPECT_THAT(libraries_.looked_up, ElementsAre("SendSAS", "SendSAS"));
   EXPECT_THAT(libraries_.call_arguments, ElementsAre(false, false));
@@ -224,9 +224,9 @@ TEST(SecureAttentionTest, FailuresFreeWhatWasLoaded) {
 
 TEST_F(InputInjectorTest, MissingSecureAttentionDoesNotDisturbLaterCommands) {
   libraries_.library_present = false;
-  injector_.inject(key(0x10, true));
-  injector_.inject({InputCommand::SecureAttention{}});
-  injector_.inject(key(0x41, true));
+  injector_.inject_command(key(0x10, true));
+  injector_.inject_command({InputCommand::SecureAttention{}});
+  injector_.inject_command(key(0x41, true));
   EXPECT_THAT(injector_.held().keys(), ElementsAre(0x10, 0x41));
   EXPECT_EQ(input_.calls.size(), 2u);
 }

@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "fakes/event_journal.h"
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
+#include "command_encoder.h"
 #include "fakes/fake_pipe_api.h"
-#include "fakes/fake_session_api.h"
-#include "fakes/handle_ledger.h"
 #include "fakes/recording_command_injector.h"
 #include "protocol/decode_input_command.h"
+#include "support/fake_worker_platform.h"
+#include "support/payload_bytes.h"
 #include "worker/session_worker.h"
 
 namespace tarnu::worker {
@@ -23,37 +21,17 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Events = std::vector<std::string>;
 
+using support::concat;
+using tools::length_prefix;
+
 // {type: "mouseMove", x: 100, y: 200, drag_button: nil}
-const Bytes kMove = {0x84, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa9, 0x6d, 0x6f, 0x75, 0x73, 0x65,
-                     0x4d, 0x6f, 0x76, 0x65, 0xa1, 0x78, 0x64, 0xa1, 0x79, 0xcc, 0xc8, 0xab,
-                     0x64, 0x72, 0x61, 0x67, 0x5f, 0x62, 0x75, 0x74, 0x74, 0x6f, 0x6e, 0xc0};
+const Bytes kMove = support::example_bytes("MouseMove");
 // {type: "key", key_code: 0x41, down: true}
-const Bytes kKeyDown = {0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65,
-                        0x79, 0xa8, 0x6b, 0x65, 0x79, 0x5f, 0x63, 0x6f, 0x64,
-                        0x65, 0x41, 0xa4, 0x64, 0x6f, 0x77, 0x6e, 0xc3};
+const Bytes kKeyDown = support::example_bytes("Key");
 // {type: "releaseAll"}
-const Bytes kReleaseAll = {0x81, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xaa, 0x72, 0x65,
-                           0x6c, 0x65, 0x61, 0x73, 0x65, 0x41, 0x6c, 0x6c};
+const Bytes kReleaseAll = support::example_bytes("ReleaseAll");
 
-Bytes length_prefix(std::uint32_t length) {
-  return {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-          static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
-}
-
-// Byte by byte: GCC 12 at -O3 misjudges vector range inserts here (-Warray-bounds).
-Bytes concat(std::initializer_list<Bytes> parts) {
-  Bytes bytes;
-  for (const Bytes& part : parts) {
-    for (const std::uint8_t byte : part) {
-      bytes.push_back(byte);
-    }
-  }
-  return bytes;
-}
-
-Bytes frame(const Bytes& payload) {
-  return concat({length_prefix(static_cast<std::uint32_t>(payload.size())), payload});
-}
+Bytes frame(const Bytes& payload) { return tools::frame_payload(payload); }
 
 // The journal line of one status write at the fake clock's time (0 ms).
 std::string ok(const std::string& text) { return "write 0\n" + text + "\n\n"; }
@@ -74,10 +52,8 @@ Events ending(Events events) {
   return events;
 }
 
-class PipeServerTest : public ::testing::Test {
+class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatform {
  public:
-  PipeServerTest() { files.environment[u"ProgramData"] = u"C:\\ProgramData"; }
-
   void connect(std::vector<Bytes> chunks,
                std::optional<platform::WindowsErrorCode> end_error = platform::kErrorBrokenPipe) {
     pipes.connections.push_back({std::nullopt, std::move(chunks), end_error});
@@ -107,13 +83,6 @@ class PipeServerTest : public ::testing::Test {
     EXPECT_TRUE(ledger.misuses().empty());
   }
 
-  fakes::HandleLedger ledger;
-  fakes::EventJournal journal;
-  fakes::FakeHandleApi handles{ledger};
-  fakes::FakeSessionApi sessions{ledger};
-  fakes::FakePipeApi pipes{ledger, journal};
-  fakes::FakeFileSystemApi files{ledger, journal};
-  WorkerPlatform platform{handles, sessions, pipes, files};
   StatusOutcome bind_outcome = StatusOutcome::Success("Default");
   StatusOutcome release_outcome = StatusOutcome::Success("Default");
   std::string fatal;

@@ -9,13 +9,12 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <variant>
 #include <vector>
 
+#include "common/pipe_client_win.h"
 #include "platform/text.h"
 #include "platform/windows_error.h"
 #include "send_script.h"
@@ -35,32 +34,9 @@ int fail(const std::string& message) {
   return 1;
 }
 
-std::wstring pipe_name(DWORD session) {
-  return L"\\\\.\\pipe\\tarnu-input-s" + std::to_wstring(session);
-}
-
 std::string narrow(const std::wstring& text) {
   return tarnu::platform::utf16_to_utf8(
       std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
-// Opens the pipe for writing. With a wait, a pipe that does not exist yet or is busy with
-// another client is tried again until the time is up.
-HANDLE open_pipe(const std::wstring& name, DWORD wait_milliseconds, DWORD& error) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_milliseconds);
-  for (;;) {
-    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
-      return pipe;
-    }
-    error = ::GetLastError();
-    const bool worth_waiting = error == ERROR_FILE_NOT_FOUND || error == ERROR_PIPE_BUSY;
-    if (!worth_waiting || std::chrono::steady_clock::now() >= deadline) {
-      return INVALID_HANDLE_VALUE;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
 }
 
 bool write_all(HANDLE pipe, const std::vector<std::uint8_t>& bytes, DWORD& error) {
@@ -130,9 +106,9 @@ int wmain(int argc, wchar_t** argv) {
   if (!session_given && !::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
     return fail(tarnu::platform::windows_error_text("ProcessIdToSessionId", ::GetLastError()));
   }
-  const std::wstring name = pipe_name(session);
+  const std::wstring name = tarnu::tools::worker_pipe_name(session);
   DWORD error = 0;
-  HANDLE pipe = open_pipe(name, wait_milliseconds, error);
+  HANDLE pipe = tarnu::tools::open_pipe_for_writing(name, wait_milliseconds, error);
   if (pipe == INVALID_HANDLE_VALUE) {
     const std::string why = error == ERROR_FILE_NOT_FOUND ? " (no worker serves this session)"
                             : error == ERROR_PIPE_BUSY    ? " (another client is connected)"

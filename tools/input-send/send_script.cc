@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "command_encoder.h"
+#include "common/hex.h"
 #include "protocol/input_command.h"
 
 namespace tarnu::tools {
@@ -83,35 +84,6 @@ std::optional<bool> parse_direction(std::string_view word) {
     return false;
   }
   return std::nullopt;
-}
-
-std::optional<std::vector<std::uint8_t>> parse_hex(std::string_view text) {
-  std::vector<std::uint8_t> bytes;
-  int high = -1;
-  for (const char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else if (c == ' ' || c == '\t') {
-      continue;
-    } else {
-      return std::nullopt;
-    }
-    if (high < 0) {
-      high = digit;
-    } else {
-      bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
-      high = -1;
-    }
-  }
-  if (high >= 0) {
-    return std::nullopt;
-  }
-  return bytes;
 }
 
 SendStep command_step(InputCommand::Variant command) {
@@ -261,7 +233,7 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
     return std::vector<SendStep>{SleepStep{*milliseconds}};
   }
   if (verb == "raw" || verb == "bytes") {
-    const auto bytes = parse_hex(rest);
+    const auto bytes = parse_hex(rest, " \t");
     if (!bytes || (verb == "bytes" && bytes->empty())) {
       return bad(std::string(verb) + ": bad hexadecimal bytes");
     }

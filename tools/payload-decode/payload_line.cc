@@ -4,41 +4,13 @@
 #include <optional>
 #include <vector>
 
+#include "common/hex.h"
 #include "protocol/decode_input_command.h"
 
 namespace tarnu::tools {
 namespace {
 
 using protocol::InputCommand;
-
-std::optional<std::vector<std::uint8_t>> parse_hex(std::string_view hex) {
-  if (hex.size() % 2 != 0) {
-    return std::nullopt;
-  }
-  const auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') {
-      return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-      return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-      return c - 'A' + 10;
-    }
-    return -1;
-  };
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(hex.size() / 2);
-  for (std::size_t index = 0; index < hex.size(); index += 2) {
-    const int high = digit(hex[index]);
-    const int low = digit(hex[index + 1]);
-    if (high < 0 || low < 0) {
-      return std::nullopt;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
-  }
-  return bytes;
-}
 
 std::string_view flag(bool value) { return value ? "true" : "false"; }
 

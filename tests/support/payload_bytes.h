@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace tarnu::protocol::testing {
+namespace tarnu::support {
 
-// Bytes from hexadecimal text such as "84 a4 74 79"; spaces are ignored.
+// Bytes from hexadecimal text such as "84 a4 74 79"; spaces are ignored. Throws
+// std::invalid_argument on anything else.
 std::vector<std::uint8_t> hex_bytes(std::string_view hex);
 
 // Concatenates byte sequences.
@@ -23,4 +25,8 @@ struct ExamplePayload {
 };
 const std::vector<ExamplePayload>& example_payloads();
 
-}  // namespace tarnu::protocol::testing
+// The bytes of the example payload of this name; throws std::invalid_argument when there
+// is none.
+std::vector<std::uint8_t> example_bytes(std::string_view name);
+
+}  // namespace tarnu::support

@@ -1,37 +1,17 @@
-#include "payload_bytes.h"
+#include "support/payload_bytes.h"
 
 #include <stdexcept>
 
-namespace tarnu::protocol::testing {
+#include "common/hex.h"
+
+namespace tarnu::support {
 
 std::vector<std::uint8_t> hex_bytes(std::string_view hex) {
-  std::vector<std::uint8_t> bytes;
-  int pending = -1;
-  for (const char c : hex) {
-    if (c == ' ') {
-      continue;
-    }
-    int digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      throw std::invalid_argument("not hex: " + std::string(hex));
-    }
-    if (pending < 0) {
-      pending = digit;
-    } else {
-      bytes.push_back(static_cast<std::uint8_t>(pending * 16 + digit));
-      pending = -1;
-    }
+  auto bytes = tools::parse_hex(hex, " ");
+  if (!bytes) {
+    throw std::invalid_argument("not whole hex bytes: " + std::string(hex));
   }
-  if (pending >= 0) {
-    throw std::invalid_argument("odd number of hex digits: " + std::string(hex));
-  }
-  return bytes;
+  return *std::move(bytes);
 }
 
 std::vector<std::uint8_t> concat(std::initializer_list<std::vector<std::uint8_t>> parts) {
@@ -77,4 +57,13 @@ const std::vector<ExamplePayload>& example_payloads() {
   return examples;
 }
 
-}  // namespace tarnu::protocol::testing
+std::vector<std::uint8_t> example_bytes(std::string_view name) {
+  for (const ExamplePayload& example : example_payloads()) {
+    if (example.name == name) {
+      return hex_bytes(example.hex);
+    }
+  }
+  throw std::invalid_argument("no example payload " + std::string(name));
+}
+
+}  // namespace tarnu::support

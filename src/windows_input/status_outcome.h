@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tarnu {
+namespace tarnu::windows_input {
 
 // What the worker records after a step: success with a text (such as the input desktop's
 // name) or failure with a text.
@@ -15,4 +15,4 @@ struct StatusOutcome {
   bool operator==(const StatusOutcome&) const = default;
 };
 
-}  // namespace tarnu
+}  // namespace tarnu::windows_input
