@@ -22,9 +22,9 @@ namespace tarnu::bench {
 // nothing per call.
 
 class NullHandleApi final : public platform::HandleApi {
- public:
-  void close_handle(platform::RawHandle) override {}
-  void local_free(platform::RawHandle) override {}
+ private:
+  void close_kernel_object(platform::RawHandle) override {}
+  void free_local_memory(platform::RawHandle) override {}
 };
 
 // A client that writes `stream` once and then goes away. Every read gets what it asks for,
@@ -36,28 +36,28 @@ class StreamPipeApi final : public platform::PipeApi {
     offset_ = 0;
   }
 
-  Expected<platform::RawHandle, platform::WindowsErrorCode> security_descriptor_from_sddl(
+  Expected<platform::SecurityDescriptor, platform::WindowsErrorCode> security_descriptor_from_sddl(
       std::u16string_view) override {
-    return platform::RawHandle{1};
+    return platform::SecurityDescriptor(1);
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> create_input_pipe(
-      std::u16string_view, platform::RawHandle) override {
-    return platform::RawHandle{1};
+  Expected<platform::PipeHandle, platform::WindowsErrorCode> create_input_pipe(
+      std::u16string_view, platform::SecurityDescriptor) override {
+    return platform::PipeHandle(1);
   }
-  Expected<void, platform::WindowsErrorCode> set_pipe_security(platform::RawHandle,
-                                                               platform::RawHandle) override {
+  Expected<void, platform::WindowsErrorCode> set_pipe_security(
+      platform::PipeHandle, platform::SecurityDescriptor) override {
     return {};
   }
-  Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::RawHandle) override {
+  Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::PipeHandle) override {
     return {};
   }
   Expected<std::uint32_t, platform::WindowsErrorCode> client_session_id(
-      platform::RawHandle) override {
+      platform::PipeHandle) override {
     return std::uint32_t{1};
   }
   void pause(std::uint32_t) override {}
   Expected<std::uint32_t, platform::WindowsErrorCode> read_file(
-      platform::RawHandle, std::span<std::uint8_t> buffer) override {
+      platform::PipeHandle, std::span<std::uint8_t> buffer) override {
     const std::size_t count = std::min(buffer.size(), stream_.size() - offset_);
     if (count == 0) {
       return Unexpected(platform::kErrorBrokenPipe);
@@ -66,7 +66,7 @@ class StreamPipeApi final : public platform::PipeApi {
     offset_ += count;
     return static_cast<std::uint32_t>(count);
   }
-  void disconnect_named_pipe(platform::RawHandle) override {}
+  void disconnect_named_pipe(platform::PipeHandle) override {}
 
  private:
   std::span<const std::uint8_t> stream_;
@@ -79,23 +79,23 @@ class NullSessionApi final : public platform::SessionApi {
   Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override {
     return std::uint32_t{1};
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> query_user_token(
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> query_user_token(
       std::uint32_t) override {
     return Unexpected(platform::WindowsErrorCode{1008});
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_process_token() override {
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_process_token() override {
     return Unexpected(platform::WindowsErrorCode{5});
   }
-  std::uint32_t token_user_size(platform::RawHandle) override { return 0; }
-  Expected<void, platform::WindowsErrorCode> read_token_user(platform::RawHandle,
+  std::uint32_t token_user_size(platform::TokenHandle) override { return 0; }
+  Expected<void, platform::WindowsErrorCode> read_token_user(platform::TokenHandle,
                                                              std::span<std::byte>) override {
     return Unexpected(platform::WindowsErrorCode{1});
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> convert_token_user_sid_to_string(
+  Expected<platform::SidText, platform::WindowsErrorCode> convert_token_user_sid_to_string(
       std::span<const std::byte>) override {
     return Unexpected(platform::WindowsErrorCode{1});
   }
-  std::u16string wide_text(platform::RawHandle) override { return {}; }
+  std::u16string wide_text(platform::SidText) override { return {}; }
 };
 
 // ProgramData set, the Tarnu folder already there and SYSTEM's, every file write complete.
@@ -116,51 +116,51 @@ class NullFileSystemApi final : public platform::FileSystemApi {
       const std::u16string&, std::u16string_view) override {
     return Unexpected(platform::kErrorAlreadyExists);
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_for_inspection(
+  Expected<platform::FileHandle, platform::WindowsErrorCode> open_for_inspection(
       const std::u16string&) override {
-    return platform::RawHandle{kFolder};
+    return kFolder;
   }
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_or_create_for_writing(
+  Expected<platform::FileHandle, platform::WindowsErrorCode> open_or_create_for_writing(
       const std::u16string&) override {
-    return platform::RawHandle{2};
+    return platform::FileHandle(2);
   }
   Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
-      platform::RawHandle object) override {
+      platform::FileHandle object) override {
     return platform::FileFacts{object == kFolder ? platform::kFileAttributeDirectory : 0x80, 1,
                                object == kFolder ? 0u : 40u};
   }
-  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::RawHandle,
+  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::FileHandle,
                                                             std::u16string& text) override {
     text.assign(u"S-1-5-18");
     return {};
   }
-  Expected<void, platform::WindowsErrorCode> truncate(platform::RawHandle) override { return {}; }
+  Expected<void, platform::WindowsErrorCode> truncate(platform::FileHandle) override { return {}; }
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
-      platform::RawHandle, std::span<const std::uint8_t> bytes) override {
+      platform::FileHandle, std::span<const std::uint8_t> bytes) override {
     return static_cast<std::uint32_t>(bytes.size());
   }
   std::uint64_t precise_system_time() override { return time_ += 10'000; }
 
  private:
-  static constexpr platform::RawHandle kFolder = 3;
+  static constexpr platform::FileHandle kFolder{3};
   std::uint64_t time_ = 134'000'000'000'000'000ULL;
 };
 
 // The input desktop is always "Default" and every attach succeeds.
 class NullDesktopApi final : public platform::DesktopApi {
  public:
-  platform::RawHandle open_input_desktop(std::uint32_t, bool, std::uint32_t) override {
-    return ++next_;
+  platform::DesktopHandle open_input_desktop(std::uint32_t, bool, std::uint32_t) override {
+    return platform::DesktopHandle(++next_);
   }
-  bool get_user_object_name(platform::RawHandle, std::span<char16_t> buffer,
+  bool get_user_object_name(platform::DesktopHandle, std::span<char16_t> buffer,
                             std::uint32_t& needed_bytes) override {
     constexpr char16_t kName[] = u"Default";
     std::copy(std::begin(kName), std::end(kName), buffer.begin());
     needed_bytes = sizeof(kName);
     return true;
   }
-  bool set_thread_desktop(platform::RawHandle) override { return true; }
-  void close_desktop(platform::RawHandle) override {}
+  bool set_thread_desktop(platform::DesktopHandle) override { return true; }
+  void close_desktop(platform::DesktopHandle) override {}
 
  private:
   platform::RawHandle next_ = 100;
@@ -195,12 +195,12 @@ class NullInputApi final : public platform::InputApi {
 
 class NullLibraryApi final : public platform::LibraryApi {
  public:
-  platform::RawHandle load_system_library(const std::u16string&) override { return 0; }
-  platform::RawProcedure get_proc_address(platform::RawHandle, const std::string&) override {
+  platform::ModuleHandle load_system_library(const std::u16string&) override { return {}; }
+  platform::RawProcedure get_proc_address(platform::ModuleHandle, const std::string&) override {
     return 0;
   }
   void call_void_bool_procedure(platform::RawProcedure, bool) override {}
-  void free_library(platform::RawHandle) override {}
+  void free_library(platform::ModuleHandle) override {}
 };
 
 class NullClock final : public platform::MonotonicClock {

@@ -78,12 +78,12 @@ void BM_FrameLoop(benchmark::State& state) {
   // held-key list and the one a release works through trade storage at each release).
   for (int warm_up = 0; warm_up < 2; ++warm_up) {
     pipes.start(stream);
-    server.serve_connection(1);
+    server.serve_connection(platform::PipeHandle(1));
   }
   const std::uint64_t before = heap_allocations();
   for (auto _ : state) {
     pipes.start(stream);
-    server.serve_connection(1);
+    server.serve_connection(platform::PipeHandle(1));
   }
   const std::uint64_t allocations = heap_allocations() - before;
   benchmark::DoNotOptimize(injection.input.checksum());

@@ -18,7 +18,7 @@
 
 namespace {
 
-using tarnu::platform::ScopedLocalMemory;
+using tarnu::platform::ScopedArgumentVector;
 
 // The arguments as Windows splits GetCommandLineW(); the C runtime's argv is not used, so
 // the split is the same whatever runtime the program is linked with.
@@ -29,8 +29,9 @@ std::vector<std::u16string> command_line_arguments() {
   if (argv == nullptr) {
     return arguments;
   }
-  ScopedLocalMemory owner(tarnu::platform::win32::handle_api(),
-                          reinterpret_cast<tarnu::platform::RawHandle>(argv));
+  ScopedArgumentVector owner(
+      tarnu::platform::win32::handle_api(),
+      tarnu::platform::ArgumentVector(reinterpret_cast<tarnu::platform::RawHandle>(argv)));
   arguments.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/expected.h"
-#include "platform/types.h"
+#include "platform/handles.h"
 
 namespace tarnu::platform {
 
@@ -53,29 +53,31 @@ class FileSystemApi {
   // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT): the folder (or file) at the
   // path itself, never what a link in its place points to. Without FILE_SHARE_DELETE the
   // object cannot be renamed or deleted while the handle is open.
-  virtual Expected<RawHandle, WindowsErrorCode> open_for_inspection(const std::u16string& path) = 0;
+  virtual Expected<FileHandle, WindowsErrorCode> open_for_inspection(
+      const std::u16string& path) = 0;
 
   // CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, share read | write | delete,
   // OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT): created when missing, opened as it is (not
   // truncated) when present, and a link at the path is opened as itself, not followed.
-  virtual Expected<RawHandle, WindowsErrorCode> open_or_create_for_writing(
+  virtual Expected<FileHandle, WindowsErrorCode> open_or_create_for_writing(
       const std::u16string& path) = 0;
 
   // GetFileInformationByHandleEx with FileAttributeTagInfo (the attributes) and with
   // FileStandardInfo (the number of hard links and the size).
-  virtual Expected<FileFacts, WindowsErrorCode> file_facts(RawHandle file) = 0;
+  virtual Expected<FileFacts, WindowsErrorCode> file_facts(FileHandle file) = 0;
 
   // GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION), then
   // ConvertSidToStringSidW of the owner, into `text` (both allocations freed with LocalFree
   // before this returns).
-  virtual Expected<void, WindowsErrorCode> owner_sid_text(RawHandle file, std::u16string& text) = 0;
+  virtual Expected<void, WindowsErrorCode> owner_sid_text(FileHandle file,
+                                                          std::u16string& text) = 0;
 
   // SetEndOfFile at the file pointer, which is at 0 right after opening: empties the file.
-  virtual Expected<void, WindowsErrorCode> truncate(RawHandle file) = 0;
+  virtual Expected<void, WindowsErrorCode> truncate(FileHandle file) = 0;
 
   // WriteFile: the number of bytes written.
   virtual Expected<std::uint32_t, WindowsErrorCode> write_file(
-      RawHandle file, std::span<const std::uint8_t> bytes) = 0;
+      FileHandle file, std::span<const std::uint8_t> bytes) = 0;
 
   // GetSystemTimePreciseAsFileTime: 100-ns intervals since 1601-01-01 UTC.
   virtual std::uint64_t precise_system_time() = 0;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/scoped_object.h"
-#include "platform/types.h"
 
 namespace tarnu::platform {
 
@@ -20,15 +20,15 @@ class LibraryApi {
 
   // LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32), name NUL-terminated: the
   // module handle, or 0. Only System32 is searched, never the executable's folder.
-  virtual RawHandle load_system_library(const std::u16string& name) = 0;
+  virtual ModuleHandle load_system_library(const std::u16string& name) = 0;
   // GetProcAddress(module, name): the export's address, or 0.
-  virtual RawProcedure get_proc_address(RawHandle module, const std::string& name) = 0;
+  virtual RawProcedure get_proc_address(ModuleHandle module, const std::string& name) = 0;
   // Calls an export whose signature is VOID WINAPI f(BOOL), such as SendSAS.
   virtual void call_void_bool_procedure(RawProcedure procedure, bool argument) = 0;
   // FreeLibrary; its result is not used.
-  virtual void free_library(RawHandle module) = 0;
+  virtual void free_library(ModuleHandle module) = 0;
 };
 
-using ScopedLibrary = ScopedObject<ReleasedBy<LibraryApi, &LibraryApi::free_library>>;
+using ScopedLibrary = ScopedObject<ReleasedBy<LibraryApi, ModuleHandle, &LibraryApi::free_library>>;
 
 }  // namespace tarnu::platform

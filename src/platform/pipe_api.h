@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/expected.h"
-#include "platform/types.h"
+#include "platform/handles.h"
 
 namespace tarnu::platform {
 
@@ -16,7 +16,7 @@ class PipeApi {
   virtual ~PipeApi() = default;
 
   // ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, NULL).
-  virtual Expected<RawHandle, WindowsErrorCode> security_descriptor_from_sddl(
+  virtual Expected<SecurityDescriptor, WindowsErrorCode> security_descriptor_from_sddl(
       std::u16string_view sddl) = 0;
 
   // CreateNamedPipeW for the single inbound instance: PIPE_ACCESS_INBOUND |
@@ -24,30 +24,30 @@ class PipeApi {
   // DACL later), PIPE_REJECT_REMOTE_CLIENTS (byte mode, blocking), one instance,
   // 65536-byte buffers both ways, the default time-out, and the descriptor in a
   // non-inheritable SECURITY_ATTRIBUTES.
-  virtual Expected<RawHandle, WindowsErrorCode> create_input_pipe(
-      std::u16string_view name, RawHandle security_descriptor) = 0;
+  virtual Expected<PipeHandle, WindowsErrorCode> create_input_pipe(
+      std::u16string_view name, SecurityDescriptor security_descriptor) = 0;
 
   // GetSecurityDescriptorDacl of the descriptor, then SetSecurityInfo(pipe,
   // SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION) with
   // that DACL: the instance's access as if it had been created with the descriptor. Clients
   // already connected keep their handles.
-  virtual Expected<void, WindowsErrorCode> set_pipe_security(RawHandle pipe,
-                                                             RawHandle security_descriptor) = 0;
+  virtual Expected<void, WindowsErrorCode> set_pipe_security(
+      PipeHandle pipe, SecurityDescriptor security_descriptor) = 0;
 
   // ConnectNamedPipe without OVERLAPPED: blocks until a client opens the pipe.
-  virtual Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) = 0;
+  virtual Expected<void, WindowsErrorCode> connect_named_pipe(PipeHandle pipe) = 0;
 
   // ReadFile without OVERLAPPED: the number of bytes read, 0 included.
-  virtual Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
+  virtual Expected<std::uint32_t, WindowsErrorCode> read_file(PipeHandle pipe,
                                                               std::span<std::uint8_t> buffer) = 0;
 
   // GetNamedPipeClientSessionId: the session of the connected client's process, as the
   // system recorded it when the client opened the pipe.
-  virtual Expected<std::uint32_t, WindowsErrorCode> client_session_id(RawHandle pipe) = 0;
+  virtual Expected<std::uint32_t, WindowsErrorCode> client_session_id(PipeHandle pipe) = 0;
 
   // DisconnectNamedPipe; the result is not examined. It also returns an instance whose
   // client left before ConnectNamedPipe to the listening state.
-  virtual void disconnect_named_pipe(RawHandle pipe) = 0;
+  virtual void disconnect_named_pipe(PipeHandle pipe) = 0;
 
   // Sleep(milliseconds): the pause between two failed waits for a client.
   virtual void pause(std::uint32_t milliseconds) = 0;

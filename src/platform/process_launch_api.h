@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/expected.h"
-#include "platform/types.h"
+#include "platform/handles.h"
 
 namespace tarnu::platform {
 
@@ -30,8 +30,8 @@ inline constexpr std::uint32_t kJobLimitKillOnJobClose = 0x00002000;
 
 // The two handles of PROCESS_INFORMATION; the caller owns both.
 struct CreatedProcess {
-  RawHandle process = 0;
-  RawHandle thread = 0;
+  ProcessHandle process;
+  ThreadHandle thread;
 };
 
 // Starting a process in another session with a token of the caller's own, tying it to a job
@@ -45,17 +45,17 @@ class ProcessLaunchApi {
   virtual std::uint32_t active_console_session_id() = 0;
 
   // OpenProcessToken(GetCurrentProcess(), access).
-  virtual Expected<RawHandle, WindowsErrorCode> open_current_process_token(
+  virtual Expected<TokenHandle, WindowsErrorCode> open_current_process_token(
       std::uint32_t access) = 0;
 
   // DuplicateTokenEx(token, access, no attributes, impersonation_level, token_type).
-  virtual Expected<RawHandle, WindowsErrorCode> duplicate_token(RawHandle token,
-                                                                std::uint32_t access,
-                                                                std::uint32_t impersonation_level,
-                                                                std::uint32_t token_type) = 0;
+  virtual Expected<TokenHandle, WindowsErrorCode> duplicate_token(TokenHandle token,
+                                                                  std::uint32_t access,
+                                                                  std::uint32_t impersonation_level,
+                                                                  std::uint32_t token_type) = 0;
 
   // SetTokenInformation(token, TokenSessionId, &session, 4). Needs SeTcbPrivilege.
-  virtual Expected<void, WindowsErrorCode> set_token_session_id(RawHandle token,
+  virtual Expected<void, WindowsErrorCode> set_token_session_id(TokenHandle token,
                                                                 std::uint32_t session) = 0;
 
   // GetModuleFileNameW for the program's own executable, however long its path is.
@@ -70,32 +70,33 @@ class ProcessLaunchApi {
   // STARTUPINFOW that sets only cb and lpDesktop. `command_line` is the writable buffer that
   // CreateProcessAsUserW requires; its contents are the same once the call returns.
   virtual Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
-      RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
+      TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
       const std::u16string& desktop, std::uint32_t creation_flags) = 0;
 
   // CreateJobObjectW(no security attributes, no name): an anonymous job whose handle is not
   // inheritable.
-  virtual Expected<RawHandle, WindowsErrorCode> create_job_object() = 0;
+  virtual Expected<JobHandle, WindowsErrorCode> create_job_object() = 0;
 
   // SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)
   // with a zeroed JOBOBJECT_EXTENDED_LIMIT_INFORMATION whose BasicLimitInformation.LimitFlags
   // is limit_flags (kJobLimit...).
-  virtual Expected<void, WindowsErrorCode> set_job_limit_flags(RawHandle job,
+  virtual Expected<void, WindowsErrorCode> set_job_limit_flags(JobHandle job,
                                                                std::uint32_t limit_flags) = 0;
 
   // AssignProcessToJobObject(job, process).
-  virtual Expected<void, WindowsErrorCode> assign_process_to_job_object(RawHandle job,
-                                                                        RawHandle process) = 0;
+  virtual Expected<void, WindowsErrorCode> assign_process_to_job_object(JobHandle job,
+                                                                        ProcessHandle process) = 0;
 
   // ResumeThread(thread); a result of (DWORD)-1 is a failure, any other (the previous
   // suspend count) a success.
-  virtual Expected<void, WindowsErrorCode> resume_thread(RawHandle thread) = 0;
+  virtual Expected<void, WindowsErrorCode> resume_thread(ThreadHandle thread) = 0;
 
   // WaitForSingleObject(handle, milliseconds): kWaitObject0, kWaitTimeout, kWaitFailed, ...
-  virtual std::uint32_t wait_for_single_object(RawHandle handle, std::uint32_t milliseconds) = 0;
+  virtual std::uint32_t wait_for_single_object(ProcessHandle process,
+                                               std::uint32_t milliseconds) = 0;
 
   // TerminateProcess(process, exit_code); the result is not examined anywhere in the product.
-  virtual void terminate_process(RawHandle process, std::uint32_t exit_code) = 0;
+  virtual void terminate_process(ProcessHandle process, std::uint32_t exit_code) = 0;
 };
 
 }  // namespace tarnu::platform

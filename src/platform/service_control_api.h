@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/expected.h"
-#include "platform/types.h"
+#include "platform/handles.h"
 
 namespace tarnu::platform {
 
@@ -59,11 +59,12 @@ class ServiceControlApi {
 
   // RegisterServiceCtrlHandlerExW: the status handle, or 0 when registration failed. A
   // service process has one handler, so registering again replaces it.
-  virtual RawHandle register_control_handler(std::u16string_view service_name,
-                                             ServiceControlHandler handler, void* context) = 0;
+  virtual ServiceStatusHandle register_control_handler(std::u16string_view service_name,
+                                                       ServiceControlHandler handler,
+                                                       void* context) = 0;
 
   // SetServiceStatus. Fails with GetLastError().
-  virtual Expected<void, WindowsErrorCode> set_service_status(RawHandle status_handle,
+  virtual Expected<void, WindowsErrorCode> set_service_status(ServiceStatusHandle status_handle,
                                                               const ServiceStatus& status) = 0;
 };
 

@@ -57,20 +57,20 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
   }
 
   // Declared in this order so that the worker token is closed before the service token.
-  Expected<platform::RawHandle, platform::WindowsErrorCode> opened =
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> opened =
       processes.open_current_process_token(kWorkerTokenAccess);
   if (!opened) {
     return Unexpected(platform::windows_error_text("OpenProcessToken", opened.error()));
   }
-  const platform::ScopedHandle service_token(handles, *opened);
+  const platform::ScopedToken service_token(handles, *opened);
 
-  Expected<platform::RawHandle, platform::WindowsErrorCode> duplicated =
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> duplicated =
       processes.duplicate_token(service_token.get(), kWorkerTokenAccess,
                                 platform::kSecurityImpersonation, platform::kTokenPrimary);
   if (!duplicated) {
     return Unexpected(platform::windows_error_text("DuplicateTokenEx", duplicated.error()));
   }
-  const platform::ScopedHandle worker_token(handles, *duplicated);
+  const platform::ScopedToken worker_token(handles, *duplicated);
 
   if (Expected<void, platform::WindowsErrorCode> moved =
           processes.set_token_session_id(worker_token.get(), session);
@@ -90,11 +90,11 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
   const std::u16string desktop = kWorkerDesktop;
 
   // The job exists before the process, so that a job that cannot be made costs no process.
-  Expected<platform::RawHandle, platform::WindowsErrorCode> made = processes.create_job_object();
+  Expected<platform::JobHandle, platform::WindowsErrorCode> made = processes.create_job_object();
   if (!made) {
     return Unexpected(platform::windows_error_text("CreateJobObjectW", made.error()));
   }
-  platform::ScopedHandle job(handles, *made);
+  platform::ScopedJob job(handles, *made);
   if (Expected<void, platform::WindowsErrorCode> limited =
           processes.set_job_limit_flags(job.get(), platform::kJobLimitKillOnJobClose);
       !limited) {
@@ -109,8 +109,8 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
     return Unexpected(platform::windows_error_text("CreateProcessAsUserW", created.error()));
   }
   // Closed in this order on every path: the thread, the process, then the job.
-  platform::ScopedHandle process(handles, created->process);
-  platform::ScopedHandle thread(handles, created->thread);
+  platform::ScopedProcess process(handles, created->process);
+  platform::ScopedThread thread(handles, created->thread);
 
   // A suspended worker that cannot be tied to the job, or cannot be resumed, is ended here:
   // it has run nothing yet, and a worker outside the job could outlive the service.

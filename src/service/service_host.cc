@@ -70,9 +70,9 @@ void service_entry(std::uint32_t /*argc*/, char16_t** /*argv*/) {
   EventSender kept = sender.clone();
   HandlerContext* context = run->keep(std::make_unique<HandlerContext>(std::move(sender)));
 
-  const platform::RawHandle status_handle =
+  const platform::ServiceStatusHandle status_handle =
       host.control.register_control_handler(kServiceName, &handle_service_control, context);
-  if (status_handle == 0) {
+  if (!status_handle) {
     context->release();
     return;
   }

@@ -21,12 +21,10 @@ std::uint32_t wait_hint_milliseconds(std::chrono::nanoseconds wait_hint) {
 
 }  // namespace
 
-Expected<void, platform::WinapiError> report_service_status(platform::ServiceControlApi& api,
-                                                            platform::RawHandle status_handle,
-                                                            std::uint32_t current_state,
-                                                            std::uint32_t controls_accepted,
-                                                            std::uint32_t check_point,
-                                                            std::chrono::nanoseconds wait_hint) {
+Expected<void, platform::WinapiError> report_service_status(
+    platform::ServiceControlApi& api, platform::ServiceStatusHandle status_handle,
+    std::uint32_t current_state, std::uint32_t controls_accepted, std::uint32_t check_point,
+    std::chrono::nanoseconds wait_hint) {
   platform::ServiceStatus status;
   status.service_type = platform::kServiceWin32OwnProcess;
   status.current_state = current_state;

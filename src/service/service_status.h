@@ -14,11 +14,9 @@ namespace tarnu::service {
 // checkpoint and wait hint (in whole milliseconds, truncated), with no exit code. A wait
 // hint beyond 32 bits of milliseconds, or below zero, is a programming error and aborts
 // with "Too long wait_hint".
-Expected<void, platform::WinapiError> report_service_status(platform::ServiceControlApi& api,
-                                                            platform::RawHandle status_handle,
-                                                            std::uint32_t current_state,
-                                                            std::uint32_t controls_accepted,
-                                                            std::uint32_t check_point,
-                                                            std::chrono::nanoseconds wait_hint);
+Expected<void, platform::WinapiError> report_service_status(
+    platform::ServiceControlApi& api, platform::ServiceStatusHandle status_handle,
+    std::uint32_t current_state, std::uint32_t controls_accepted, std::uint32_t check_point,
+    std::chrono::nanoseconds wait_hint);
 
 }  // namespace tarnu::service

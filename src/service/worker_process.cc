@@ -4,11 +4,11 @@
 
 namespace tarnu::service {
 
-void WorkerProcess::record(platform::RawHandle process, platform::RawHandle job,
+void WorkerProcess::record(platform::ProcessHandle process, platform::JobHandle job,
                            std::uint32_t session_id) {
   assert(!has_process() && !job_.is_valid());
-  job_ = platform::ScopedHandle(handles_, job);
-  process_ = platform::ScopedHandle(handles_, process);
+  job_ = platform::ScopedJob(handles_, job);
+  process_ = platform::ScopedProcess(handles_, process);
   session_id_ = session_id;
 }
 

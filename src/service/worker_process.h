@@ -24,12 +24,12 @@ class WorkerProcess {
   ~WorkerProcess() { terminate(); }
 
   bool has_process() const { return process_.is_valid(); }
-  platform::RawHandle process() const { return process_.get(); }
+  platform::ProcessHandle process() const { return process_.get(); }
   std::uint32_t session_id() const { return session_id_; }
 
   // Records a newly started worker and its job, taking ownership of both handles; the record
   // must be empty.
-  void record(platform::RawHandle process, platform::RawHandle job, std::uint32_t session_id);
+  void record(platform::ProcessHandle process, platform::JobHandle job, std::uint32_t session_id);
 
   // TerminateProcess(process, 0) without waiting, then CloseHandle of the process and of the
   // job, and the record is empty. Does nothing when it already is.
@@ -39,8 +39,8 @@ class WorkerProcess {
   platform::ProcessLaunchApi& processes_;
   platform::HandleApi& handles_;
   // Declared before the process so that the process handle is closed first.
-  platform::ScopedHandle job_;
-  platform::ScopedHandle process_;
+  platform::ScopedJob job_;
+  platform::ScopedProcess process_;
   std::uint32_t session_id_ = 0;
 };
 

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::size_t kNameBufferUnits = 256;
 
-std::string desktop_name(platform::DesktopApi& desktops, platform::RawHandle desktop) {
+std::string desktop_name(platform::DesktopApi& desktops, platform::DesktopHandle desktop) {
   std::array<char16_t, kNameBufferUnits> buffer{};
   std::uint32_t needed = 0;
   if (!desktops.get_user_object_name(desktop, buffer, needed) || needed == 0) {

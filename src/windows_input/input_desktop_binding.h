@@ -31,7 +31,7 @@ class InputDesktopBinding {
 
   // The handle held, 0 when none. It is closed when the binding goes; if the thread still
   // sits on it then, the platform keeps it until the process ends.
-  platform::RawHandle desktop() const { return desktop_.get(); }
+  platform::DesktopHandle desktop() const { return desktop_.get(); }
 
  private:
   platform::DesktopApi& desktops_;

@@ -28,8 +28,8 @@ constexpr char kInteractiveUsers[] = "IU";
 // The User SID of a token as text; nothing when any step fails. Takes the token over.
 std::optional<std::string> token_user_sid_text(platform::SessionApi& sessions,
                                                platform::HandleApi& handles,
-                                               platform::RawHandle token_value) {
-  const platform::ScopedHandle token(handles, token_value);
+                                               platform::TokenHandle token_value) {
+  const platform::ScopedToken token(handles, token_value);
   const std::uint32_t size = sessions.token_user_size(token.get());
   if (size == 0) {
     return std::nullopt;
@@ -42,7 +42,7 @@ std::optional<std::string> token_user_sid_text(platform::SessionApi& sessions,
   if (!text_value) {
     return std::nullopt;
   }
-  const platform::ScopedLocalMemory text(handles, *text_value);
+  const platform::ScopedSidText text(handles, *text_value);
   return platform::utf16_to_utf8(sessions.wide_text(text.get()));
 }
 

@@ -28,7 +28,7 @@ std::string PipeServer::run() {
     return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
                                         descriptor_value.error());
   }
-  platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
+  platform::ScopedSecurityDescriptor descriptor(platform_.handles, *descriptor_value);
   // The first-instance flag makes this fail while any pipe of the name exists, such as one
   // held by another worker of this session or by a process that took the name first.
   const auto pipe_value =
@@ -40,7 +40,7 @@ std::string PipeServer::run() {
   // The one instance lives as long as the worker: between two clients it is disconnected,
   // never closed, so no other process can create a pipe of the name and wait for the
   // session's client in its place.
-  const platform::ScopedHandle pipe(platform_.handles, *pipe_value);
+  const platform::ScopedPipe pipe(platform_.handles, *pipe_value);
 
   std::uint32_t pause = 0;
   for (;;) {
@@ -77,13 +77,13 @@ std::string PipeServer::run() {
   }
 }
 
-bool PipeServer::apply_pipe_access(platform::RawHandle pipe, const std::string& sid_text) {
+bool PipeServer::apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text) {
   const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
       platform::utf8_to_utf16(input_pipe_sddl(sid_text)));
   if (!descriptor_value) {
     return false;
   }
-  const platform::ScopedLocalMemory descriptor(platform_.handles, *descriptor_value);
+  const platform::ScopedSecurityDescriptor descriptor(platform_.handles, *descriptor_value);
   if (!platform_.pipes.set_pipe_security(pipe, descriptor.get())) {
     return false;
   }
@@ -91,7 +91,7 @@ bool PipeServer::apply_pipe_access(platform::RawHandle pipe, const std::string& 
   return true;
 }
 
-bool PipeServer::admit_client(platform::RawHandle pipe) {
+bool PipeServer::admit_client(platform::PipeHandle pipe) {
   // The session is the one the system recorded when the client opened the pipe, not a
   // claim of the client's. A client of another session (another user's Remote Desktop
   // session, say, admitted by the interactive users' entry) must not type at this one.
@@ -116,7 +116,7 @@ std::uint32_t PipeServer::back_off(std::uint32_t previous) {
   return next;
 }
 
-void PipeServer::serve_connection(platform::RawHandle pipe) {
+void PipeServer::serve_connection(platform::PipeHandle pipe) {
   for (;;) {
     std::array<std::uint8_t, 4> prefix{};
     if (!read_exactly(pipe, prefix)) {
@@ -150,7 +150,7 @@ void PipeServer::serve_connection(platform::RawHandle pipe) {
   record(injector_.release_at_connection_end());
 }
 
-bool PipeServer::read_exactly(platform::RawHandle pipe, std::span<std::uint8_t> buffer) {
+bool PipeServer::read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer) {
   std::size_t received = 0;
   while (received < buffer.size()) {
     const auto read = platform_.pipes.read_file(pipe, buffer.subspan(received));

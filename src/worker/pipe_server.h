@@ -46,16 +46,16 @@ class PipeServer {
 
   // Serves one connected client: reads frames until the client goes away or sends a bad
   // length, then releases what is held and records the outcome.
-  void serve_connection(platform::RawHandle pipe);
+  void serve_connection(platform::PipeHandle pipe);
 
  private:
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
-  bool read_exactly(platform::RawHandle pipe, std::span<std::uint8_t> buffer);
+  bool read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer);
   // Gives the instance the DACL for the SID text; false when it could not.
-  bool apply_pipe_access(platform::RawHandle pipe, const std::string& sid_text);
+  bool apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text);
   // True for a client of the worker's own session; any other is recorded as refused.
-  bool admit_client(platform::RawHandle pipe);
+  bool admit_client(platform::PipeHandle pipe);
   // Pauses for the next back-off step after `previous` (0: none yet) and returns it.
   std::uint32_t back_off(std::uint32_t previous);
   void record(const StatusOutcome& outcome);

@@ -136,7 +136,7 @@ void StatusFile::write(const StatusOutcome& outcome) {
   if (!opened) {
     return;
   }
-  const platform::ScopedHandle file(handles_, *opened);
+  const platform::ScopedFile file(handles_, *opened);
   // Only now, once it is known to be our own plain file, is the old content dropped.
   const auto facts = files_.file_facts(file.get());
   if (!facts || !is_plain_file(*facts) || (facts->size != 0 && !files_.truncate(file.get()))) {
@@ -153,7 +153,7 @@ void StatusFile::write(const StatusOutcome& outcome) {
   }
 }
 
-platform::ScopedHandle StatusFile::open_status_folder() {
+platform::ScopedFile StatusFile::open_status_folder() {
   auto opened = files_.open_for_inspection(path_);
   if (!opened && (opened.error() == platform::kErrorFileNotFound ||
                   opened.error() == platform::kErrorPathNotFound)) {
@@ -175,14 +175,14 @@ platform::ScopedHandle StatusFile::open_status_folder() {
   }
   // Whether just made or already there, the folder must be the folder itself and ours: a
   // user who made it first owns it and could have planted anything in it.
-  platform::ScopedHandle folder(handles_, *opened);
+  platform::ScopedFile folder(handles_, *opened);
   if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get())) {
     return {};
   }
   return folder;
 }
 
-bool StatusFile::is_plain_directory(platform::RawHandle folder) {
+bool StatusFile::is_plain_directory(platform::FileHandle folder) {
   const auto facts = files_.file_facts(folder);
   return facts && (facts->attributes & platform::kFileAttributeDirectory) != 0 &&
          (facts->attributes & platform::kFileAttributeReparsePoint) == 0;
@@ -195,7 +195,7 @@ bool StatusFile::is_plain_file(const platform::FileFacts& facts) {
                                                        platform::kFileAttributeReparsePoint)) == 0;
 }
 
-bool StatusFile::has_trusted_owner(platform::RawHandle folder) {
+bool StatusFile::has_trusted_owner(platform::FileHandle folder) {
   if (!files_.owner_sid_text(folder, owner_)) {
     return false;
   }

@@ -69,12 +69,12 @@ class StatusFile {
  private:
   // The status folder at path_, open, when it may be written into; nothing otherwise. Makes
   // it when it is missing.
-  platform::ScopedHandle open_status_folder();
+  platform::ScopedFile open_status_folder();
   // True when the object is what its kind says and nothing else: no link, not a folder
   // where a file belongs, no second name.
-  bool is_plain_directory(platform::RawHandle folder);
+  bool is_plain_directory(platform::FileHandle folder);
   static bool is_plain_file(const platform::FileFacts& facts);
-  bool has_trusted_owner(platform::RawHandle folder);
+  bool has_trusted_owner(platform::FileHandle folder);
 
   platform::FileSystemApi& files_;
   platform::HandleApi& handles_;
@@ -83,7 +83,7 @@ class StatusFile {
   // The base directory, then the Tarnu folder, then the file.
   std::u16string path_;
   // The folder that passed the checks, and its path.
-  platform::ScopedHandle folder_;
+  platform::ScopedFile folder_;
   std::u16string folder_path_;
   std::u16string owner_;
   std::string content_;

@@ -4,25 +4,25 @@
 
 namespace tarnu::fakes {
 
-platform::RawHandle FakeDesktopApi::open_input_desktop(std::uint32_t flags, bool inherit,
-                                                       std::uint32_t desired_access) {
+platform::DesktopHandle FakeDesktopApi::open_input_desktop(std::uint32_t flags, bool inherit,
+                                                           std::uint32_t desired_access) {
   opens.push_back({flags, inherit, desired_access});
   if (open_fails) {
-    return 0;
+    return {};
   }
-  const platform::RawHandle handle = ledger_.open("desktop", Release::kCloseDesktop);
-  names_[handle] = input_desktop_name;
+  const auto handle = ledger_.open_as<platform::DesktopHandle>("desktop");
+  names_[handle.raw()] = input_desktop_name;
   return handle;
 }
 
-bool FakeDesktopApi::get_user_object_name(platform::RawHandle object, std::span<char16_t> buffer,
-                                          std::uint32_t& needed_bytes) {
+bool FakeDesktopApi::get_user_object_name(platform::DesktopHandle object,
+                                          std::span<char16_t> buffer, std::uint32_t& needed_bytes) {
   name_buffer_units.push_back(buffer.size());
   name_needed_on_entry.push_back(needed_bytes);
   if (name_query_fails || !ledger_.is_open(object)) {
     return false;
   }
-  const std::u16string& name = names_[object];
+  const std::u16string& name = names_[object.raw()];
   if (name_query_reports_no_length) {
     needed_bytes = 0;
     return true;
@@ -40,7 +40,7 @@ bool FakeDesktopApi::get_user_object_name(platform::RawHandle object, std::span<
   return true;
 }
 
-bool FakeDesktopApi::set_thread_desktop(platform::RawHandle desktop) {
+bool FakeDesktopApi::set_thread_desktop(platform::DesktopHandle desktop) {
   if (attach_fails || !ledger_.is_open(desktop)) {
     return false;
   }
@@ -48,14 +48,14 @@ bool FakeDesktopApi::set_thread_desktop(platform::RawHandle desktop) {
   return true;
 }
 
-void FakeDesktopApi::close_desktop(platform::RawHandle desktop) {
+void FakeDesktopApi::close_desktop(platform::DesktopHandle desktop) {
   if (desktop == thread_desktop) {
     // ERROR_BUSY: the thread sits on this handle.
     refused_closes.push_back(desktop);
     return;
   }
-  names_.erase(desktop);
-  ledger_.release(desktop, Release::kCloseDesktop);
+  names_.erase(desktop.raw());
+  ledger_.release(desktop.raw(), Release::kCloseDesktop);
 }
 
 }  // namespace tarnu::fakes

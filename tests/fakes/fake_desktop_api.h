@@ -34,16 +34,16 @@ class FakeDesktopApi final : public platform::DesktopApi {
   std::vector<OpenCall> opens;
   std::vector<std::size_t> name_buffer_units;
   std::vector<std::uint32_t> name_needed_on_entry;
-  std::vector<platform::RawHandle> refused_closes;
-  // The handle the thread was last attached to, 0 before any attach.
-  platform::RawHandle thread_desktop = 0;
+  std::vector<platform::DesktopHandle> refused_closes;
+  // The handle the thread was last attached to, none before any attach.
+  platform::DesktopHandle thread_desktop;
 
-  platform::RawHandle open_input_desktop(std::uint32_t flags, bool inherit,
-                                         std::uint32_t desired_access) override;
-  bool get_user_object_name(platform::RawHandle object, std::span<char16_t> buffer,
+  platform::DesktopHandle open_input_desktop(std::uint32_t flags, bool inherit,
+                                             std::uint32_t desired_access) override;
+  bool get_user_object_name(platform::DesktopHandle object, std::span<char16_t> buffer,
                             std::uint32_t& needed_bytes) override;
-  bool set_thread_desktop(platform::RawHandle desktop) override;
-  void close_desktop(platform::RawHandle desktop) override;
+  bool set_thread_desktop(platform::DesktopHandle desktop) override;
+  void close_desktop(platform::DesktopHandle desktop) override;
 
   std::size_t open_desktops() const { return ledger_.open_count("desktop"); }
 

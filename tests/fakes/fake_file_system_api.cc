@@ -78,19 +78,19 @@ const std::u16string* FakeFileSystemApi::open_path(platform::RawHandle handle) c
   return it == open_files_.end() || !ledger_.is_open(handle) ? nullptr : &it->second;
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode> FakeFileSystemApi::open_for_inspection(
+Expected<platform::FileHandle, platform::WindowsErrorCode> FakeFileSystemApi::open_for_inspection(
     const std::u16string& path) {
   ++inspections;
   if (!exists_as_directory(path) && files.count(path) == 0) {
     return Unexpected(exists_as_directory(parent_of(path)) ? platform::kErrorFileNotFound
                                                            : platform::kErrorPathNotFound);
   }
-  const platform::RawHandle object = ledger_.open("inspected object", Release::kCloseHandle);
-  open_files_[object] = path;
+  const auto object = ledger_.open_as<platform::FileHandle>("inspected object");
+  open_files_[object.raw()] = path;
   return object;
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode>
+Expected<platform::FileHandle, platform::WindowsErrorCode>
 FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
   if (exists_as_directory(path)) {
     return Unexpected(platform::kErrorAccessDenied);
@@ -103,14 +103,14 @@ FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
     return Unexpected(platform::kErrorAccessDenied);
   }
   files[path];  // created empty when missing, left as it is otherwise
-  const platform::RawHandle file = ledger_.open("file", Release::kCloseHandle);
-  open_files_[file] = path;
+  const auto file = ledger_.open_as<platform::FileHandle>("file");
+  open_files_[file.raw()] = path;
   return file;
 }
 
 Expected<platform::FileFacts, platform::WindowsErrorCode> FakeFileSystemApi::file_facts(
-    platform::RawHandle file) {
-  const std::u16string* path = open_path(file);
+    platform::FileHandle file) {
+  const std::u16string* path = open_path(file.raw());
   if (path == nullptr) {
     return Unexpected(platform::kErrorInvalidHandle);
   }
@@ -127,8 +127,8 @@ Expected<platform::FileFacts, platform::WindowsErrorCode> FakeFileSystemApi::fil
 }
 
 Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::owner_sid_text(
-    platform::RawHandle file, std::u16string& text) {
-  const std::u16string* path = open_path(file);
+    platform::FileHandle file, std::u16string& text) {
+  const std::u16string* path = open_path(file.raw());
   if (path == nullptr) {
     return Unexpected(platform::kErrorInvalidHandle);
   }
@@ -140,8 +140,8 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::owner_sid_text(
   return {};
 }
 
-Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform::RawHandle file) {
-  const std::u16string* path = open_path(file);
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform::FileHandle file) {
+  const std::u16string* path = open_path(file.raw());
   if (path == nullptr) {
     return Unexpected(platform::kErrorInvalidHandle);
   }
@@ -151,8 +151,8 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform:
 }
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakeFileSystemApi::write_file(
-    platform::RawHandle file, std::span<const std::uint8_t> bytes) {
-  const auto it = open_files_.find(file);
+    platform::FileHandle file, std::span<const std::uint8_t> bytes) {
+  const auto it = open_files_.find(file.raw());
   if (it == open_files_.end() || !ledger_.is_open(file)) {
     return Unexpected(platform::kErrorInvalidParameter);
   }

@@ -52,17 +52,17 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   Expected<void, platform::WindowsErrorCode> create_directory(const std::u16string& path) override;
   Expected<void, platform::WindowsErrorCode> create_directory_with_security(
       const std::u16string& path, std::u16string_view sddl) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_for_inspection(
+  Expected<platform::FileHandle, platform::WindowsErrorCode> open_for_inspection(
       const std::u16string& path) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_or_create_for_writing(
+  Expected<platform::FileHandle, platform::WindowsErrorCode> open_or_create_for_writing(
       const std::u16string& path) override;
   Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
-      platform::RawHandle file) override;
-  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::RawHandle file,
+      platform::FileHandle file) override;
+  Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::FileHandle file,
                                                             std::u16string& text) override;
-  Expected<void, platform::WindowsErrorCode> truncate(platform::RawHandle file) override;
+  Expected<void, platform::WindowsErrorCode> truncate(platform::FileHandle file) override;
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
-      platform::RawHandle file, std::span<const std::uint8_t> bytes) override;
+      platform::FileHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override { return file_time; }
 
  private:

@@ -10,14 +10,14 @@ class FakeHandleApi final : public platform::HandleApi {
  public:
   explicit FakeHandleApi(HandleLedger& ledger) : ledger_(ledger) {}
 
-  void close_handle(platform::RawHandle handle) override {
+ private:
+  void close_kernel_object(platform::RawHandle handle) override {
     ledger_.release(handle, Release::kCloseHandle);
   }
-  void local_free(platform::RawHandle memory) override {
+  void free_local_memory(platform::RawHandle memory) override {
     ledger_.release(memory, Release::kLocalFree);
   }
 
- private:
   HandleLedger& ledger_;
 };
 

@@ -23,15 +23,15 @@ class FakeLibraryApi final : public platform::LibraryApi {
   std::vector<bool> call_arguments;
   std::vector<bool> called_while_loaded;
 
-  platform::RawHandle load_system_library(const std::u16string& name) override;
-  platform::RawProcedure get_proc_address(platform::RawHandle module,
+  platform::ModuleHandle load_system_library(const std::u16string& name) override;
+  platform::RawProcedure get_proc_address(platform::ModuleHandle module,
                                           const std::string& name) override;
   void call_void_bool_procedure(platform::RawProcedure procedure, bool argument) override;
-  void free_library(platform::RawHandle module) override;
+  void free_library(platform::ModuleHandle module) override;
 
  private:
   HandleLedger& ledger_;
-  platform::RawHandle module_ = 0;
+  platform::ModuleHandle module_;
 };
 
 }  // namespace tarnu::fakes

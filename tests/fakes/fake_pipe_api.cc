@@ -5,18 +5,18 @@
 
 namespace tarnu::fakes {
 
-Expected<platform::RawHandle, platform::WindowsErrorCode>
+Expected<platform::SecurityDescriptor, platform::WindowsErrorCode>
 FakePipeApi::security_descriptor_from_sddl(std::u16string_view sddl) {
   sddl_texts.emplace_back(sddl);
   if (sddl_error) {
     journal_.record("sddl failed");
     return Unexpected(*sddl_error);
   }
-  return ledger_.open("security descriptor", Release::kLocalFree);
+  return ledger_.open_as<platform::SecurityDescriptor>("security descriptor");
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_input_pipe(
-    std::u16string_view name, platform::RawHandle security_descriptor) {
+Expected<platform::PipeHandle, platform::WindowsErrorCode> FakePipeApi::create_input_pipe(
+    std::u16string_view name, platform::SecurityDescriptor security_descriptor) {
   pipe_names.emplace_back(name);
   if (!ledger_.is_open(security_descriptor)) {
     journal_.record("create pipe with a freed descriptor");
@@ -25,17 +25,17 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_in
     journal_.record("create pipe failed");
     return Unexpected(*create_error);
   }
-  if (pipe_ != 0 && ledger_.is_open(pipe_)) {
+  if (pipe_ && ledger_.is_open(pipe_)) {
     journal_.record("create pipe while an instance is open");
   }
   ++instances_created;
-  pipe_ = ledger_.open("pipe", Release::kCloseHandle);
+  pipe_ = ledger_.open_as<platform::PipeHandle>("pipe");
   journal_.record("create pipe");
   return pipe_;
 }
 
 Expected<void, platform::WindowsErrorCode> FakePipeApi::set_pipe_security(
-    platform::RawHandle pipe, platform::RawHandle security_descriptor) {
+    platform::PipeHandle pipe, platform::SecurityDescriptor security_descriptor) {
   if (!is_instance(pipe) || !ledger_.is_open(security_descriptor)) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
@@ -49,7 +49,7 @@ Expected<void, platform::WindowsErrorCode> FakePipeApi::set_pipe_security(
 }
 
 Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
-    platform::RawHandle pipe) {
+    platform::PipeHandle pipe) {
   if (!is_instance(pipe)) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
@@ -77,7 +77,7 @@ Expected<void, platform::WindowsErrorCode> FakePipeApi::connect_named_pipe(
 }
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::read_file(
-    platform::RawHandle pipe, std::span<std::uint8_t> buffer) {
+    platform::PipeHandle pipe, std::span<std::uint8_t> buffer) {
   if (!is_instance(pipe) || !current_) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
@@ -101,14 +101,14 @@ Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::read_file(
 }
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakePipeApi::client_session_id(
-    platform::RawHandle pipe) {
+    platform::PipeHandle pipe) {
   if (!is_instance(pipe) || !current_) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
   return current_->client_session;
 }
 
-void FakePipeApi::disconnect_named_pipe(platform::RawHandle pipe) {
+void FakePipeApi::disconnect_named_pipe(platform::PipeHandle pipe) {
   journal_.record(is_instance(pipe) ? "disconnect" : "disconnect of a closed pipe");
   current_.reset();
 }

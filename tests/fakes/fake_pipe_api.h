@@ -44,28 +44,28 @@ class FakePipeApi final : public platform::PipeApi {
   std::vector<std::size_t> read_sizes;
   int instances_created = 0;
 
-  Expected<platform::RawHandle, platform::WindowsErrorCode> security_descriptor_from_sddl(
+  Expected<platform::SecurityDescriptor, platform::WindowsErrorCode> security_descriptor_from_sddl(
       std::u16string_view sddl) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> create_input_pipe(
-      std::u16string_view name, platform::RawHandle security_descriptor) override;
+  Expected<platform::PipeHandle, platform::WindowsErrorCode> create_input_pipe(
+      std::u16string_view name, platform::SecurityDescriptor security_descriptor) override;
   Expected<void, platform::WindowsErrorCode> set_pipe_security(
-      platform::RawHandle pipe, platform::RawHandle security_descriptor) override;
-  Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::RawHandle pipe) override;
+      platform::PipeHandle pipe, platform::SecurityDescriptor security_descriptor) override;
+  Expected<void, platform::WindowsErrorCode> connect_named_pipe(platform::PipeHandle pipe) override;
   Expected<std::uint32_t, platform::WindowsErrorCode> read_file(
-      platform::RawHandle pipe, std::span<std::uint8_t> buffer) override;
+      platform::PipeHandle pipe, std::span<std::uint8_t> buffer) override;
   Expected<std::uint32_t, platform::WindowsErrorCode> client_session_id(
-      platform::RawHandle pipe) override;
-  void disconnect_named_pipe(platform::RawHandle pipe) override;
+      platform::PipeHandle pipe) override;
+  void disconnect_named_pipe(platform::PipeHandle pipe) override;
   void pause(std::uint32_t milliseconds) override;
 
  private:
-  bool is_instance(platform::RawHandle pipe) const {
+  bool is_instance(platform::PipeHandle pipe) const {
     return pipe == pipe_ && ledger_.is_open(pipe);
   }
 
   HandleLedger& ledger_;
   EventJournal& journal_;
-  platform::RawHandle pipe_ = 0;
+  platform::PipeHandle pipe_;
   std::optional<Connection> current_;
   std::size_t offset_ = 0;
 };

@@ -32,8 +32,8 @@ std::string FakeProcessLaunchApi::label(platform::RawHandle handle) const {
   return it == labels_.end() ? "unknown-" + std::to_string(handle) : it->second;
 }
 
-void FakeProcessLaunchApi::end_process(platform::RawHandle process) {
-  processes_[process].ended = true;
+void FakeProcessLaunchApi::end_process(platform::ProcessHandle process) {
+  processes_[process.raw()].ended = true;
 }
 
 std::size_t FakeProcessLaunchApi::running_processes() const {
@@ -68,7 +68,7 @@ std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
   return console_session;
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode>
+Expected<platform::TokenHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::open_current_process_token(std::uint32_t access) {
   calls_.push_back("OpenProcessToken(" + hex(access) + ")");
   if (auto code = failure(Step::OpenProcessToken)) {
@@ -76,12 +76,13 @@ FakeProcessLaunchApi::open_current_process_token(std::uint32_t access) {
   }
   const platform::RawHandle token = open("token", "service-token");
   token_sessions_[token] = 0;
-  return token;
+  return platform::TokenHandle(token);
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode> FakeProcessLaunchApi::duplicate_token(
-    platform::RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeProcessLaunchApi::duplicate_token(
+    platform::TokenHandle token_handle, std::uint32_t access, std::uint32_t impersonation_level,
     std::uint32_t token_type) {
+  const platform::RawHandle token = token_handle.raw();
   calls_.push_back("DuplicateTokenEx(" + label(token) + "," + hex(access) + "," +
                    std::to_string(impersonation_level) + "," + std::to_string(token_type) + ")");
   if (!ledger_.is_open(token)) {
@@ -92,11 +93,12 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakeProcessLaunchApi::
   }
   const platform::RawHandle duplicate = open("token", "worker-token");
   token_sessions_[duplicate] = token_sessions_[token];
-  return duplicate;
+  return platform::TokenHandle(duplicate);
 }
 
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_session_id(
-    platform::RawHandle token, std::uint32_t session) {
+    platform::TokenHandle token_handle, std::uint32_t session) {
+  const platform::RawHandle token = token_handle.raw();
   calls_.push_back("SetTokenInformation(" + label(token) + ",TokenSessionId," +
                    std::to_string(session) + ")");
   if (!ledger_.is_open(token)) {
@@ -123,11 +125,12 @@ std::u16string FakeProcessLaunchApi::error_message(platform::WindowsErrorCode co
 }
 
 Expected<platform::CreatedProcess, platform::WindowsErrorCode>
-FakeProcessLaunchApi::create_process_as_user(platform::RawHandle token,
+FakeProcessLaunchApi::create_process_as_user(platform::TokenHandle token_handle,
                                              std::u16string& command_line,
                                              const std::u16string& current_directory,
                                              const std::u16string& desktop,
                                              std::uint32_t creation_flags) {
+  const platform::RawHandle token = token_handle.raw();
   calls_.push_back("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")");
   if (!ledger_.is_open(token)) {
     return Unexpected(platform::kErrorInvalidParameter);
@@ -143,12 +146,13 @@ FakeProcessLaunchApi::create_process_as_user(platform::RawHandle token,
   processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
   thread_processes_[thread] = process;
   launches_.push_back(Launch{label(token), token_sessions_[token], command_line, current_directory,
-                             desktop, creation_flags, process});
-  return platform::CreatedProcess{process, thread};
+                             desktop, creation_flags, platform::ProcessHandle(process)});
+  return platform::CreatedProcess{platform::ProcessHandle(process), platform::ThreadHandle(thread)};
 }
 
-std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::RawHandle handle,
+std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::ProcessHandle process,
                                                            std::uint32_t milliseconds) {
+  const platform::RawHandle handle = process.raw();
   calls_.push_back("WaitForSingleObject(" + label(handle) + "," + std::to_string(milliseconds) +
                    ")");
   if (wait_fails || !ledger_.is_open(handle)) {
@@ -157,15 +161,16 @@ std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::RawHandle h
   return processes_[handle].ended ? platform::kWaitObject0 : platform::kWaitTimeout;
 }
 
-void FakeProcessLaunchApi::terminate_process(platform::RawHandle process, std::uint32_t exit_code) {
+void FakeProcessLaunchApi::terminate_process(platform::ProcessHandle process,
+                                             std::uint32_t exit_code) {
   calls_.push_back("TerminateProcess(" + label(process) + "," + std::to_string(exit_code) + ")");
   terminations_.emplace_back(process, exit_code);
   if (ledger_.is_open(process)) {
-    processes_[process].ended = true;
+    processes_[process.raw()].ended = true;
   }
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode>
+Expected<platform::JobHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::create_job_object() {
   calls_.push_back("CreateJobObjectW");
   if (auto code = failure(Step::CreateJobObjectW)) {
@@ -174,11 +179,12 @@ FakeProcessLaunchApi::create_job_object() {
   ++job_count_;
   const platform::RawHandle job = open("job", "job" + std::to_string(job_count_));
   jobs_[job] = Job{};
-  return job;
+  return platform::JobHandle(job);
 }
 
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_job_limit_flags(
-    platform::RawHandle job, std::uint32_t limit_flags) {
+    platform::JobHandle job_handle, std::uint32_t limit_flags) {
+  const platform::RawHandle job = job_handle.raw();
   calls_.push_back("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")");
   if (!ledger_.is_open(job) || jobs_.count(job) == 0) {
     return Unexpected(platform::kErrorInvalidParameter);
@@ -191,7 +197,9 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_job_limit_f
 }
 
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_to_job_object(
-    platform::RawHandle job, platform::RawHandle process) {
+    platform::JobHandle job_handle, platform::ProcessHandle process_handle) {
+  const platform::RawHandle job = job_handle.raw();
+  const platform::RawHandle process = process_handle.raw();
   calls_.push_back("AssignProcessToJobObject(" + label(job) + "," + label(process) + ")");
   if (!ledger_.is_open(job) || jobs_.count(job) == 0 || !ledger_.is_open(process) ||
       processes_.count(process) == 0) {
@@ -205,7 +213,8 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_
 }
 
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
-    platform::RawHandle thread) {
+    platform::ThreadHandle thread_handle) {
+  const platform::RawHandle thread = thread_handle.raw();
   calls_.push_back("ResumeThread(" + label(thread) + ")");
   const auto owner = thread_processes_.find(thread);
   if (!ledger_.is_open(thread) || owner == thread_processes_.end()) {
@@ -222,7 +231,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
   return {};
 }
 
-void FakeProcessLaunchApi::close_handle(platform::RawHandle handle) {
+void FakeProcessLaunchApi::close_kernel_object(platform::RawHandle handle) {
   calls_.push_back("CloseHandle(" + label(handle) + ")");
   const bool was_open = ledger_.is_open(handle);
   ledger_.release(handle, Release::kCloseHandle);
@@ -238,7 +247,7 @@ void FakeProcessLaunchApi::close_handle(platform::RawHandle handle) {
   }
 }
 
-void FakeProcessLaunchApi::local_free(platform::RawHandle memory) {
+void FakeProcessLaunchApi::free_local_memory(platform::RawHandle memory) {
   calls_.push_back("LocalFree(" + label(memory) + ")");
   ledger_.release(memory, Release::kLocalFree);
 }

@@ -39,7 +39,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     std::u16string current_directory;
     std::u16string desktop;
     std::uint32_t creation_flags = 0;
-    platform::RawHandle process = 0;
+    platform::ProcessHandle process;
   };
 
   explicit FakeProcessLaunchApi(HandleLedger& ledger) : ledger_(ledger) {}
@@ -56,13 +56,13 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   void clear_failures() { failures_.clear(); }
 
   // The process ends by itself (or is killed by someone else): its handle is signalled.
-  void end_process(platform::RawHandle process);
+  void end_process(platform::ProcessHandle process);
 
   const std::vector<std::string>& calls() const { return calls_; }
   void clear_calls() { calls_.clear(); }
   const std::vector<Launch>& launches() const { return launches_; }
   // Processes terminated through the seam, in order, with their exit codes.
-  const std::vector<std::pair<platform::RawHandle, std::uint32_t>>& terminations() const {
+  const std::vector<std::pair<platform::ProcessHandle, std::uint32_t>>& terminations() const {
     return terminations_;
   }
   // Processes started and neither ended nor terminated: what would still run.
@@ -74,37 +74,41 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // handles: those in no job with kill-on-close.
   std::size_t orphans_if_caller_dies() const;
   std::string label(platform::RawHandle handle) const;
+  template <typename Kind>
+  std::string label(platform::Handle<Kind> handle) const {
+    return label(handle.raw());
+  }
 
   // ProcessLaunchApi
   std::uint32_t active_console_session_id() override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_current_process_token(
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_current_process_token(
       std::uint32_t access) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> duplicate_token(
-      platform::RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> duplicate_token(
+      platform::TokenHandle token, std::uint32_t access, std::uint32_t impersonation_level,
       std::uint32_t token_type) override;
-  Expected<void, platform::WindowsErrorCode> set_token_session_id(platform::RawHandle token,
+  Expected<void, platform::WindowsErrorCode> set_token_session_id(platform::TokenHandle token,
                                                                   std::uint32_t session) override;
   Expected<std::u16string, platform::WindowsErrorCode> module_file_name() override;
   std::u16string error_message(platform::WindowsErrorCode code) override;
   Expected<platform::CreatedProcess, platform::WindowsErrorCode> create_process_as_user(
-      platform::RawHandle token, std::u16string& command_line,
+      platform::TokenHandle token, std::u16string& command_line,
       const std::u16string& current_directory, const std::u16string& desktop,
       std::uint32_t creation_flags) override;
-  std::uint32_t wait_for_single_object(platform::RawHandle handle,
+  std::uint32_t wait_for_single_object(platform::ProcessHandle process,
                                        std::uint32_t milliseconds) override;
-  void terminate_process(platform::RawHandle process, std::uint32_t exit_code) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> create_job_object() override;
+  void terminate_process(platform::ProcessHandle process, std::uint32_t exit_code) override;
+  Expected<platform::JobHandle, platform::WindowsErrorCode> create_job_object() override;
   Expected<void, platform::WindowsErrorCode> set_job_limit_flags(
-      platform::RawHandle job, std::uint32_t limit_flags) override;
+      platform::JobHandle job, std::uint32_t limit_flags) override;
   Expected<void, platform::WindowsErrorCode> assign_process_to_job_object(
-      platform::RawHandle job, platform::RawHandle process) override;
-  Expected<void, platform::WindowsErrorCode> resume_thread(platform::RawHandle thread) override;
-
-  // HandleApi
-  void close_handle(platform::RawHandle handle) override;
-  void local_free(platform::RawHandle memory) override;
+      platform::JobHandle job, platform::ProcessHandle process) override;
+  Expected<void, platform::WindowsErrorCode> resume_thread(platform::ThreadHandle thread) override;
 
  private:
+  // HandleApi
+  void close_kernel_object(platform::RawHandle handle) override;
+  void free_local_memory(platform::RawHandle memory) override;
+
   struct Process {
     bool ended = false;
     bool suspended = false;
@@ -126,7 +130,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::map<platform::RawHandle, Job> jobs_;
   std::vector<std::string> calls_;
   std::vector<Launch> launches_;
-  std::vector<std::pair<platform::RawHandle, std::uint32_t>> terminations_;
+  std::vector<std::pair<platform::ProcessHandle, std::uint32_t>> terminations_;
   int process_count_ = 0;
   int job_count_ = 0;
 };

@@ -5,9 +5,9 @@
 namespace tarnu::fakes {
 
 FakeServiceControlApi::~FakeServiceControlApi() {
-  if (status_handle_ != 0) {
+  if (status_handle_) {
     // A status handle needs no closing; it only has to come from somewhere.
-    ledger_.release(status_handle_, Release::kCloseHandle);
+    ledger_.release(status_handle_.raw(), Release::kCloseHandle);
   }
 }
 
@@ -67,12 +67,12 @@ std::vector<platform::ServiceStatus> FakeServiceControlApi::reports() const {
   return reports_;
 }
 
-std::vector<platform::RawHandle> FakeServiceControlApi::report_handles() const {
+std::vector<platform::ServiceStatusHandle> FakeServiceControlApi::report_handles() const {
   std::lock_guard lock(mutex_);
   return report_handles_;
 }
 
-platform::RawHandle FakeServiceControlApi::status_handle() const {
+platform::ServiceStatusHandle FakeServiceControlApi::status_handle() const {
   std::lock_guard lock(mutex_);
   return status_handle_;
 }
@@ -107,24 +107,25 @@ Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::start_dispatch
   return {};
 }
 
-platform::RawHandle FakeServiceControlApi::register_control_handler(
+platform::ServiceStatusHandle FakeServiceControlApi::register_control_handler(
     std::u16string_view service_name, platform::ServiceControlHandler handler, void* context) {
   std::lock_guard lock(mutex_);
   registered_names_.emplace_back(service_name);
   offered_context_ = context;
   if (registration_fails) {
-    return 0;
+    return {};
   }
   handler_ = handler;
   context_ = context;
-  if (status_handle_ == 0) {
-    status_handle_ = ledger_.open("service status", Release::kCloseHandle);
+  if (!status_handle_) {
+    status_handle_ =
+        platform::ServiceStatusHandle(ledger_.open("service status", Release::kCloseHandle));
   }
   return status_handle_;
 }
 
 Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::set_service_status(
-    platform::RawHandle status_handle, const platform::ServiceStatus& status) {
+    platform::ServiceStatusHandle status_handle, const platform::ServiceStatus& status) {
   std::optional<platform::WindowsErrorCode> failure;
   {
     std::lock_guard lock(mutex_);

@@ -48,18 +48,18 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   void* offered_context() const;
   // Every SetServiceStatus call, failed ones included, and the handles they were given.
   std::vector<platform::ServiceStatus> reports() const;
-  std::vector<platform::RawHandle> report_handles() const;
-  platform::RawHandle status_handle() const;
+  std::vector<platform::ServiceStatusHandle> report_handles() const;
+  platform::ServiceStatusHandle status_handle() const;
   bool service_main_returned() const;
 
   // ServiceControlApi
   Expected<void, platform::WindowsErrorCode> start_dispatcher(
       std::u16string_view service_name, platform::ServiceMainFunction service_main) override;
-  platform::RawHandle register_control_handler(std::u16string_view service_name,
-                                               platform::ServiceControlHandler handler,
-                                               void* context) override;
+  platform::ServiceStatusHandle register_control_handler(std::u16string_view service_name,
+                                                         platform::ServiceControlHandler handler,
+                                                         void* context) override;
   Expected<void, platform::WindowsErrorCode> set_service_status(
-      platform::RawHandle status_handle, const platform::ServiceStatus& status) override;
+      platform::ServiceStatusHandle status_handle, const platform::ServiceStatus& status) override;
 
  private:
   template <typename Predicate>
@@ -73,9 +73,9 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   platform::ServiceControlHandler handler_ = nullptr;
   void* context_ = nullptr;
   void* offered_context_ = nullptr;
-  platform::RawHandle status_handle_ = 0;
+  platform::ServiceStatusHandle status_handle_;
   std::vector<platform::ServiceStatus> reports_;
-  std::vector<platform::RawHandle> report_handles_;
+  std::vector<platform::ServiceStatusHandle> report_handles_;
   bool main_returned_ = false;
 };
 

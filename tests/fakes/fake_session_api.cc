@@ -15,7 +15,7 @@ Expected<std::uint32_t, platform::WindowsErrorCode> FakeSessionApi::current_proc
   return session;
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode> FakeSessionApi::query_user_token(
+Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeSessionApi::query_user_token(
     std::uint32_t) {
   ++token_queries;
   if (!users_by_lookup.empty()) {
@@ -25,21 +25,21 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakeSessionApi::query_
   if (!user_sid) {
     return Unexpected(platform::WindowsErrorCode{1008});  // ERROR_NO_TOKEN
   }
-  const platform::RawHandle token = ledger_.open("token", Release::kCloseHandle);
-  token_sids_[token] = *user_sid;
+  const auto token = ledger_.open_as<platform::TokenHandle>("token");
+  token_sids_[token.raw()] = *user_sid;
   return token;
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode> FakeSessionApi::open_process_token() {
+Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeSessionApi::open_process_token() {
   if (!process_sid) {
     return Unexpected(platform::kErrorAccessDenied);
   }
-  const platform::RawHandle token = ledger_.open("process token", Release::kCloseHandle);
-  token_sids_[token] = *process_sid;
+  const auto token = ledger_.open_as<platform::TokenHandle>("process token");
+  token_sids_[token.raw()] = *process_sid;
   return token;
 }
 
-std::uint32_t FakeSessionApi::token_user_size(platform::RawHandle token) {
+std::uint32_t FakeSessionApi::token_user_size(platform::TokenHandle token) {
   if (!ledger_.is_open(token) || token_user_size_zero) {
     return 0;
   }
@@ -47,7 +47,7 @@ std::uint32_t FakeSessionApi::token_user_size(platform::RawHandle token) {
 }
 
 Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
-    platform::RawHandle token, std::span<std::byte> buffer) {
+    platform::TokenHandle token, std::span<std::byte> buffer) {
   if (!ledger_.is_open(token) ||
       buffer.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle)) {
     return Unexpected(platform::kErrorInvalidParameter);
@@ -56,11 +56,12 @@ Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
     return Unexpected(*read_token_user_error);
   }
   std::memcpy(buffer.data(), kTokenUserMarker, sizeof(kTokenUserMarker));
-  std::memcpy(buffer.data() + sizeof(kTokenUserMarker), &token, sizeof(token));
+  const platform::RawHandle raw = token.raw();
+  std::memcpy(buffer.data() + sizeof(kTokenUserMarker), &raw, sizeof(raw));
   return {};
 }
 
-Expected<platform::RawHandle, platform::WindowsErrorCode>
+Expected<platform::SidText, platform::WindowsErrorCode>
 FakeSessionApi::convert_token_user_sid_to_string(std::span<const std::byte> token_user) {
   if (token_user.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle) ||
       std::memcmp(token_user.data(), kTokenUserMarker, sizeof(kTokenUserMarker)) != 0) {
@@ -71,16 +72,16 @@ FakeSessionApi::convert_token_user_sid_to_string(std::span<const std::byte> toke
   }
   platform::RawHandle token = 0;
   std::memcpy(&token, token_user.data() + sizeof(kTokenUserMarker), sizeof(token));
-  const platform::RawHandle text = ledger_.open("sid text", Release::kLocalFree);
-  texts_[text] = token_sids_[token];
+  const auto text = ledger_.open_as<platform::SidText>("sid text");
+  texts_[text.raw()] = token_sids_[token];
   return text;
 }
 
-std::u16string FakeSessionApi::wide_text(platform::RawHandle text) {
+std::u16string FakeSessionApi::wide_text(platform::SidText text) {
   if (!ledger_.is_open(text)) {
     return u"<freed>";
   }
-  return texts_[text];
+  return texts_[text.raw()];
 }
 
 }  // namespace tarnu::fakes

@@ -33,15 +33,15 @@ class FakeSessionApi final : public platform::SessionApi {
   int token_queries = 0;
 
   Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> query_user_token(
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> query_user_token(
       std::uint32_t session_id) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> open_process_token() override;
-  std::uint32_t token_user_size(platform::RawHandle token) override;
-  Expected<void, platform::WindowsErrorCode> read_token_user(platform::RawHandle token,
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_process_token() override;
+  std::uint32_t token_user_size(platform::TokenHandle token) override;
+  Expected<void, platform::WindowsErrorCode> read_token_user(platform::TokenHandle token,
                                                              std::span<std::byte> buffer) override;
-  Expected<platform::RawHandle, platform::WindowsErrorCode> convert_token_user_sid_to_string(
+  Expected<platform::SidText, platform::WindowsErrorCode> convert_token_user_sid_to_string(
       std::span<const std::byte> token_user) override;
-  std::u16string wide_text(platform::RawHandle text) override;
+  std::u16string wide_text(platform::SidText text) override;
 
  private:
   HandleLedger& ledger_;

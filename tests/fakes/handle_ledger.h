@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/handles.h"
 
 namespace tarnu::fakes {
 
 // How the platform releases an object of some kind.
-enum class Release { kCloseHandle, kLocalFree, kCloseDesktop, kFreeLibrary };
+using platform::Release;
 
 // Hands out fake platform handles and checks that each is released exactly once, by the
 // right kind of release. Every recording fake of the seam shares one ledger, so a test can
@@ -18,11 +18,20 @@ class HandleLedger {
  public:
   // A new handle of the given kind ("pipe", "token", "desktop", ...). Never 0.
   platform::RawHandle open(const std::string& kind, Release how);
+  // The same as a handle of its kind, released the way the kind is.
+  template <typename HandleType>
+  HandleType open_as(const std::string& kind) {
+    return HandleType(open(kind, HandleType::KindType::kRelease));
+  }
   // Records the release. Releasing an unknown or already released handle, or releasing it
   // the wrong way, is recorded in misuses().
   void release(platform::RawHandle handle, Release how);
 
   bool is_open(platform::RawHandle handle) const { return open_.count(handle) != 0; }
+  template <typename Kind>
+  bool is_open(platform::Handle<Kind> handle) const {
+    return is_open(handle.raw());
+  }
   std::size_t open_count() const { return open_.size(); }
   std::size_t open_count(const std::string& kind) const;
   std::size_t opened_total() const { return opened_total_; }

@@ -2,29 +2,61 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
 #include <utility>
 
 #include "fakes/fake_handle_api.h"
 #include "fakes/handle_ledger.h"
+#include "platform/desktop_api.h"
 #include "platform/handle_api.h"
+#include "platform/library_api.h"
 
 namespace tarnu::platform {
 namespace {
 
 using fakes::HandleLedger;
-using fakes::Release;
+
+// Each kind is released only its own way, and one kind does not pass for another: these
+// would hold if the handle types were one.
+template <typename Api, typename Value>
+concept ClosedByCloseHandle = requires(Api& api, Value value) {
+  api.close_handle(value);
+};
+template <typename Api, typename Value>
+concept FreedByLocalFree = requires(Api& api, Value value) {
+  api.local_free(value);
+};
+template <typename Api, typename Value>
+concept ClosedByCloseDesktop = requires(Api& api, Value value) {
+  api.close_desktop(value);
+};
+
+static_assert(ClosedByCloseHandle<HandleApi, TokenHandle>);
+static_assert(!ClosedByCloseHandle<HandleApi, DesktopHandle>);
+static_assert(!ClosedByCloseHandle<HandleApi, ModuleHandle>);
+static_assert(!ClosedByCloseHandle<HandleApi, SidText>);
+static_assert(!ClosedByCloseHandle<HandleApi, ServiceStatusHandle>);
+static_assert(!ClosedByCloseHandle<HandleApi, RawHandle>);
+static_assert(FreedByLocalFree<HandleApi, SecurityDescriptor>);
+static_assert(!FreedByLocalFree<HandleApi, TokenHandle>);
+static_assert(!ClosedByCloseDesktop<DesktopApi, PipeHandle>);
+static_assert(!std::is_constructible_v<ScopedToken, HandleApi&, PipeHandle>);
+static_assert(!std::is_constructible_v<ScopedSidText, HandleApi&, SecurityDescriptor>);
+static_assert(!std::is_constructible_v<ScopedDesktop, HandleApi&, DesktopHandle>);
+static_assert(!std::is_convertible_v<RawHandle, FileHandle>);
+static_assert(!std::is_convertible_v<ProcessHandle, ThreadHandle>);
 
 TEST(ScopedObjectTest, ReleasesOnceOnEveryPath) {
   HandleLedger ledger;
   fakes::FakeHandleApi api(ledger);
   {
-    ScopedHandle a(api, ledger.open("token", Release::kCloseHandle));
-    ScopedHandle b = std::move(a);  // moved-from owner releases nothing
+    ScopedToken a(api, ledger.open_as<TokenHandle>("token"));
+    ScopedToken b = std::move(a);  // moved-from owner releases nothing
     EXPECT_FALSE(a.is_valid());
-    ScopedHandle c(api, ledger.open("token", Release::kCloseHandle));
+    ScopedToken c(api, ledger.open_as<TokenHandle>("token"));
     c = std::move(b);  // the handle c held is released by the assignment
     EXPECT_EQ(ledger.open_count(), 1u);
-    ScopedLocalMemory memory(api, ledger.open("sid text", Release::kLocalFree));
+    ScopedSidText memory(api, ledger.open_as<SidText>("sid text"));
     EXPECT_EQ(ledger.open_count(), 2u);
   }
   EXPECT_EQ(ledger.open_count(), 0u);
@@ -34,14 +66,14 @@ TEST(ScopedObjectTest, ReleasesOnceOnEveryPath) {
 TEST(ScopedObjectTest, ReleaseGivesUpOwnership) {
   HandleLedger ledger;
   fakes::FakeHandleApi api(ledger);
-  RawHandle raw = 0;
+  ProcessHandle process;
   {
-    ScopedHandle owner(api, ledger.open("process", Release::kCloseHandle));
-    raw = owner.release();
+    ScopedProcess owner(api, ledger.open_as<ProcessHandle>("process"));
+    process = owner.release();
   }
-  EXPECT_TRUE(ledger.is_open(raw));
-  api.close_handle(raw);
-  api.close_handle(raw);  // a second close is what the ledger must catch
+  EXPECT_TRUE(ledger.is_open(process));
+  api.close_handle(process);
+  api.close_handle(process);  // a second close is what the ledger must catch
   EXPECT_EQ(ledger.misuses().size(), 1u);
 }
 

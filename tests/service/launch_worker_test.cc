@@ -81,7 +81,7 @@ TEST_F(LaunchWorkerTest, StoppingTheWorkerTerminatesItWithExitCodeZeroThenCloses
 
 TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
   record_running_worker();
-  const platform::RawHandle old_process = worker.process();
+  const platform::ProcessHandle old_process = worker.process();
   // It may have exited already: it is terminated all the same.
   api.end_process(old_process);
 

@@ -15,7 +15,7 @@ using platform::ServiceStatus;
 TEST(ReportServiceStatusTest, FillsEveryFieldAndTruncatesTheWaitHint) {
   fakes::HandleLedger ledger;
   fakes::FakeServiceControlApi api(ledger);
-  const platform::RawHandle handle = 0x1234;
+  const platform::ServiceStatusHandle handle(0x1234);
   ASSERT_TRUE(report_service_status(api, handle, platform::kServiceRunning, 0x81, 0, 0ns));
   ASSERT_TRUE(report_service_status(api, handle, 0x2, 0, 3, 1s + 999'999ns));
   ASSERT_TRUE(report_service_status(api, handle, 0x3, 0, 0, 999'999ns));
@@ -29,14 +29,15 @@ TEST(ReportServiceStatusTest, FillsEveryFieldAndTruncatesTheWaitHint) {
       {0x10, 0x3, 0, 0, 0, 0, 4'294'967'295u},
   };
   EXPECT_EQ(api.reports(), expected);
-  EXPECT_EQ(api.report_handles(), std::vector<platform::RawHandle>(4, handle));
+  EXPECT_EQ(api.report_handles(), std::vector<platform::ServiceStatusHandle>(4, handle));
 }
 
 TEST(ReportServiceStatusTest, FailureCarriesTheWindowsErrorWithTheFixedText) {
   fakes::HandleLedger ledger;
   fakes::FakeServiceControlApi api(ledger);
   api.status_failures[0] = 6;
-  auto reported = report_service_status(api, 0x1234, platform::kServiceStopped, 0, 0, 0ns);
+  auto reported = report_service_status(api, platform::ServiceStatusHandle(0x1234),
+                                        platform::kServiceStopped, 0, 0, 0ns);
   ASSERT_FALSE(reported);
   EXPECT_EQ(reported.error().code, 6u);
   EXPECT_EQ(reported.error().text(), "IO error in winapi call");
@@ -45,10 +46,11 @@ TEST(ReportServiceStatusTest, FailureCarriesTheWindowsErrorWithTheFixedText) {
 TEST(ReportServiceStatusDeathTest, AWaitHintBeyond32BitsOfMillisecondsIsAProgrammingError) {
   fakes::HandleLedger ledger;
   fakes::FakeServiceControlApi api(ledger);
-  EXPECT_DEATH(
-      (void)report_service_status(api, 1, platform::kServiceRunning, 0, 0, 4'294'967'296ms),
-      "Too long wait_hint");
-  EXPECT_DEATH((void)report_service_status(api, 1, platform::kServiceRunning, 0, 0, -1ms),
+  EXPECT_DEATH((void)report_service_status(api, platform::ServiceStatusHandle(1),
+                                           platform::kServiceRunning, 0, 0, 4'294'967'296ms),
+               "Too long wait_hint");
+  EXPECT_DEATH((void)report_service_status(api, platform::ServiceStatusHandle(1),
+                                           platform::kServiceRunning, 0, 0, -1ms),
                "Too long wait_hint");
 }
 

@@ -62,7 +62,7 @@ TEST_F(ServiceHostTest, RunsFromRunningToStoppedAroundOneWorker) {
   EXPECT_EQ(stop_answer, kErrorSuccess);
   EXPECT_EQ(control.registered_names(), std::vector<std::u16string>{u"TarnuInputService"});
   EXPECT_EQ(control.reports(), (std::vector<ServiceStatus>{kRunningReport, kStoppedReport}));
-  EXPECT_EQ(control.report_handles(), std::vector<RawHandle>(2, control.status_handle()));
+  EXPECT_EQ(control.report_handles(), std::vector<ServiceStatusHandle>(2, control.status_handle()));
   // The stop may have come before the supervisor's first wait: the worker was launched all
   // the same, then terminated with exit code 0 before SERVICE_STOPPED.
   ASSERT_EQ(processes.launches().size(), 1u);

@@ -24,7 +24,7 @@ class InputDesktopBindingTest : public ::testing::Test {
 TEST_F(InputDesktopBindingTest, BindsWithAFreshHandleEveryTime) {
   InputDesktopBinding binding(desktops_);
   EXPECT_EQ(binding.bind_input_desktop(), StatusOutcome::Success("Default"));
-  const platform::RawHandle first = binding.desktop();
+  const platform::DesktopHandle first = binding.desktop();
   EXPECT_EQ(desktops_.thread_desktop, first);
   EXPECT_TRUE(desktops_.refused_closes.empty());  // the first bind closes nothing
 
@@ -64,7 +64,7 @@ TEST_F(InputDesktopBindingTest, NamesAsThePlatformReportsThem) {
     desktops_.name_query_fails = c.query_fails;
     desktops_.name_query_reports_no_length = c.no_length;
     EXPECT_EQ(binding.bind_input_desktop(), StatusOutcome::Success(c.expected)) << c.expected;
-    desktops_.thread_desktop = 0;  // let the binding close its handle
+    desktops_.thread_desktop = {};  // let the binding close its handle
   }
   EXPECT_EQ(desktops_.open_desktops(), 0u);
 }
@@ -72,7 +72,7 @@ TEST_F(InputDesktopBindingTest, NamesAsThePlatformReportsThem) {
 TEST_F(InputDesktopBindingTest, FailedAttachKeepsThePreviousDesktop) {
   InputDesktopBinding binding(desktops_);
   ASSERT_TRUE(binding.bind_input_desktop().success);
-  const platform::RawHandle held = binding.desktop();
+  const platform::DesktopHandle held = binding.desktop();
 
   desktops_.input_desktop_name = u"Winlogon";
   desktops_.attach_fails = true;
@@ -91,13 +91,13 @@ TEST_F(InputDesktopBindingTest, FailedOpenChangesNothing) {
   InputDesktopBinding empty(desktops_);
   desktops_.open_fails = true;
   EXPECT_EQ(empty.bind_input_desktop(), StatusOutcome::Failure("OpenInputDesktop failed"));
-  EXPECT_EQ(empty.desktop(), 0u);
+  EXPECT_FALSE(empty.desktop());
   EXPECT_TRUE(desktops_.name_buffer_units.empty());
 
   desktops_.open_fails = false;
   InputDesktopBinding bound(desktops_);
   ASSERT_TRUE(bound.bind_input_desktop().success);
-  const platform::RawHandle held = bound.desktop();
+  const platform::DesktopHandle held = bound.desktop();
   desktops_.open_fails = true;
   EXPECT_EQ(bound.bind_input_desktop(), StatusOutcome::Failure("OpenInputDesktop failed"));
   EXPECT_EQ(bound.desktop(), held);
@@ -108,7 +108,7 @@ TEST_F(InputDesktopBindingTest, HandleIsClosedWhenTheBindingGoes) {
   {
     InputDesktopBinding binding(desktops_);
     ASSERT_TRUE(binding.bind_input_desktop().success);
-    desktops_.thread_desktop = 0;  // the thread has moved elsewhere
+    desktops_.thread_desktop = {};  // the thread has moved elsewhere
   }
   EXPECT_EQ(desktops_.open_desktops(), 0u);
 }

@@ -110,7 +110,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory_with_secur
   return {};
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
+Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
     const std::u16string& path) {
   // Backup semantics: the only way CreateFileW opens a folder. No FILE_SHARE_DELETE: nobody
   // renames the folder away while it is held.
@@ -120,10 +120,10 @@ Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
   if (object == INVALID_HANDLE_VALUE) {
     return Unexpected(last_error());
   }
-  return from_handle(object);
+  return wrap<FileHandle>(object);
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_writing(
+Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_writing(
     const std::u16string& path) {
   // OPEN_ALWAYS rather than CREATE_ALWAYS: an existing file is not truncated before the
   // caller has looked at what it is.
@@ -134,10 +134,10 @@ Expected<RawHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_wri
   if (file == INVALID_HANDLE_VALUE) {
     return Unexpected(last_error());
   }
-  return from_handle(file);
+  return wrap<FileHandle>(file);
 }
 
-Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(RawHandle file) {
+Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(FileHandle file) {
   // Two small queries rather than GetFileInformationByHandle, which asks for everything
   // (the volume too) and fails on objects that are not disk files under Wine.
   FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -151,7 +151,7 @@ Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(RawHandle f
                    static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)};
 }
 
-Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(RawHandle file,
+Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(FileHandle file,
                                                                     std::u16string& text) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -180,7 +180,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(RawHandle fi
   return {};
 }
 
-Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(RawHandle file) {
+Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(FileHandle file) {
   if (!::SetEndOfFile(to_handle(file))) {
     return Unexpected(last_error());
   }
@@ -188,7 +188,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(RawHandle file) {
 }
 
 Expected<std::uint32_t, WindowsErrorCode> Win32FileSystemApi::write_file(
-    RawHandle file, std::span<const std::uint8_t> bytes) {
+    FileHandle file, std::span<const std::uint8_t> bytes) {
   DWORD written = 0;
   if (!::WriteFile(to_handle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr)) {

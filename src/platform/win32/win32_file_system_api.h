@@ -11,14 +11,14 @@ class Win32FileSystemApi final : public FileSystemApi {
   Expected<void, WindowsErrorCode> create_directory(const std::u16string& path) override;
   Expected<void, WindowsErrorCode> create_directory_with_security(
       const std::u16string& path, std::u16string_view sddl) override;
-  Expected<RawHandle, WindowsErrorCode> open_for_inspection(const std::u16string& path) override;
-  Expected<RawHandle, WindowsErrorCode> open_or_create_for_writing(
+  Expected<FileHandle, WindowsErrorCode> open_for_inspection(const std::u16string& path) override;
+  Expected<FileHandle, WindowsErrorCode> open_or_create_for_writing(
       const std::u16string& path) override;
-  Expected<FileFacts, WindowsErrorCode> file_facts(RawHandle file) override;
-  Expected<void, WindowsErrorCode> owner_sid_text(RawHandle file, std::u16string& text) override;
-  Expected<void, WindowsErrorCode> truncate(RawHandle file) override;
+  Expected<FileFacts, WindowsErrorCode> file_facts(FileHandle file) override;
+  Expected<void, WindowsErrorCode> owner_sid_text(FileHandle file, std::u16string& text) override;
+  Expected<void, WindowsErrorCode> truncate(FileHandle file) override;
   Expected<std::uint32_t, WindowsErrorCode> write_file(
-      RawHandle file, std::span<const std::uint8_t> bytes) override;
+      FileHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override;
 };
 

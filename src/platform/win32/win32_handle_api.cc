@@ -2,9 +2,11 @@
 
 namespace tarnu::platform::win32 {
 
-void Win32HandleApi::close_handle(RawHandle handle) { ::CloseHandle(to_handle(handle)); }
+void Win32HandleApi::close_kernel_object(RawHandle handle) { ::CloseHandle(to_handle(handle)); }
 
-void Win32HandleApi::local_free(RawHandle memory) { ::LocalFree(reinterpret_cast<HLOCAL>(memory)); }
+void Win32HandleApi::free_local_memory(RawHandle memory) {
+  ::LocalFree(reinterpret_cast<HLOCAL>(memory));
+}
 
 HandleApi& handle_api() {
   static Win32HandleApi api;

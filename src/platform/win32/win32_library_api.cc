@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_handle_api.h"
+
 namespace tarnu::platform::win32 {
 namespace {
 
-HMODULE to_module(RawHandle value) { return reinterpret_cast<HMODULE>(value); }
+HMODULE to_module(ModuleHandle value) { return reinterpret_cast<HMODULE>(value.raw()); }
 
 // The address travels as an integer, so no function-pointer-to-function-pointer cast
 // (which -Wcast-function-type rejects) is needed.
@@ -13,12 +15,12 @@ using VoidBoolProcedure = VOID(WINAPI*)(BOOL);
 
 }  // namespace
 
-RawHandle Win32LibraryApi::load_system_library(const std::u16string& name) {
-  return reinterpret_cast<RawHandle>(::LoadLibraryExW(
-      reinterpret_cast<const wchar_t*>(name.c_str()), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+ModuleHandle Win32LibraryApi::load_system_library(const std::u16string& name) {
+  return wrap<ModuleHandle>(::LoadLibraryExW(reinterpret_cast<const wchar_t*>(name.c_str()),
+                                             nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
-RawProcedure Win32LibraryApi::get_proc_address(RawHandle module, const std::string& name) {
+RawProcedure Win32LibraryApi::get_proc_address(ModuleHandle module, const std::string& name) {
   return reinterpret_cast<RawProcedure>(::GetProcAddress(to_module(module), name.c_str()));
 }
 
@@ -26,7 +28,7 @@ void Win32LibraryApi::call_void_bool_procedure(RawProcedure procedure, bool argu
   reinterpret_cast<VoidBoolProcedure>(procedure)(argument ? TRUE : FALSE);
 }
 
-void Win32LibraryApi::free_library(RawHandle module) { ::FreeLibrary(to_module(module)); }
+void Win32LibraryApi::free_library(ModuleHandle module) { ::FreeLibrary(to_module(module)); }
 
 LibraryApi& library_api() {
   static Win32LibraryApi api;

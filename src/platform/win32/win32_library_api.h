@@ -6,10 +6,10 @@ namespace tarnu::platform::win32 {
 
 class Win32LibraryApi final : public LibraryApi {
  public:
-  RawHandle load_system_library(const std::u16string& name) override;
-  RawProcedure get_proc_address(RawHandle module, const std::string& name) override;
+  ModuleHandle load_system_library(const std::u16string& name) override;
+  RawProcedure get_proc_address(ModuleHandle module, const std::string& name) override;
   void call_void_bool_procedure(RawProcedure procedure, bool argument) override;
-  void free_library(RawHandle module) override;
+  void free_library(ModuleHandle module) override;
 };
 
 // The process-wide instance; it has no state.

@@ -25,7 +25,7 @@ WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastEr
 
 }  // namespace
 
-Expected<RawHandle, WindowsErrorCode> Win32PipeApi::security_descriptor_from_sddl(
+Expected<SecurityDescriptor, WindowsErrorCode> Win32PipeApi::security_descriptor_from_sddl(
     std::u16string_view sddl) {
   const std::u16string text(sddl);
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -33,31 +33,33 @@ Expected<RawHandle, WindowsErrorCode> Win32PipeApi::security_descriptor_from_sdd
           reinterpret_cast<LPCWSTR>(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr)) {
     return Unexpected(last_error());
   }
-  return reinterpret_cast<RawHandle>(descriptor);
+  return wrap<SecurityDescriptor>(descriptor);
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
-    std::u16string_view name, RawHandle security_descriptor) {
+Expected<PipeHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
+    std::u16string_view name, SecurityDescriptor security_descriptor) {
   const std::u16string text(name);
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
-  attributes.lpSecurityDescriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor);
+  attributes.lpSecurityDescriptor =
+      reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor.raw());
   attributes.bInheritHandle = FALSE;
   HANDLE pipe = ::CreateNamedPipeW(reinterpret_cast<LPCWSTR>(text.c_str()), kOpenMode, kPipeMode, 1,
                                    kBufferSize, kBufferSize, 0, &attributes);
   if (pipe == INVALID_HANDLE_VALUE) {
     return Unexpected(last_error());
   }
-  return from_handle(pipe);
+  return wrap<PipeHandle>(pipe);
 }
 
-Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(RawHandle pipe,
-                                                                 RawHandle security_descriptor) {
+Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(
+    PipeHandle pipe, SecurityDescriptor security_descriptor) {
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor),
-                                   &present, &dacl, &defaulted)) {
+  if (!::GetSecurityDescriptorDacl(
+          reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor.raw()), &present, &dacl,
+          &defaulted)) {
     return Unexpected(last_error());
   }
   if (!present || dacl == nullptr) {
@@ -75,14 +77,14 @@ Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(RawHandle pipe,
   return {};
 }
 
-Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(RawHandle pipe) {
+Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(PipeHandle pipe) {
   if (!::ConnectNamedPipe(to_handle(pipe), nullptr)) {
     return Unexpected(last_error());
   }
   return {};
 }
 
-Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(RawHandle pipe,
+Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(PipeHandle pipe,
                                                                   std::span<std::uint8_t> buffer) {
   DWORD read = 0;
   if (!::ReadFile(to_handle(pipe), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
@@ -92,7 +94,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(RawHandle pipe
   return static_cast<std::uint32_t>(read);
 }
 
-Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(RawHandle pipe) {
+Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(PipeHandle pipe) {
   ULONG session = 0;
   if (!::GetNamedPipeClientSessionId(to_handle(pipe), &session)) {
     return Unexpected(last_error());
@@ -100,7 +102,9 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(RawHan
   return static_cast<std::uint32_t>(session);
 }
 
-void Win32PipeApi::disconnect_named_pipe(RawHandle pipe) { ::DisconnectNamedPipe(to_handle(pipe)); }
+void Win32PipeApi::disconnect_named_pipe(PipeHandle pipe) {
+  ::DisconnectNamedPipe(to_handle(pipe));
+}
 
 void Win32PipeApi::pause(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 

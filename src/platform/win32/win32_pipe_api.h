@@ -6,17 +6,17 @@ namespace tarnu::platform::win32 {
 
 class Win32PipeApi final : public PipeApi {
  public:
-  Expected<RawHandle, WindowsErrorCode> security_descriptor_from_sddl(
+  Expected<SecurityDescriptor, WindowsErrorCode> security_descriptor_from_sddl(
       std::u16string_view sddl) override;
-  Expected<RawHandle, WindowsErrorCode> create_input_pipe(std::u16string_view name,
-                                                          RawHandle security_descriptor) override;
-  Expected<void, WindowsErrorCode> set_pipe_security(RawHandle pipe,
-                                                     RawHandle security_descriptor) override;
-  Expected<void, WindowsErrorCode> connect_named_pipe(RawHandle pipe) override;
-  Expected<std::uint32_t, WindowsErrorCode> read_file(RawHandle pipe,
+  Expected<PipeHandle, WindowsErrorCode> create_input_pipe(
+      std::u16string_view name, SecurityDescriptor security_descriptor) override;
+  Expected<void, WindowsErrorCode> set_pipe_security(
+      PipeHandle pipe, SecurityDescriptor security_descriptor) override;
+  Expected<void, WindowsErrorCode> connect_named_pipe(PipeHandle pipe) override;
+  Expected<std::uint32_t, WindowsErrorCode> read_file(PipeHandle pipe,
                                                       std::span<std::uint8_t> buffer) override;
-  Expected<std::uint32_t, WindowsErrorCode> client_session_id(RawHandle pipe) override;
-  void disconnect_named_pipe(RawHandle pipe) override;
+  Expected<std::uint32_t, WindowsErrorCode> client_session_id(PipeHandle pipe) override;
+  void disconnect_named_pipe(PipeHandle pipe) override;
   void pause(std::uint32_t milliseconds) override;
 };
 

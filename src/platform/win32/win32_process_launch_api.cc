@@ -35,17 +35,17 @@ std::uint32_t Win32ProcessLaunchApi::active_console_session_id() {
   return ::WTSGetActiveConsoleSessionId();
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::open_current_process_token(
+Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::open_current_process_token(
     std::uint32_t access) {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), access, &token)) {
     return last_error();
   }
-  return from_handle(token);
+  return wrap<TokenHandle>(token);
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
-    RawHandle token, std::uint32_t access, std::uint32_t impersonation_level,
+Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
+    TokenHandle token, std::uint32_t access, std::uint32_t impersonation_level,
     std::uint32_t token_type) {
   HANDLE duplicate = nullptr;
   if (!::DuplicateTokenEx(to_handle(token), access, nullptr,
@@ -53,11 +53,11 @@ Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
                           static_cast<TOKEN_TYPE>(token_type), &duplicate)) {
     return last_error();
   }
-  return from_handle(duplicate);
+  return wrap<TokenHandle>(duplicate);
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_token_session_id(
-    RawHandle token, std::uint32_t session) {
+    TokenHandle token, std::uint32_t session) {
   DWORD value = session;
   if (!::SetTokenInformation(to_handle(token), TokenSessionId, &value, sizeof(value))) {
     return last_error();
@@ -92,7 +92,7 @@ std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
   if (length == 0 || text == nullptr) {
     return {};
   }
-  ScopedLocalMemory owner(handle_api(), reinterpret_cast<RawHandle>(text));
+  ScopedMessageText owner(handle_api(), wrap<MessageText>(text));
   std::u16string message(reinterpret_cast<const char16_t*>(text), length);
   while (!message.empty() &&
          (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
@@ -102,7 +102,7 @@ std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
 }
 
 Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process_as_user(
-    RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
+    TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
     const std::u16string& desktop, std::uint32_t creation_flags) {
   // Only cb and the desktop: no STARTF_ flags, standard handles, title or window position.
   std::u16string desktop_name = desktop;
@@ -115,20 +115,20 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
                               &created)) {
     return last_error();
   }
-  return CreatedProcess{from_handle(created.hProcess), from_handle(created.hThread)};
+  return CreatedProcess{wrap<ProcessHandle>(created.hProcess), wrap<ThreadHandle>(created.hThread)};
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object() {
+Expected<JobHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object() {
   // No SECURITY_ATTRIBUTES: the handle is not inherited by any process the caller starts.
   HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) {
     return last_error();
   }
-  return from_handle(job);
+  return wrap<JobHandle>(job);
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limit_flags(
-    RawHandle job, std::uint32_t limit_flags) {
+    JobHandle job, std::uint32_t limit_flags) {
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = limit_flags;
   if (!::SetInformationJobObject(to_handle(job), JobObjectExtendedLimitInformation, &limits,
@@ -139,26 +139,26 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limit_flags(
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::assign_process_to_job_object(
-    RawHandle job, RawHandle process) {
+    JobHandle job, ProcessHandle process) {
   if (!::AssignProcessToJobObject(to_handle(job), to_handle(process))) {
     return last_error();
   }
   return {};
 }
 
-Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::resume_thread(RawHandle thread) {
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::resume_thread(ThreadHandle thread) {
   if (::ResumeThread(to_handle(thread)) == static_cast<DWORD>(-1)) {
     return last_error();
   }
   return {};
 }
 
-std::uint32_t Win32ProcessLaunchApi::wait_for_single_object(RawHandle handle,
+std::uint32_t Win32ProcessLaunchApi::wait_for_single_object(ProcessHandle process,
                                                             std::uint32_t milliseconds) {
-  return ::WaitForSingleObject(to_handle(handle), milliseconds);
+  return ::WaitForSingleObject(to_handle(process), milliseconds);
 }
 
-void Win32ProcessLaunchApi::terminate_process(RawHandle process, std::uint32_t exit_code) {
+void Win32ProcessLaunchApi::terminate_process(ProcessHandle process, std::uint32_t exit_code) {
   ::TerminateProcess(to_handle(process), exit_code);
 }
 

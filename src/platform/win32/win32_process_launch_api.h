@@ -7,25 +7,25 @@ namespace tarnu::platform::win32 {
 class Win32ProcessLaunchApi final : public ProcessLaunchApi {
  public:
   std::uint32_t active_console_session_id() override;
-  Expected<RawHandle, WindowsErrorCode> open_current_process_token(std::uint32_t access) override;
-  Expected<RawHandle, WindowsErrorCode> duplicate_token(RawHandle token, std::uint32_t access,
-                                                        std::uint32_t impersonation_level,
-                                                        std::uint32_t token_type) override;
-  Expected<void, WindowsErrorCode> set_token_session_id(RawHandle token,
+  Expected<TokenHandle, WindowsErrorCode> open_current_process_token(std::uint32_t access) override;
+  Expected<TokenHandle, WindowsErrorCode> duplicate_token(TokenHandle token, std::uint32_t access,
+                                                          std::uint32_t impersonation_level,
+                                                          std::uint32_t token_type) override;
+  Expected<void, WindowsErrorCode> set_token_session_id(TokenHandle token,
                                                         std::uint32_t session) override;
   Expected<std::u16string, WindowsErrorCode> module_file_name() override;
   std::u16string error_message(WindowsErrorCode code) override;
   Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
-      RawHandle token, std::u16string& command_line, const std::u16string& current_directory,
+      TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
       const std::u16string& desktop, std::uint32_t creation_flags) override;
-  Expected<RawHandle, WindowsErrorCode> create_job_object() override;
-  Expected<void, WindowsErrorCode> set_job_limit_flags(RawHandle job,
+  Expected<JobHandle, WindowsErrorCode> create_job_object() override;
+  Expected<void, WindowsErrorCode> set_job_limit_flags(JobHandle job,
                                                        std::uint32_t limit_flags) override;
-  Expected<void, WindowsErrorCode> assign_process_to_job_object(RawHandle job,
-                                                                RawHandle process) override;
-  Expected<void, WindowsErrorCode> resume_thread(RawHandle thread) override;
-  std::uint32_t wait_for_single_object(RawHandle handle, std::uint32_t milliseconds) override;
-  void terminate_process(RawHandle process, std::uint32_t exit_code) override;
+  Expected<void, WindowsErrorCode> assign_process_to_job_object(JobHandle job,
+                                                                ProcessHandle process) override;
+  Expected<void, WindowsErrorCode> resume_thread(ThreadHandle thread) override;
+  std::uint32_t wait_for_single_object(ProcessHandle process, std::uint32_t milliseconds) override;
+  void terminate_process(ProcessHandle process, std::uint32_t exit_code) override;
 };
 
 // The process-wide instance; it has no state.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_handle_api.h"
+
 #include <wtsapi32.h>
 
 #include <atomic>
@@ -61,18 +63,17 @@ Expected<void, WindowsErrorCode> Win32ServiceControlApi::start_dispatcher(
   return {};
 }
 
-RawHandle Win32ServiceControlApi::register_control_handler(std::u16string_view service_name,
-                                                           ServiceControlHandler handler,
-                                                           void* context) {
+ServiceStatusHandle Win32ServiceControlApi::register_control_handler(
+    std::u16string_view service_name, ServiceControlHandler handler, void* context) {
   const std::wstring name = to_wide(service_name);
   g_control_handler.store(handler);
   const SERVICE_STATUS_HANDLE status =
       ::RegisterServiceCtrlHandlerExW(name.c_str(), control_handler_thunk, context);
-  return reinterpret_cast<RawHandle>(status);
+  return wrap<ServiceStatusHandle>(status);
 }
 
 Expected<void, WindowsErrorCode> Win32ServiceControlApi::set_service_status(
-    RawHandle status_handle, const ServiceStatus& status) {
+    ServiceStatusHandle status_handle, const ServiceStatus& status) {
   SERVICE_STATUS native{};
   native.dwServiceType = status.service_type;
   native.dwCurrentState = status.current_state;
@@ -81,7 +82,7 @@ Expected<void, WindowsErrorCode> Win32ServiceControlApi::set_service_status(
   native.dwServiceSpecificExitCode = status.service_specific_exit_code;
   native.dwCheckPoint = status.check_point;
   native.dwWaitHint = status.wait_hint;
-  if (!::SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(status_handle), &native)) {
+  if (!::SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(status_handle.raw()), &native)) {
     return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
   }
   return {};

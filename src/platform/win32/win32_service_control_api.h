@@ -11,9 +11,10 @@ class Win32ServiceControlApi final : public ServiceControlApi {
  public:
   Expected<void, WindowsErrorCode> start_dispatcher(std::u16string_view service_name,
                                                     ServiceMainFunction service_main) override;
-  RawHandle register_control_handler(std::u16string_view service_name,
-                                     ServiceControlHandler handler, void* context) override;
-  Expected<void, WindowsErrorCode> set_service_status(RawHandle status_handle,
+  ServiceStatusHandle register_control_handler(std::u16string_view service_name,
+                                               ServiceControlHandler handler,
+                                               void* context) override;
+  Expected<void, WindowsErrorCode> set_service_status(ServiceStatusHandle status_handle,
                                                       const ServiceStatus& status) override;
 };
 

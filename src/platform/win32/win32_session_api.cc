@@ -29,7 +29,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32SessionApi::current_process_sessi
   return static_cast<std::uint32_t>(session);
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uint32_t session) {
+Expected<TokenHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uint32_t session) {
   // wtsapi32.dll missing from System32, or without the export: the query fails with the
   // load's or the lookup's error, as it would for a session without a user.
   const SystemProcedure<WtsQueryUserTokenFunction>& query = wts_query_user_token();
@@ -40,24 +40,24 @@ Expected<RawHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::uin
   if (!query.function()(session, &token)) {
     return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
   }
-  return from_handle(token);
+  return wrap<TokenHandle>(token);
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32SessionApi::open_process_token() {
+Expected<TokenHandle, WindowsErrorCode> Win32SessionApi::open_process_token() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
     return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
   }
-  return from_handle(token);
+  return wrap<TokenHandle>(token);
 }
 
-std::uint32_t Win32SessionApi::token_user_size(RawHandle token) {
+std::uint32_t Win32SessionApi::token_user_size(TokenHandle token) {
   DWORD size = 0;
   ::GetTokenInformation(to_handle(token), TokenUser, nullptr, 0, &size);
   return size;
 }
 
-Expected<void, WindowsErrorCode> Win32SessionApi::read_token_user(RawHandle token,
+Expected<void, WindowsErrorCode> Win32SessionApi::read_token_user(TokenHandle token,
                                                                   std::span<std::byte> buffer) {
   DWORD size = static_cast<DWORD>(buffer.size());
   if (!::GetTokenInformation(to_handle(token), TokenUser, buffer.data(), size, &size)) {
@@ -66,7 +66,7 @@ Expected<void, WindowsErrorCode> Win32SessionApi::read_token_user(RawHandle toke
   return {};
 }
 
-Expected<RawHandle, WindowsErrorCode> Win32SessionApi::convert_token_user_sid_to_string(
+Expected<SidText, WindowsErrorCode> Win32SessionApi::convert_token_user_sid_to_string(
     std::span<const std::byte> token_user) {
   if (token_user.size() < sizeof(TOKEN_USER)) {
     return Unexpected(kErrorInvalidParameter);
@@ -76,11 +76,11 @@ Expected<RawHandle, WindowsErrorCode> Win32SessionApi::convert_token_user_sid_to
   if (!::ConvertSidToStringSidW(user->User.Sid, &text)) {
     return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
   }
-  return reinterpret_cast<RawHandle>(text);
+  return wrap<SidText>(text);
 }
 
-std::u16string Win32SessionApi::wide_text(RawHandle text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text));
+std::u16string Win32SessionApi::wide_text(SidText text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.raw()));
 }
 
 SessionApi& session_api() {
