@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fakes/sddl_text.h"
+
 namespace tarnu::fakes {
 
 Expected<platform::RawHandle, platform::WindowsErrorCode>
@@ -12,7 +14,12 @@ FakePipeApi::security_descriptor_from_sddl(std::u16string_view sddl) {
     journal_.record("sddl failed");
     return Unexpected(*sddl_error);
   }
-  return ledger_.open("security descriptor", Release::kLocalFree);
+  if (!converts_as_sddl(sddl)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  const platform::RawHandle descriptor = ledger_.open("security descriptor", Release::kLocalFree);
+  descriptors_with_dacl_[descriptor] = sddl_has_dacl(sddl);
+  return descriptor;
 }
 
 Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_input_pipe(
@@ -27,9 +34,14 @@ Expected<platform::RawHandle, platform::WindowsErrorCode> FakePipeApi::create_in
   }
   if (pipe_ != 0 && ledger_.is_open(pipe_)) {
     journal_.record("create pipe while an instance is open");
+    if (pipe_name_ == name) {
+      // FILE_FLAG_FIRST_PIPE_INSTANCE on a name in use: 5 on Windows (231 under Wine).
+      return Unexpected(platform::kErrorAccessDenied);
+    }
   }
   ++instances_created;
   pipe_ = ledger_.open("pipe", Release::kCloseHandle);
+  pipe_name_ = name;
   journal_.record("create pipe");
   return pipe_;
 }
@@ -38,6 +50,9 @@ Expected<void, platform::WindowsErrorCode> FakePipeApi::set_pipe_security(
     platform::RawHandle pipe, platform::RawHandle security_descriptor) {
   if (!is_instance(pipe) || !ledger_.is_open(security_descriptor)) {
     return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (!descriptors_with_dacl_[security_descriptor]) {
+    return Unexpected(platform::WindowsErrorCode{1338});  // ERROR_INVALID_SECURITY_DESCR
   }
   if (set_security_failures > 0) {
     --set_security_failures;
