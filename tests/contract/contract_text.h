@@ -16,10 +16,6 @@ inline std::string narrow(std::u16string_view text) {
   return result;
 }
 
-inline std::u16string widen(std::string_view text) {
-  return std::u16string(text.begin(), text.end());
-}
-
 // "S-1-" followed by at least two more numbers, digits and dashes only: what
 // ConvertSidToStringSidW makes of a SID.
 inline bool is_sid_text(std::u16string_view text) {

@@ -24,11 +24,10 @@ inline std::u16string from_wide(const wchar_t* text) {
 inline std::u16string unique_suffix() {
   static int counter = 0;
   return std::u16string(u"tarnu-contract-") +
-         std::u16string(reinterpret_cast<const char16_t*>(
-             std::to_wstring(::GetCurrentProcessId()).c_str())) +
-         u"-" +
          std::u16string(
-             reinterpret_cast<const char16_t*>(std::to_wstring(++counter).c_str()));
+             reinterpret_cast<const char16_t*>(std::to_wstring(::GetCurrentProcessId()).c_str())) +
+         u"-" +
+         std::u16string(reinterpret_cast<const char16_t*>(std::to_wstring(++counter).c_str()));
 }
 
 // Deletes a folder and everything in it.

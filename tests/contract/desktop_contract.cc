@@ -1,6 +1,7 @@
 #include "contract/desktop_contract.h"
 
 #include <array>
+#include <span>
 #include <string>
 
 #include "contract/contract_text.h"
@@ -43,7 +44,8 @@ TEST_P(DesktopContract, ANameQueryThatDoesNotFitReportsTheSizeNeeded) {
   for (const std::size_t units : {std::size_t{0}, std::size_t{2}, std::size_t{7}}) {
     std::array<char16_t, 8> buffer{};
     std::uint32_t needed = 0;
-    EXPECT_FALSE(desktops.get_user_object_name(desktop.get(), std::span(buffer).first(units), needed))
+    EXPECT_FALSE(
+        desktops.get_user_object_name(desktop.get(), std::span(buffer).first(units), needed))
         << units << " units";
     EXPECT_EQ(needed, sizeof(u"Default")) << units << " units";
   }

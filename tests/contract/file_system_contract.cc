@@ -40,7 +40,8 @@ TEST_P(FileSystemContract, MissingPathsGiveFileOrPathNotFound) {
     return {};
   };
   const Case cases[] = {
-      {"inspect a missing name", [&] { return opened(files.open_for_inspection(root + u"\\none")); },
+      {"inspect a missing name",
+       [&] { return opened(files.open_for_inspection(root + u"\\none")); },
        platform::kErrorFileNotFound},
       {"inspect under a missing folder",
        [&] { return opened(files.open_for_inspection(root + u"\\none\\x")); },

@@ -35,8 +35,8 @@ class Win32FileSystemWorld final : public FileSystemWorld {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << ::GetLastError();
     DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                            nullptr));
+    EXPECT_TRUE(
+        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
     ::CloseHandle(file);
   }
   std::string content(const std::u16string& path) override {
@@ -68,8 +68,7 @@ class Win32FileSystemWorld final : public FileSystemWorld {
       saved_environment_[key] =
           length > 0 ? std::optional<std::wstring>(std::wstring(old, length)) : std::nullopt;
     }
-    EXPECT_TRUE(::SetEnvironmentVariableW(key.c_str(), value ? wide(*value) : nullptr) ||
-                !value);
+    EXPECT_TRUE(::SetEnvironmentVariableW(key.c_str(), value ? wide(*value) : nullptr) || !value);
   }
   void use_temporary_folder(const std::u16string& folder) override {
     set_environment(u"TMP", folder);

@@ -1,6 +1,5 @@
 #include "contract/pipe_contract.h"
 
-#include <array>
 #include <vector>
 
 namespace tarnu::contract {
@@ -11,8 +10,7 @@ using platform::ScopedLocalMemory;
 using platform::WindowsErrorCode;
 
 // The shape of the worker's descriptor: SYSTEM and one user, nobody else.
-constexpr std::u16string_view kPipeSddl =
-    u"D:P(A;;GA;;;SY)(A;;GRGW;;;S-1-5-21-1-2-3-1001)";
+constexpr std::u16string_view kPipeSddl = u"D:P(A;;GA;;;SY)(A;;GRGW;;;S-1-5-21-1-2-3-1001)";
 // ERROR_INVALID_SECURITY_DESCR.
 constexpr WindowsErrorCode kInvalidSecurityDescriptor = 1338;
 

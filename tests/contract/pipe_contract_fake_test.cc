@@ -21,7 +21,8 @@ class FakePipeWorld final : public PipeWorld {
   platform::PipeApi& api() override { return pipes_; }
   platform::HandleApi& handles() override { return handles_; }
   std::u16string unique_name() override {
-    return u"\\\\.\\pipe\\tarnu-contract-" + std::u16string(1, static_cast<char16_t>(u'a' + names_++));
+    return u"\\\\.\\pipe\\tarnu-contract-" +
+           std::u16string(1, static_cast<char16_t>(u'a' + names_++));
   }
   Expected<int, platform::WindowsErrorCode> open_client(const std::u16string& name) override {
     if (std::find(pipes_.pipe_names.begin(), pipes_.pipe_names.end(), name) ==

@@ -29,8 +29,7 @@ class Win32PipeWorld final : public PipeWorld {
   platform::HandleApi& handles() override { return platform::win32::handle_api(); }
   std::u16string unique_name() override { return u"\\\\.\\pipe\\" + unique_suffix(); }
   Expected<int, platform::WindowsErrorCode> open_client(const std::u16string& name) override {
-    HANDLE client =
-        ::CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE client = ::CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (client == INVALID_HANDLE_VALUE) {
       return Unexpected(static_cast<platform::WindowsErrorCode>(::GetLastError()));
     }

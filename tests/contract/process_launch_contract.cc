@@ -31,9 +31,8 @@ class Launcher {
       return;
     }
     ScopedHandle own_token(world.handles(), *own);
-    const auto copy = processes.duplicate_token(own_token.get(), kTokenAccess,
-                                                platform::kSecurityImpersonation,
-                                                platform::kTokenPrimary);
+    const auto copy = processes.duplicate_token(
+        own_token.get(), kTokenAccess, platform::kSecurityImpersonation, platform::kTokenPrimary);
     EXPECT_TRUE(copy);
     if (copy) {
       token_ = ScopedHandle(world.handles(), *copy);
@@ -72,8 +71,8 @@ TEST_P(ProcessLaunchContract, ModuleFileNameIsTheProgramsOwnPath) {
 // A known code has a message without the line break FormatMessageW ends it with; a code the
 // system has no message for (the customer bit set) gives nothing.
 TEST_P(ProcessLaunchContract, ErrorMessagesHaveNoTrailingLineBreak) {
-  for (const WindowsErrorCode code : {platform::kErrorFileNotFound,
-                                      platform::kErrorAccessDenied, platform::kErrorBrokenPipe}) {
+  for (const WindowsErrorCode code :
+       {platform::kErrorFileNotFound, platform::kErrorAccessDenied, platform::kErrorBrokenPipe}) {
     const std::u16string message = world_->api().error_message(code);
     ASSERT_FALSE(message.empty()) << code;
     EXPECT_NE(message.back(), u'\n') << code;

@@ -29,9 +29,8 @@ std::string narrow(std::u16string_view text) {
 }
 
 bool EnvironmentNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char16_t x, char16_t y) { return upper(x) < upper(y); });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char16_t x, char16_t y) { return upper(x) < upper(y); });
 }
 
 FakeFileSystemApi::FakeFileSystemApi(HandleLedger& ledger, EventJournal& journal)

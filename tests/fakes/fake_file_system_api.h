@@ -19,8 +19,8 @@ struct EnvironmentNameLess {
 };
 
 // An in-memory file system with one environment variable table and a settable clock.
-// Paths are compared as given; variable names without regard to case. "" (the current directory) and drive roots such as "C:"
-// always exist. File handles come from the ledger.
+// Paths are compared as given; variable names without regard to case. "" (the current directory)
+// and drive roots such as "C:" always exist. File handles come from the ledger.
 class FakeFileSystemApi final : public platform::FileSystemApi {
  public:
   FakeFileSystemApi(HandleLedger& ledger, EventJournal& journal);
