@@ -27,16 +27,14 @@ bool FakeDesktopApi::get_user_object_name(platform::DesktopHandle object,
     needed_bytes = 0;
     return true;
   }
-  // Windows fails when even the bare name does not fit; a name of exactly the buffer's
-  // size is delivered without its terminator.
+  // The name and its terminator must fit (ERROR_INSUFFICIENT_BUFFER otherwise, also for a
+  // buffer one unit short).
   needed_bytes = static_cast<std::uint32_t>((name.size() + 1) * sizeof(char16_t));
-  if (name.size() > buffer.size()) {
+  if (name.size() + 1 > buffer.size()) {
     return false;
   }
   std::copy(name.begin(), name.end(), buffer.begin());
-  if (name.size() < buffer.size()) {
-    buffer[name.size()] = u'\0';
-  }
+  buffer[name.size()] = u'\0';
   return true;
 }
 

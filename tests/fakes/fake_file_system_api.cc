@@ -1,10 +1,16 @@
 #include "fakes/fake_file_system_api.h"
 
+#include <algorithm>
+
+#include "fakes/sddl_text.h"
+
 namespace tarnu::fakes {
 
 namespace {
 
 bool is_drive_root(const std::u16string& path) { return path.size() == 2 && path[1] == u':'; }
+
+char16_t upper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
 }  // namespace
 
@@ -20,6 +26,11 @@ std::string narrow(std::u16string_view text) {
     result += unit < 0x80 ? static_cast<char>(unit) : '?';
   }
   return result;
+}
+
+bool EnvironmentNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char16_t x, char16_t y) { return upper(x) < upper(y); });
 }
 
 FakeFileSystemApi::FakeFileSystemApi(HandleLedger& ledger, EventJournal& journal)
@@ -57,6 +68,9 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory(
 
 Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_with_security(
     const std::u16string& path, std::u16string_view sddl) {
+  if (!fakes::converts_as_sddl(sddl)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
   if (exists_as_directory(path) || files.count(path) != 0) {
     return Unexpected(platform::kErrorAlreadyExists);
   }
@@ -105,6 +119,7 @@ FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
   files[path];  // created empty when missing, left as it is otherwise
   const auto file = ledger_.open_as<platform::FileHandle>("file");
   open_files_[file.raw()] = path;
+  positions_[file.raw()] = 0;
   return file;
 }
 
@@ -115,7 +130,8 @@ Expected<platform::FileFacts, platform::WindowsErrorCode> FakeFileSystemApi::fil
     return Unexpected(platform::kErrorInvalidHandle);
   }
   platform::FileFacts facts;
-  facts.attributes = exists_as_directory(*path) ? platform::kFileAttributeDirectory : 0x80;
+  // A file is marked for archiving (FILE_ATTRIBUTE_ARCHIVE) from its creation on.
+  facts.attributes = exists_as_directory(*path) ? platform::kFileAttributeDirectory : 0x20;
   if (reparse_points.count(*path) != 0) {
     facts.attributes |= platform::kFileAttributeReparsePoint;
   }
@@ -145,7 +161,7 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform:
   if (path == nullptr) {
     return Unexpected(platform::kErrorInvalidHandle);
   }
-  files[*path].clear();
+  files[*path].resize(std::min(files[*path].size(), positions_[file.raw()]));
   ++truncations;
   return {};
 }
@@ -159,9 +175,13 @@ Expected<std::uint32_t, platform::WindowsErrorCode> FakeFileSystemApi::write_fil
   if (write_limit == 0) {
     return Unexpected(platform::WindowsErrorCode{112});  // ERROR_DISK_FULL
   }
+  // Written at the file pointer, over what is there, as WriteFile does.
   const std::size_t count = std::min(bytes.size(), write_limit);
   std::string& content = files[it->second];
-  content.append(reinterpret_cast<const char*>(bytes.data()), count);
+  std::size_t& position = positions_[file.raw()];
+  content.resize(std::max(content.size(), position + count));
+  content.replace(position, count, reinterpret_cast<const char*>(bytes.data()), count);
+  position += count;
   // A status write shows up in the journal once its last byte is in.
   if (count == bytes.size()) {
     journal_.record("write " + content);

@@ -13,14 +13,19 @@
 
 namespace tarnu::fakes {
 
+// Environment variable names compared as Windows compares them: without regard to case.
+struct EnvironmentNameLess {
+  bool operator()(const std::u16string& a, const std::u16string& b) const;
+};
+
 // An in-memory file system with one environment variable table and a settable clock.
-// Paths are compared as given. "" (the current directory) and drive roots such as "C:"
-// always exist. File handles come from the ledger.
+// Paths are compared as given; variable names without regard to case. "" (the current directory)
+// and drive roots such as "C:" always exist. File handles come from the ledger.
 class FakeFileSystemApi final : public platform::FileSystemApi {
  public:
   FakeFileSystemApi(HandleLedger& ledger, EventJournal& journal);
 
-  std::map<std::u16string, std::u16string> environment;
+  std::map<std::u16string, std::u16string, EnvironmentNameLess> environment;
   Expected<std::u16string, platform::WindowsErrorCode> temp_directory =
       std::u16string(u"C:\\Temp\\");
   std::set<std::u16string> directories;
@@ -73,6 +78,8 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   HandleLedger& ledger_;
   EventJournal& journal_;
   std::map<platform::RawHandle, std::u16string> open_files_;
+  // Each open file's pointer: 0 after opening, moved on by every write.
+  std::map<platform::RawHandle, std::size_t> positions_;
 };
 
 // The folder part of a path: everything before its last backslash, "" when it has none.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fakes/sddl_text.h"
+
 namespace tarnu::fakes {
 
 Expected<platform::SecurityDescriptor, platform::WindowsErrorCode>
@@ -12,7 +14,12 @@ FakePipeApi::security_descriptor_from_sddl(std::u16string_view sddl) {
     journal_.record("sddl failed");
     return Unexpected(*sddl_error);
   }
-  return ledger_.open_as<platform::SecurityDescriptor>("security descriptor");
+  if (!converts_as_sddl(sddl)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  const auto descriptor = ledger_.open_as<platform::SecurityDescriptor>("security descriptor");
+  descriptors_with_dacl_[descriptor.raw()] = sddl_has_dacl(sddl);
+  return descriptor;
 }
 
 Expected<platform::PipeHandle, platform::WindowsErrorCode> FakePipeApi::create_input_pipe(
@@ -27,9 +34,14 @@ Expected<platform::PipeHandle, platform::WindowsErrorCode> FakePipeApi::create_i
   }
   if (pipe_ && ledger_.is_open(pipe_)) {
     journal_.record("create pipe while an instance is open");
+    if (pipe_name_ == name) {
+      // FILE_FLAG_FIRST_PIPE_INSTANCE on a name in use: 5 on Windows (231 under Wine).
+      return Unexpected(platform::kErrorAccessDenied);
+    }
   }
   ++instances_created;
   pipe_ = ledger_.open_as<platform::PipeHandle>("pipe");
+  pipe_name_ = name;
   journal_.record("create pipe");
   return pipe_;
 }
@@ -38,6 +50,9 @@ Expected<void, platform::WindowsErrorCode> FakePipeApi::set_pipe_security(
     platform::PipeHandle pipe, platform::SecurityDescriptor security_descriptor) {
   if (!is_instance(pipe) || !ledger_.is_open(security_descriptor)) {
     return Unexpected(platform::kErrorInvalidParameter);
+  }
+  if (!descriptors_with_dacl_[security_descriptor.raw()]) {
+    return Unexpected(platform::WindowsErrorCode{1338});  // ERROR_INVALID_SECURITY_DESCR
   }
   if (set_security_failures > 0) {
     --set_security_failures;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,9 @@ class FakePipeApi final : public platform::PipeApi {
   HandleLedger& ledger_;
   EventJournal& journal_;
   platform::PipeHandle pipe_;
+  std::u16string pipe_name_;
+  // Whether each descriptor handed out has a DACL (SetSecurityInfo refuses one without).
+  std::map<platform::RawHandle, bool> descriptors_with_dacl_;
   std::optional<Connection> current_;
   std::size_t offset_ = 0;
 };

@@ -48,9 +48,11 @@ std::uint32_t FakeSessionApi::token_user_size(platform::TokenHandle token) {
 
 Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
     platform::TokenHandle token, std::span<std::byte> buffer) {
-  if (!ledger_.is_open(token) ||
-      buffer.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle)) {
-    return Unexpected(platform::kErrorInvalidParameter);
+  if (!ledger_.is_open(token)) {
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  if (buffer.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle)) {
+    return Unexpected(platform::WindowsErrorCode{122});  // ERROR_INSUFFICIENT_BUFFER
   }
   if (read_token_user_error) {
     return Unexpected(*read_token_user_error);

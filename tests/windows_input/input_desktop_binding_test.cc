@@ -53,8 +53,8 @@ TEST_F(InputDesktopBindingTest, NamesAsThePlatformReportsThem) {
       {u"Winlogon", false, false, "Winlogon"},
       {u"Default", true, false, "<unknown>"},
       {u"Default", false, true, "<unknown>"},
-      {full, false, false, std::string(256, 'w')},  // no terminator: taken whole
-      {full + u"x", false, false, "<unknown>"},     // does not fit: the query fails
+      {full.substr(1), false, false, std::string(255, 'w')},  // fits with its terminator
+      {full, false, false, "<unknown>"},  // no room for the terminator: the query fails
       {std::u16string(u"D\xD800sk"), false, false, "D\xEF\xBF\xBDsk"},  // unpaired surrogate
       {std::u16string(u"ab\0cd", 5), false, false, "ab"},
   };

@@ -1,0 +1,33 @@
+#pragma once
+
+// What DesktopApi and InputApi do, written once and run against the fakes (native tree) and
+// the Win32 classes (Windows tree, under Wine, on the test bed's display). Only harmless
+// input is sent.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/desktop_api.h"
+#include "platform/input_api.h"
+
+namespace tarnu::contract {
+
+class DesktopWorld {
+ public:
+  virtual ~DesktopWorld() = default;
+  virtual platform::DesktopApi& desktops() = 0;
+  virtual platform::InputApi& input() = 0;
+};
+
+using DesktopWorldFactory = std::unique_ptr<DesktopWorld> (*)();
+
+class DesktopContract : public ::testing::TestWithParam<DesktopWorldFactory> {
+ protected:
+  void SetUp() override { world_ = GetParam()(); }
+  void TearDown() override { world_.reset(); }
+
+  std::unique_ptr<DesktopWorld> world_;
+};
+
+}  // namespace tarnu::contract

@@ -1,0 +1,32 @@
+#pragma once
+
+// What SessionApi does, written once and run against the fake (native tree) and the Win32
+// class (Windows tree, under Wine).
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/handle_api.h"
+#include "platform/session_api.h"
+
+namespace tarnu::contract {
+
+class SessionWorld {
+ public:
+  virtual ~SessionWorld() = default;
+  virtual platform::SessionApi& api() = 0;
+  virtual platform::HandleApi& handles() = 0;
+};
+
+using SessionWorldFactory = std::unique_ptr<SessionWorld> (*)();
+
+class SessionContract : public ::testing::TestWithParam<SessionWorldFactory> {
+ protected:
+  void SetUp() override { world_ = GetParam()(); }
+  void TearDown() override { world_.reset(); }
+
+  std::unique_ptr<SessionWorld> world_;
+};
+
+}  // namespace tarnu::contract
