@@ -45,8 +45,9 @@ class PipeApi {
   // system recorded it when the client opened the pipe.
   virtual Expected<std::uint32_t, WindowsErrorCode> client_session_id(PipeHandle pipe) = 0;
 
-  // DisconnectNamedPipe; the result is not examined. It also returns an instance whose
-  // client left before ConnectNamedPipe to the listening state.
+  // DisconnectNamedPipe; the result is not examined. It also clears an instance whose
+  // client left before ConnectNamedPipe. Either way new clients are refused (busy) until the
+  // next ConnectNamedPipe puts the instance back to listening.
   virtual void disconnect_named_pipe(PipeHandle pipe) = 0;
 
   // Sleep(milliseconds): the pause between two failed waits for a client.
