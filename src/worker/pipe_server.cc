@@ -22,18 +22,16 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
 
 std::string PipeServer::run() {
   applied_sid_ = session_user_sid_text(platform_.sessions, platform_.handles, session_);
-  const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
-      platform::utf8_to_utf16(input_pipe_sddl(applied_sid_)));
-  if (!descriptor_value) {
+  auto descriptor = pipe_descriptor(applied_sid_);
+  if (!descriptor) {
     return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
-                                        descriptor_value.error());
+                                        descriptor.error());
   }
-  platform::ScopedSecurityDescriptor descriptor(platform_.handles, *descriptor_value);
   // The first-instance flag makes this fail while any pipe of the name exists, such as one
   // held by another worker of this session or by a process that took the name first.
   const auto pipe_value =
-      platform_.pipes.create_input_pipe(input_pipe_name(session_), descriptor.get());
-  descriptor.reset();
+      platform_.pipes.create_input_pipe(input_pipe_name(session_), descriptor->get());
+  descriptor->reset();
   if (!pipe_value) {
     return platform::windows_error_text("CreateNamedPipeW", pipe_value.error());
   }
@@ -56,11 +54,11 @@ std::string PipeServer::run() {
       // closing until it is disconnected.
       platform_.pipes.disconnect_named_pipe(pipe.get());
       pause = back_off(pause);
-    } else if (admit_client(pipe.get())) {
-      serve_connection(pipe.get());
-      platform_.pipes.disconnect_named_pipe(pipe.get());
-      pause = 0;
     } else {
+      if (admit_client(pipe.get())) {
+        serve_connection(pipe.get());
+        pause = 0;
+      }
       platform_.pipes.disconnect_named_pipe(pipe.get());
     }
 
@@ -77,14 +75,19 @@ std::string PipeServer::run() {
   }
 }
 
-bool PipeServer::apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text) {
-  const auto descriptor_value = platform_.pipes.security_descriptor_from_sddl(
+Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode>
+PipeServer::pipe_descriptor(const std::string& sid_text) {
+  const auto descriptor = platform_.pipes.security_descriptor_from_sddl(
       platform::utf8_to_utf16(input_pipe_sddl(sid_text)));
-  if (!descriptor_value) {
-    return false;
+  if (!descriptor) {
+    return Unexpected(descriptor.error());
   }
-  const platform::ScopedSecurityDescriptor descriptor(platform_.handles, *descriptor_value);
-  if (!platform_.pipes.set_pipe_security(pipe, descriptor.get())) {
+  return platform::ScopedSecurityDescriptor(platform_.handles, *descriptor);
+}
+
+bool PipeServer::apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text) {
+  const auto descriptor = pipe_descriptor(sid_text);
+  if (!descriptor || !platform_.pipes.set_pipe_security(pipe, descriptor->get())) {
     return false;
   }
   applied_sid_ = sid_text;

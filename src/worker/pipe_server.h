@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/expected.h"
+#include "platform/handle_api.h"
 #include "platform/types.h"
 #include "protocol/input_command.h"
 #include "windows_input/command_injector.h"
@@ -52,6 +53,9 @@ class PipeServer {
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer);
+  // The pipe's security descriptor for the SID text, owned.
+  Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode> pipe_descriptor(
+      const std::string& sid_text);
   // Gives the instance the DACL for the SID text; false when it could not.
   bool apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text);
   // True for a client of the worker's own session; any other is recorded as refused.
