@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_text.h"
+
 #include <memory>
 
 #include "platform/desktop_api.h"
@@ -20,14 +22,6 @@ class DesktopWorld {
   virtual platform::InputApi& input() = 0;
 };
 
-using DesktopWorldFactory = std::unique_ptr<DesktopWorld> (*)();
-
-class DesktopContract : public ::testing::TestWithParam<DesktopWorldFactory> {
- protected:
-  void SetUp() override { world_ = GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<DesktopWorld> world_;
-};
+class DesktopContract : public ContractTest<DesktopWorld> {};
 
 }  // namespace tarnu::contract

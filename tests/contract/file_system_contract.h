@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_text.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,14 +41,6 @@ class FileSystemWorld {
   virtual std::u16string process_user_sid() = 0;
 };
 
-using FileSystemWorldFactory = std::unique_ptr<FileSystemWorld> (*)();
-
-class FileSystemContract : public ::testing::TestWithParam<FileSystemWorldFactory> {
- protected:
-  void SetUp() override { world_ = GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<FileSystemWorld> world_;
-};
+class FileSystemContract : public ContractTest<FileSystemWorld> {};
 
 }  // namespace tarnu::contract

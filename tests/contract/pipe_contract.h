@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_text.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,14 +39,6 @@ class PipeWorld {
   virtual std::uint32_t own_session() = 0;
 };
 
-using PipeWorldFactory = std::unique_ptr<PipeWorld> (*)();
-
-class PipeContract : public ::testing::TestWithParam<PipeWorldFactory> {
- protected:
-  void SetUp() override { world_ = GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<PipeWorld> world_;
-};
+class PipeContract : public ContractTest<PipeWorld> {};
 
 }  // namespace tarnu::contract

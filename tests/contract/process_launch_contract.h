@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_text.h"
+
 #include <memory>
 #include <string>
 
@@ -29,14 +31,6 @@ class ProcessLaunchWorld {
   virtual void let_end(platform::ProcessHandle process) = 0;
 };
 
-using ProcessLaunchWorldFactory = std::unique_ptr<ProcessLaunchWorld> (*)();
-
-class ProcessLaunchContract : public ::testing::TestWithParam<ProcessLaunchWorldFactory> {
- protected:
-  void SetUp() override { world_ = GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<ProcessLaunchWorld> world_;
-};
+class ProcessLaunchContract : public ContractTest<ProcessLaunchWorld> {};
 
 }  // namespace tarnu::contract

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_text.h"
+
 #include <memory>
 
 #include "platform/handle_api.h"
@@ -19,14 +21,6 @@ class SessionWorld {
   virtual platform::HandleApi& handles() = 0;
 };
 
-using SessionWorldFactory = std::unique_ptr<SessionWorld> (*)();
-
-class SessionContract : public ::testing::TestWithParam<SessionWorldFactory> {
- protected:
-  void SetUp() override { world_ = GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<SessionWorld> world_;
-};
+class SessionContract : public ContractTest<SessionWorld> {};
 
 }  // namespace tarnu::contract
