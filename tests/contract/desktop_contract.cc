@@ -1,10 +1,8 @@
-#include "contract/desktop_contract.h"
+#include "contract/contract.h"
 
 #include <array>
 #include <span>
 #include <string>
-
-#include "contract/contract_text.h"
 
 namespace tarnu::contract {
 namespace {

@@ -1,6 +1,6 @@
 // The desktop and input contract against the fakes.
 
-#include "contract/desktop_contract.h"
+#include "contract/contract.h"
 #include "fakes/fake_desktop_api.h"
 #include "fakes/fake_input_api.h"
 

@@ -1,6 +1,6 @@
 // The desktop and input contract against the Win32 classes.
 
-#include "contract/desktop_contract.h"
+#include "contract/contract.h"
 #include "platform/win32/win32_desktop_api.h"
 #include "platform/win32/win32_input_api.h"
 

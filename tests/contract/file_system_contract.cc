@@ -1,10 +1,8 @@
-#include "contract/file_system_contract.h"
+#include "contract/contract.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
-
-#include "contract/contract_text.h"
 
 namespace tarnu::contract {
 namespace {

@@ -1,6 +1,6 @@
 // The file system contract against the in-memory fake.
 
-#include "contract/file_system_contract.h"
+#include "contract/contract.h"
 #include "fakes/fake_file_system_api.h"
 #include "fakes/fake_handle_api.h"
 

@@ -2,9 +2,9 @@
 // process's temporary-files directory, and the process's own environment.
 
 #include <map>
+#include "contract/contract.h"
 
 #include "contract/contract_win.h"
-#include "contract/file_system_contract.h"
 #include "platform/win32/win32_file_system_api.h"
 #include "platform/win32/win32_handle_api.h"
 

@@ -1,4 +1,4 @@
-#include "contract/pipe_contract.h"
+#include "contract/contract.h"
 
 #include <vector>
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <vector>
+#include "contract/contract.h"
 
-#include "contract/pipe_contract.h"
 #include "fakes/fake_handle_api.h"
 #include "fakes/fake_pipe_api.h"
 

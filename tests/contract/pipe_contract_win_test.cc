@@ -3,9 +3,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "contract/contract.h"
 
 #include "contract/contract_win.h"
-#include "contract/pipe_contract.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/win32/win32_pipe_api.h"
 

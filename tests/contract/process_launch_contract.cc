@@ -1,6 +1,4 @@
-#include "contract/process_launch_contract.h"
-
-#include "contract/contract_text.h"
+#include "contract/contract.h"
 
 namespace tarnu::contract {
 namespace {

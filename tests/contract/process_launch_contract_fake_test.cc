@@ -1,6 +1,6 @@
 // The process launch contract against the fake machine.
 
-#include "contract/process_launch_contract.h"
+#include "contract/contract.h"
 #include "fakes/fake_process_launch_api.h"
 
 namespace tarnu::contract {

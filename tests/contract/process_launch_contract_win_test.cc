@@ -1,7 +1,7 @@
 // The process launch contract against the Win32 class; children are `cmd /c exit 3`.
 
+#include "contract/contract.h"
 #include "contract/contract_win.h"
-#include "contract/process_launch_contract.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/win32/win32_process_launch_api.h"
 

@@ -1,9 +1,7 @@
-#include "contract/session_contract.h"
+#include "contract/contract.h"
 
 #include <cstddef>
 #include <vector>
-
-#include "contract/contract_text.h"
 
 namespace tarnu::contract {
 namespace {

@@ -1,6 +1,6 @@
 // The session contract against the fake.
 
-#include "contract/session_contract.h"
+#include "contract/contract.h"
 #include "fakes/fake_handle_api.h"
 #include "fakes/fake_session_api.h"
 

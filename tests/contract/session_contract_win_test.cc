@@ -1,6 +1,6 @@
 // The session contract against the Win32 class.
 
-#include "contract/session_contract.h"
+#include "contract/contract.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/win32/win32_session_api.h"
 
