@@ -1,8 +1,8 @@
 #pragma once
 
 // The behaviour of each area of the seam, written once and run against the recording fakes
-// (native tree, *_contract_fake_test.cc) and against the Win32 classes (Windows tree, under
-// Wine, *_contract_win_test.cc). A world gives an area's interface and arranges what a case
+// (native tree, contract_fake_test.cc) and against the Win32 classes (Windows tree, under
+// Wine, contract_win_test.cc). A world gives an area's interface and arranges what a case
 // needs; each case gets a fresh one.
 
 #include <gtest/gtest.h>
@@ -38,6 +38,12 @@ class ContractTest : public ::testing::TestWithParam<std::unique_ptr<World> (*)(
 
   std::unique_ptr<World> world_;
 };
+
+// The factory a contract suite is instantiated with.
+template <typename Concrete, typename World>
+std::unique_ptr<World> make_world() {
+  return std::make_unique<Concrete>();
+}
 
 // "S-1-" followed by at least two more numbers, digits and dashes only: what
 // ConvertSidToStringSidW makes of a SID.
