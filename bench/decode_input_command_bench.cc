@@ -28,17 +28,24 @@ std::vector<std::uint8_t> key_with_extra_entries(std::size_t unknown) {
   return concat({bytes, str("key_code"), {0x41}, str("down"), {0xc3}});
 }
 
-void decode(benchmark::State& state, const std::vector<std::uint8_t>& payload) {
-  bool decoded = true;
+// A mouseMove whose x is a float 64 given by its eight bytes: refused, with the float's text
+// in the error.
+std::vector<std::uint8_t> move_with_float_x(std::vector<std::uint8_t> float_bytes) {
+  return concat(
+      {{0x83}, str("type"), str("mouseMove"), str("x"), {0xcb}, float_bytes, str("y"), {0x00}});
+}
+
+void decode(benchmark::State& state, const std::vector<std::uint8_t>& payload, bool refused) {
+  bool as_expected = true;
   const std::uint64_t before = tarnu::bench::heap_allocations();
   for (auto _ : state) {
     auto result = tarnu::protocol::decode_input_command(payload);
-    decoded = decoded && result.has_value();
+    as_expected = as_expected && result.has_value() != refused;
     benchmark::DoNotOptimize(result);
   }
   const std::uint64_t allocations = tarnu::bench::heap_allocations() - before;
-  if (!decoded) {
-    state.SkipWithError("payload did not decode");
+  if (!as_expected) {
+    state.SkipWithError(refused ? "payload decoded" : "payload did not decode");
   }
   state.counters["allocs/decode"] =
       benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
@@ -50,10 +57,16 @@ void decode(benchmark::State& state, const std::vector<std::uint8_t>& payload) {
 int main(int argc, char** argv) {
   for (const auto& example : tarnu::support::example_payloads()) {
     benchmark::RegisterBenchmark(("Example/" + example.name).c_str(), decode,
-                                 tarnu::support::hex_bytes(example.hex));
+                                 tarnu::support::hex_bytes(example.hex), false);
   }
-  benchmark::RegisterBenchmark("KeyBuffering/16Entries", decode, key_with_extra_entries(14));
-  benchmark::RegisterBenchmark("KeyBuffering/40Entries", decode, key_with_extra_entries(38));
+  benchmark::RegisterBenchmark("KeyBuffering/16Entries", decode, key_with_extra_entries(14), false);
+  benchmark::RegisterBenchmark("KeyBuffering/40Entries", decode, key_with_extra_entries(38), false);
+  // The error text of a float: plain shortest digits, and a tie settled away from zero.
+  benchmark::RegisterBenchmark("FloatText/123456.78125", decode,
+                               move_with_float_x({0x40, 0xfe, 0x24, 0x0c, 0x80, 0, 0, 0}), true);
+  benchmark::RegisterBenchmark("FloatText/1500000000000000.25", decode,
+                               move_with_float_x({0x43, 0x15, 0x50, 0xf7, 0xdc, 0xa7, 0x00, 0x01}),
+                               true);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,7 +1,9 @@
 #include "protocol/value_description.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/text.h"
 #include "protocol/escaped_code_points.h"
@@ -20,6 +22,71 @@ void append_hex(std::string& out, char32_t code_point) {
   const auto result =
       std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(code_point), 16);
   out.append(digits, result.ptr);
+}
+
+// std::to_chars settles a tie between two equally short and equally near digit strings
+// towards the even last digit; error texts take the one farther from zero. `digits` and
+// `exponent` are the shortest digits of `magnitude` (d.ddd × 10^exponent), changed in place
+// when they lie on the near side of such a tie.
+//
+// A tie means the exact value is the n shortest digits with one more digit, a 5, after them.
+// Write the magnitude as m × 2^e with m odd. For e ≥ 0 the value is an integer whose half-ulp
+// is below the 5 × 10^e such a tie would need, so there is none. For e < 0 the exact value is
+// m × 5^-e × 10^e: its significant digits are the integer m × 5^-e, which must then have
+// n + 1 ≤ 18 digits and so fit in 64 bits. Anything larger, or of another length, is no tie;
+// most values leave after a shift and a multiplication.
+void round_tie_away_from_zero(std::string& digits, int exponent, double magnitude) {
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const auto biased_exponent = static_cast<int>(bits >> 52);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int binary_exponent = -1074;
+  if (biased_exponent != 0) {
+    mantissa |= std::uint64_t{1} << 52;
+    binary_exponent = biased_exponent - 1075;
+  }
+  if (mantissa == 0 || digits.size() > 17) {
+    return;
+  }
+  const int trailing_zeros = std::countr_zero(mantissa);
+  mantissa >>= trailing_zeros;
+  binary_exponent += trailing_zeros;
+  // 5^27 alone exceeds 10^18.
+  if (binary_exponent >= 0 || binary_exponent < -26) {
+    return;
+  }
+  constexpr std::uint64_t kLimit = 1'000'000'000'000'000'000;  // 10^18
+  std::uint64_t exact = mantissa;
+  for (int power = 0; power < -binary_exponent; ++power) {
+    if (exact > kLimit / 5) {
+      return;
+    }
+    exact *= 5;
+  }
+  // The exact digits must be the shortest ones plus one, at the same scale: the last of them
+  // then stands at 10^(exponent - n) = 10^binary_exponent.
+  const int digit_count = static_cast<int>(digits.size());
+  if (exponent - digit_count != binary_exponent) {
+    return;
+  }
+  std::uint64_t shortest = 0;
+  std::from_chars(digits.data(), digits.data() + digits.size(), shortest);
+  if (exact != shortest * 10 + 5) {
+    return;  // already the far side, or no tie at all
+  }
+  // The far neighbour must read back as the same value too; near a power of two the
+  // interval that reads back is lopsided and it may not.
+  char far[32];
+  char* end = std::to_chars(far, far + 24, shortest + 1).ptr;
+  if (end - far != digit_count) {
+    return;
+  }
+  *end++ = 'e';
+  end = std::to_chars(end, far + sizeof far, exponent - digit_count + 1).ptr;
+  double read_back = 0;
+  std::from_chars(far, end, read_back);
+  if (read_back == magnitude) {
+    digits.assign(far, static_cast<std::size_t>(digit_count));
+  }
 }
 
 }  // namespace
@@ -95,6 +162,7 @@ void append_float_text(std::string& out, double value) {
       digits += c;
     }
   }
+  round_tie_away_from_zero(digits, exponent, std::fabs(value));
   const int digit_count = static_cast<int>(digits.size());
   if (exponent < 0) {
     out += "0.";

@@ -12,8 +12,9 @@ namespace tarnu::protocol {
 // or "newtype struct".
 void append_value_description(std::string& out, const BufferedValue& value);
 
-// Appends a 64-bit float as its shortest round-trip decimal, never in exponent form and with
-// ".0" when it has no decimal point; "NaN", "inf" and "-inf" otherwise.
+// Appends a 64-bit float as its shortest round-trip decimal (of two equally short and equally
+// near, the one farther from zero), never in exponent form and with ".0" when it has no
+// decimal point; "NaN", "inf" and "-inf" otherwise.
 void append_float_text(std::string& out, double value);
 
 // Appends valid UTF-8 text between double quotes with `"` and `\` escaped, \t \r \n \0 for

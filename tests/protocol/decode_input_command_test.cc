@@ -368,6 +368,8 @@ INSTANTIATE_TEST_SUITE_P(
              "invalid type: floating point `1.0`, expected i32"},
         Case{"I32Float32", move_with_x(h("ca 3f c0 00 00")),
              "invalid type: floating point `1.5`, expected i32"},
+        Case{"I32FloatTie", move_with_x(h("cb 43 15 50 f7 dc a7 00 01")),
+             "invalid type: floating point `1500000000000000.3`, expected i32"},
         Case{"I32Nil", move_with_x(h("c0")), "invalid type: unit value, expected i32"},
         Case{"I32Boolean", move_with_x(h("c2")), "invalid type: boolean `false`, expected i32"},
         Case{"I32Text", move_with_x(s("1")), "invalid type: string \"1\", expected i32"},
