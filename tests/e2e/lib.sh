@@ -375,6 +375,48 @@ service_windows_pid() {
     }'
 }
 
+# workers, services: the Linux pids of the helper's workers and service processes run from
+# SERVICE_EXE_WIN (a Windows path; the built executable when it is unset). one_worker: there
+# is exactly one worker; no_helper_left: there is neither.
+workers() { helper_pids --worker ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
+services() { helper_pids --service ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
+one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
+no_helper_left() { [[ -z "$(workers)$(services)" ]]; }
+
+# service_create_and_start: the built executable installed with sc create and started;
+# STARTED_MS is when sc start was run.
+service_create_and_start() {
+  run_program create sc create "$TARNU_SERVICE" binpath= "\"$(winepath -w "$HELPER_EXE")\" --service"
+  expect_equal "sc create" 0 "$RC"
+  STARTED_MS=$(now_ms)
+  run_program start sc start "$TARNU_SERVICE"
+  expect_equal "sc start" 0 "$RC"
+}
+
+# service_stop_and_delete: sc stop, after which the service reports STOPPED, no helper
+# process is left and no pipe is served; then sc delete.
+service_stop_and_delete() {
+  local stopping
+  stopping=$(now_ms)
+  run_program stop sc stop "$TARNU_SERVICE"
+  expect_equal "sc stop" 0 "$RC"
+  if wait_until 10 service_is_stopped; then
+    pass "service reports STOPPED ($(($(now_ms) - stopping)) ms after sc stop)"
+  else
+    fail "service state after stop: $(service_state)"
+  fi
+  if wait_until 5 no_helper_left; then
+    pass "no worker and no service process remain"
+  else
+    fail "left running: $(workers | xargs) $(services | xargs)"
+  fi
+  run_program gone "$SEND_EXE" --session "$WINE_SESSION" "tap 0x45"
+  expect_equal "no pipe after stop" 1 "$RC"
+  run_program delete sc delete "$TARNU_SERVICE"
+  expect_equal "sc delete" 0 "$RC"
+  expect_equal "service gone" "" "$(service_state)"
+}
+
 # now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
