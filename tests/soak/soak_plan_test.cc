@@ -18,13 +18,12 @@ using windows_input::StatusOutcome;
 
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 
-TEST(InvalidPayloadsTest, EachFailsWithItsOwnText) {
+TEST(InvalidPayloadsTest, EachFailsInItsOwnWay) {
   std::set<std::string> texts;
-  for (const InvalidPayload& payload : invalid_payloads()) {
-    const auto decoded = protocol::decode_input_command(payload.bytes);
-    ASSERT_FALSE(decoded.has_value()) << payload.error;
-    EXPECT_EQ(decoded.error(), "decode input command: " + payload.error);
-    texts.insert(payload.error);
+  for (const std::vector<std::uint8_t>& payload : invalid_payloads()) {
+    const auto decoded = protocol::decode_input_command(payload);
+    ASSERT_FALSE(decoded.has_value());
+    texts.insert(decoded.error());
   }
   // One per fault the decoder knows.
   EXPECT_EQ(texts.size(), 27u);
