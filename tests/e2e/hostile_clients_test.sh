@@ -9,11 +9,12 @@ source "$(dirname "$0")/lib.sh"
 
 LOG="$E2E_TMP/window.log"
 
-# hostile NAME ARGS...: runs a hostile client in the background; HOSTILE_PID is its pid.
+# hostile NAME PROGRAM ARGS...: runs a hostile client in the background; HOSTILE_PID is its
+# pid.
 hostile() {
   local name=$1
   shift
-  wine "$SOAK_EXE" "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+  wine "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
   HOSTILE_PID=$!
 }
 
@@ -41,7 +42,7 @@ worker_group=$WORKER_GROUP
 
 # 1. Connects, never writes, and leaves after 2 s; the next client waits for it.
 mark_log
-hostile idle idle "$WORKER_PIPE" 2000
+hostile idle "$SEND_EXE" --wait 10000 "sleep 2000"
 sleep 0.5
 well_behaved after-idle 0x42
 wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
@@ -50,19 +51,28 @@ wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
 # 2. Presses Shift, writes 2 bytes of a length and stalls for 2 s. Shift is released when
 # it leaves, before the next client's key arrives.
 mark_log
-hostile stall stall-length "$WORKER_PIPE" 2000
+hostile stall "$SEND_EXE" --wait 10000 "key 0x10 down" "bytes 1a 00" "sleep 2000"
 wait_for_log "$LOG" '^WM_KEYDOWN vk=0x10' 1 10 || fail "the stalling client's Shift never arrived"
 well_behaved after-stall 0x43
 wait "$HOSTILE_PID" || fail "stalling client: $(cat "$E2E_TMP/stall.err")"
 expect_equal "Shift released before the next client's key" "WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43|" \
   "$(since_mark | grep -oE '^(WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43)' | tr '\n' '|')"
 
-# 3. Presses Shift, then writes a 65536-byte frame (a press of A, padded) one byte per
-# write: the frame is reassembled and injected, and both keys are released at the end.
+# 3. Presses Shift, then writes a 65536-byte frame (a press of A, padded: the decoder
+# ignores what follows the command) one byte per write: the frame is reassembled and
+# injected, and both keys are released at the end.
+{
+  echo "key 0x10 down"
+  for byte in 00 00 01 00 83 a4 74 79 70 65 a3 6b 65 79 a8 6b 65 79 5f 63 6f 64 65 41 a4 64 6f \
+    77 6e c3; do
+    echo "bytes $byte"
+  done
+  for ((i = 26; i < 65536; i++)); do echo "bytes c1"; done
+} >"$E2E_TMP/slow.txt"
 mark_log
 start=$(now_ms)
-run_program slow "$SOAK_EXE" slow-payload "$WORKER_PIPE"
-expect_equal "slow client ($(errors slow))" "slow-payload: done" "$(output slow)"
+send_input slow "$E2E_TMP/slow.txt"
+expect_equal "slow client ($(errors slow))" 0 "$RC"
 echo "the 65540-byte frame, one byte per write, in $(($(now_ms) - start)) ms"
 wait_for_log "$LOG" '^WM_KEYUP vk=0x41' 1 10 || fail "the slowly written press of A never arrived"
 expect_equal "slow frame: presses and releases" \
@@ -74,7 +84,7 @@ well_behaved after-slow 0x44
 # length, while another process tries all along to create a pipe of the worker's name: the
 # worker's one instance never lets the name go, so the squatter never gets it.
 stop_squat="$E2E_TMP/stop-squat"
-hostile squat squat "$WORKER_PIPE" "$(windows_path "$stop_squat")"
+hostile squat "$SOAK_EXE" squat "$WORKER_PIPE" "$(windows_path "$stop_squat")"
 squat_pid=$HOSTILE_PID
 start=$(now_ms)
 run_program loop "$SOAK_EXE" reconnect-loop "$WORKER_PIPE" 300

@@ -30,10 +30,7 @@ PLAN_KEY=${SOAK_PLAN_KEY:-20261208}
 start_own_worker
 worker_group=$WORKER_GROUP
 # The soak client finds the worker by its executable's name: wait until it serves.
-for _ in $(seq 100); do
-  wine "$SOAK_EXE" idle "$WORKER_PIPE" 0 </dev/null >/dev/null 2>&1 && break
-  sleep 0.1
-done
+send ready "sleep 0"
 
 # The floor: one process for the whole soak, fed the cycles of each segment through a file
 # it follows (a FIFO would be held open by every Wine process started meanwhile).
