@@ -57,37 +57,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 constexpr std::uint64_t kDefaultSeed = 20261208;
 
-class Pipe {
- public:
-  explicit Pipe(HANDLE handle) : handle_(handle) {}
-  ~Pipe() { close(); }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool write(const std::uint8_t* data, std::size_t size) {
-    DWORD written = 0;
-    return ::WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
-  }
-  // Returns once the worker has read everything written, so that nothing is lost to the
-  // close.
-  void flush() { ::FlushFileBuffers(handle_); }
-  void close() {
-    if (valid()) {
-      ::CloseHandle(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
-    }
-  }
-
- private:
-  HANDLE handle_;
-};
-
-// Opens the pipe for writing, waiting up to 10 s for the worker's next instance.
-HANDLE open_pipe(const std::wstring& name) {
-  DWORD error = 0;
-  return tarnu::tools::open_pipe_for_writing(name, 10000, error);
-}
+// Waits up to 10 s for the worker's next instance.
+constexpr DWORD kOpenWaitMilliseconds = 10000;
 
 // Waits (up to 10 s) until the worker offers a new instance, that is until it is idle
 // between connections.
@@ -149,7 +120,7 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
       break;
     }
     const Cycle cycle = plan.cycle(done);
-    Pipe pipe(open_pipe(pipe_name));
+    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
     if (!pipe.valid()) {
       std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at cycle %zu\n", done);
       break;
@@ -160,11 +131,12 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
       written = written && pipe.write(cycle.stream.data() + offset, size);
       offset += size;
     }
+    // Returns once the worker has read everything written, so that nothing is lost to the
+    // close.
     pipe.flush();
-    pipe.close();
     if (!written) {
       std::fprintf(stderr, "tarnu-soak-client: write failed at cycle %zu (Windows error %lu)\n",
-                   done, ::GetLastError());
+                   done, pipe.error());
       break;
     }
     sent_frames += cycle.frames;
@@ -265,7 +237,7 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
 int reconnect_loop(const std::wstring& pipe_name, long times) {
   const Bytes length = tarnu::tools::length_prefix(26);
   for (long i = 0; i < times; ++i) {
-    Pipe pipe(open_pipe(pipe_name));
+    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
     if (!pipe.valid()) {
       std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at %ld\n", i);
       return 1;
