@@ -5,11 +5,7 @@ source "$(dirname "$0")/lib.sh"
 
 # The bytes written to standard error, exactly: one line, LF only.
 for args in "" "--Worker" "--worker=1" "-worker" "--service " "--SERVICE"; do
-  if [[ -z "$args" ]]; then
-    run_program usage "$HELPER_EXE"
-  else
-    run_program usage "$HELPER_EXE" "$args"
-  fi
+  run_program usage "$HELPER_EXE" ${args:+"$args"}
   expect_equal "exit status for [$args]" 1 "$RC"
   expect_equal "stderr for [$args]" "expected --service or --worker" "$(cat "$E2E_TMP/usage.err")"
   expect_equal "stderr bytes for [$args]" 31 "$(wc -c <"$E2E_TMP/usage.err")"

@@ -19,13 +19,14 @@ fail() {
 
 pass() { echo "ok: $*"; }
 
-# run_program NAME PROGRAM [ARGS...]: runs a Windows program with no input, keeps its
-# exit status in RC and its output in $E2E_TMP/NAME.out and .err.
+# run_program NAME PROGRAM [ARGS...]: runs a Windows program with PROGRAM_INPUT (a file) on
+# standard input, or none, keeps its exit status in RC and its output in $E2E_TMP/NAME.out
+# and .err.
 run_program() {
   local name=$1
   shift
   set +e
-  wine "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
+  wine "$@" <"${PROGRAM_INPUT:-/dev/null}" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
   RC=$?
   set -e
 }
@@ -38,6 +39,20 @@ expect_equal() {
     fail "$1: expected [$2], got [$3]"
   fi
 }
+
+# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
+# after SECONDS.
+wait_until() {
+  local deadline=$((${EPOCHREALTIME/[.,]/} + $1 * 1000000))
+  shift
+  until "$@"; do
+    ((${EPOCHREALTIME/[.,]/} < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# process_gone PID: no process (or, for -PGID, no process of the group) is left.
+process_gone() { ! kill -0 -- "$1" 2>/dev/null; }
 
 finish() {
   if ((FAILURES)); then
@@ -67,18 +82,12 @@ log_count() {
   echo "${count:-0}"
 }
 
+# log_has LOG PATTERN COUNT: at least COUNT lines of LOG match PATTERN.
+log_has() { (($(log_count "$1" "$2") >= $3)); }
+
 # wait_for_log LOG PATTERN [COUNT] [SECONDS]: waits until at least COUNT lines (default 1)
 # of LOG match PATTERN; returns 1 after SECONDS (default 10) without them.
-wait_for_log() {
-  local log=$1 pattern=$2 count=${3:-1} seconds=${4:-10} tries
-  for ((tries = seconds * 20; tries > 0; tries--)); do
-    if (($(log_count "$log" "$pattern") >= count)); then
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_log() { wait_until "${4:-10}" log_has "$1" "$2" "${3:-1}"; }
 
 # start_test_window LOG [X Y WIDTH HEIGHT]: starts the window with its log at LOG (a Unix
 # path) and waits until it is up; fails the test if it does not come up in 20 s.
@@ -106,12 +115,7 @@ stop_test_window() {
   if [[ -n "$TEST_WINDOW_WINPID" ]]; then
     wine taskkill /pid "$TEST_WINDOW_WINPID" </dev/null >/dev/null 2>&1 || true
   fi
-  local tries
-  for ((tries = 40; tries > 0; tries--)); do
-    kill -0 "$TEST_WINDOW_PID" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill "$TEST_WINDOW_PID" 2>/dev/null || true
+  wait_until 2 process_gone "$TEST_WINDOW_PID" || kill "$TEST_WINDOW_PID" 2>/dev/null || true
   wait "$TEST_WINDOW_PID" 2>/dev/null || true
   TEST_WINDOW_PID=""
   TEST_WINDOW_WINPID=""
@@ -185,14 +189,9 @@ worker_handles() {
 # stop_group GROUP: ends a process group started here and waits until none of its processes
 # is left (so that a worker's pipe name is free again).
 stop_group() {
-  local i
   kill -- "-$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
-  for ((i = 0; i < 100; i++)); do
-    kill -0 -- "-$1" 2>/dev/null || return 0
-    sleep 0.05
-  done
-  kill -KILL -- "-$1" 2>/dev/null || true
+  wait_until 5 process_gone "-$1" || kill -KILL -- "-$1" 2>/dev/null || true
 }
 
 # output NAME, errors NAME: what run_program or send NAME wrote to standard output and to
@@ -213,16 +212,8 @@ unix_path() { winepath -u "$1" 2>/dev/null; }
 
 # wait_for_status_lines FILE SUCCESS FAILURE [SECONDS]: polls until lines 2 and 3 of FILE
 # are SUCCESS and FAILURE, with nothing after them; 0 when they are.
-wait_for_status_lines() {
-  local file=$1 expected="$2|$3|" seconds=${4:-10} i
-  for ((i = 0; i < seconds * 20; i++)); do
-    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null | tr '\n' '|')" == "$expected" ]]; then
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_status_lines() { wait_until "${4:-10}" status_lines_are "$1" "$2|$3|"; }
+status_lines_are() { [[ -f "$1" && "$(tail -n +2 "$1" 2>/dev/null | tr '\n' '|')" == "$2" ]]; }
 
 # record_status_writes FILE: makes FILE a FIFO and appends every write the worker makes to
 # it, in order, to FILE.log. The recorder holds the FIFO open for reading and writing, so it
@@ -248,24 +239,11 @@ status_writes() {
 }
 
 # wait_for_status_writes FILE COUNT [SECONDS]: until COUNT writes are recorded.
-wait_for_status_writes() {
-  local file=$1 count=$2 seconds=${3:-10} i
-  for ((i = 0; i < seconds * 20; i++)); do
-    (($(wc -l <"$file.log") >= count * 3)) && return 0
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_status_writes() { wait_until "${3:-10}" writes_recorded "$1" "$2"; }
+writes_recorded() { (($(wc -l <"$1.log") >= $2 * 3)); }
 
 # send_input NAME FILE ARGS...: like send, with the script read from FILE on standard input.
-send_input() {
-  local name=$1 input=$2
-  shift 2
-  set +e
-  wine "$SEND_EXE" --wait 10000 "$@" <"$input" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
-  RC=$?
-  set -e
-}
+send_input() { PROGRAM_INPUT=$2 send "$1" "${@:3}"; }
 
 # --- The service TarnuInputService in the test bed's prefix ---------------------------------
 # A running service keeps wineserver alive for ever: every script that installs it removes
@@ -331,17 +309,6 @@ service_is_running() { [[ "$(service_state)" == 4 ]]; }
 # every script does (e2e_cleanup).
 service_remove_on_exit() {
   trap 'service_remove; e2e_cleanup' EXIT
-}
-
-# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
-# after SECONDS.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.05
-  done
 }
 
 # helper_pids ROLE [EXE]: the Linux pids of this prefix's processes whose Windows command
@@ -459,14 +426,8 @@ mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
 since_mark() { tail -n "+$MARK" "$LOG"; }
 # wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
 # PATTERN among those logged since mark_log.
-wait_since_mark() {
-  local tries
-  for ((tries = 200; tries > 0; tries--)); do
-    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
-    sleep 0.05
-  done
-  return 1
-}
+wait_since_mark() { wait_until 10 marked_lines "$1" "${2:-1}"; }
+marked_lines() { (($(since_mark | grep -cE "$1") >= $2)); }
 
 # --- Injected input as the test window saw it (injection_test.sh, worker_injection_test.sh) -
 
