@@ -10,16 +10,13 @@
 #include "platform/file_system_api.h"
 #include "platform/handle_api.h"
 #include "platform/input_api.h"
-#include "platform/library_api.h"
-#include "platform/monotonic_clock.h"
 #include "platform/pipe_api.h"
-#include "platform/session_api.h"
 
 namespace tarnu::bench {
 
 // Platform seams that succeed at once and remember nothing, so that a benchmark measures
 // only the project's own work. Unlike the recording fakes of the tests they allocate
-// nothing per call.
+// nothing per call; the seams that the timed work never calls are the tests' fakes.
 
 class NullHandleApi final : public platform::HandleApi {
  private:
@@ -71,31 +68,6 @@ class StreamPipeApi final : public platform::PipeApi {
  private:
   std::span<const std::uint8_t> stream_;
   std::size_t offset_ = 0;
-};
-
-// Nobody logged on: the session lookups fail at the first step.
-class NullSessionApi final : public platform::SessionApi {
- public:
-  Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override {
-    return std::uint32_t{1};
-  }
-  Expected<platform::TokenHandle, platform::WindowsErrorCode> query_user_token(
-      std::uint32_t) override {
-    return Unexpected(platform::WindowsErrorCode{1008});
-  }
-  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_process_token() override {
-    return Unexpected(platform::WindowsErrorCode{5});
-  }
-  std::uint32_t token_user_size(platform::TokenHandle) override { return 0; }
-  Expected<void, platform::WindowsErrorCode> read_token_user(platform::TokenHandle,
-                                                             std::span<std::byte>) override {
-    return Unexpected(platform::WindowsErrorCode{1});
-  }
-  Expected<platform::SidText, platform::WindowsErrorCode> convert_token_user_sid_to_string(
-      std::span<const std::byte>) override {
-    return Unexpected(platform::WindowsErrorCode{1});
-  }
-  std::u16string wide_text(platform::SidText) override { return {}; }
 };
 
 // ProgramData set, the Tarnu folder already there and SYSTEM's, every file write complete.
@@ -191,21 +163,6 @@ class NullInputApi final : public platform::InputApi {
 
  private:
   std::uint32_t checksum_ = 0;
-};
-
-class NullLibraryApi final : public platform::LibraryApi {
- public:
-  platform::ModuleHandle load_system_library(const std::u16string&) override { return {}; }
-  platform::RawProcedure get_proc_address(platform::ModuleHandle, const std::string&) override {
-    return 0;
-  }
-  void call_void_bool_procedure(platform::RawProcedure, bool) override {}
-  void free_library(platform::ModuleHandle) override {}
-};
-
-class NullClock final : public platform::MonotonicClock {
- public:
-  std::chrono::nanoseconds now() override { return std::chrono::nanoseconds{0}; }
 };
 
 }  // namespace tarnu::bench

@@ -52,31 +52,21 @@ int wmain() {
   std::vector<std::size_t> offsets;
   const std::vector<std::uint8_t> stream = mix_stream(frames, &offsets);
 
-  DWORD error = 0;
-  HANDLE pipe = tarnu::tools::open_pipe_for_writing(tarnu::tools::worker_pipe_name(session),
-                                                    wait_milliseconds, error);
-  if (pipe == INVALID_HANDLE_VALUE) {
-    return fail("tarnu-bench-client: cannot open the pipe, Windows error " + std::to_string(error));
+  tarnu::tools::PipeWriter pipe(tarnu::tools::worker_pipe_name(session), wait_milliseconds);
+  if (!pipe.valid()) {
+    return fail("tarnu-bench-client: cannot open the pipe, Windows error " +
+                std::to_string(pipe.error()));
   }
   const double start = now_seconds();
   for (std::size_t frame = 0; frame < frames; ++frame) {
-    std::size_t done = offsets[frame];
-    while (done < offsets[frame + 1]) {
-      DWORD written = 0;
-      if (!::WriteFile(pipe, stream.data() + done, static_cast<DWORD>(offsets[frame + 1] - done),
-                       &written, nullptr)) {
-        error = ::GetLastError();
-        ::CloseHandle(pipe);
-        return fail("tarnu-bench-client: write of frame " + std::to_string(frame) +
-                    " failed with Windows error " + std::to_string(error));
-      }
-      done += written;
+    if (!pipe.write(stream.data() + offsets[frame], offsets[frame + 1] - offsets[frame])) {
+      return fail("tarnu-bench-client: write of frame " + std::to_string(frame) +
+                  " failed with Windows error " + std::to_string(pipe.error()));
     }
   }
   // Returns once the server has read everything written.
-  ::FlushFileBuffers(pipe);
+  pipe.flush();
   const double seconds = now_seconds() - start;
-  ::CloseHandle(pipe);
   print_rate("client", frames, seconds);
   return 0;
 }

@@ -20,7 +20,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
-#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "bench_common_win.h"
@@ -35,41 +35,6 @@ using tarnu::protocol::InputCommand;
 constexpr char kUsage[] = "usage: tarnu-bench-reference.exe --bare|--floor FRAMES [--session N]";
 constexpr DWORD kMaxPayload = 65536;
 constexpr DWORD kDesktopAccess = 0x000001B3;
-
-// What the floor does for one frame, worked out before the clock starts.
-struct Step {
-  enum class Kind : std::uint8_t { kMove, kKey, kButton } kind;
-  bool down;
-  std::uint16_t key_code;
-  std::int32_t x;
-  std::int32_t y;
-  DWORD button_flags;
-  DWORD button_data;
-};
-
-Step step_for(const InputCommand& command) {
-  return std::visit(
-      [](const auto& c) -> Step {
-        using T = std::decay_t<decltype(c)>;
-        if constexpr (std::is_same_v<T, InputCommand::MouseMove>) {
-          return {Step::Kind::kMove, false, 0, c.x, c.y, 0, 0};
-        } else if constexpr (std::is_same_v<T, InputCommand::Key>) {
-          return {Step::Kind::kKey, c.down, c.key_code, 0, 0, 0, 0};
-        } else if constexpr (std::is_same_v<T, InputCommand::MouseButton>) {
-          // The mix clicks the left button only.
-          return {Step::Kind::kButton,
-                  c.down,
-                  0,
-                  c.x,
-                  c.y,
-                  static_cast<DWORD>(c.down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP),
-                  0};
-        } else {
-          return {Step::Kind::kMove, false, 0, 0, 0, 0, 0};
-        }
-      },
-      command.value);
-}
 
 bool read_exactly(HANDLE pipe, std::uint8_t* buffer, DWORD size) {
   DWORD received = 0;
@@ -117,31 +82,25 @@ class Floor {
     path_ = folder_ + L"\\input-helper-status-s" + std::to_wstring(own_session()) + L".txt";
   }
 
-  void frame(const Step& step) {
+  // The mix holds moves (a drag is a move: its button is already down), keys and presses
+  // and releases of the left button, nothing else.
+  void frame(const InputCommand& command) {
     bind();
     write_status();
-    switch (step.kind) {
-      case Step::Kind::kMove:
-        move(step.x, step.y);
-        break;
-      case Step::Kind::kKey: {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = step.key_code;
-        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(step.key_code, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = step.down ? 0 : KEYEVENTF_KEYUP;
-        send_one(input);
-        break;
-      }
-      case Step::Kind::kButton: {
-        move(step.x, step.y);
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = step.button_flags;
-        input.mi.mouseData = step.button_data;
-        send_one(input);
-        break;
-      }
+    INPUT input{};
+    if (const auto* key = std::get_if<InputCommand::Key>(&command.value)) {
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key->key_code;
+      input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key->key_code, MAPVK_VK_TO_VSC));
+      input.ki.dwFlags = key->down ? 0 : KEYEVENTF_KEYUP;
+      send_one(input);
+    } else if (const auto* move_command = std::get_if<InputCommand::MouseMove>(&command.value)) {
+      move(move_command->x, move_command->y);
+    } else if (const auto* button = std::get_if<InputCommand::MouseButton>(&command.value)) {
+      move(button->x, button->y);
+      input.type = INPUT_MOUSE;
+      input.mi.dwFlags = button->down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+      send_one(input);
     }
   }
 
@@ -263,11 +222,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return fail(kUsage);
   }
 
-  std::vector<Step> steps;
+  // The commands are made before the clock starts.
+  std::vector<InputCommand> commands;
   if (floor_mode) {
-    steps.reserve(frames);
+    commands.reserve(frames);
     for (std::size_t i = 0; i < frames; ++i) {
-      steps.push_back(step_for(mix_command(i)));
+      commands.push_back(mix_command(i));
     }
   }
   Floor floor;
@@ -297,8 +257,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (length == 0 || length > kMaxPayload || !read_exactly(pipe, payload.data(), length)) {
       break;
     }
-    if (floor_mode && served < steps.size()) {
-      floor.frame(steps[served]);
+    if (floor_mode && served < commands.size()) {
+      floor.frame(commands[served]);
     }
     ++served;
   }

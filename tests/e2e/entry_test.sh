@@ -5,11 +5,7 @@ source "$(dirname "$0")/lib.sh"
 
 # The bytes written to standard error, exactly: one line, LF only.
 for args in "" "--Worker" "--worker=1" "-worker" "--service " "--SERVICE"; do
-  if [[ -z "$args" ]]; then
-    run_program usage "$HELPER_EXE"
-  else
-    run_program usage "$HELPER_EXE" "$args"
-  fi
+  run_program usage "$HELPER_EXE" ${args:+"$args"}
   expect_equal "exit status for [$args]" 1 "$RC"
   expect_equal "stderr for [$args]" "expected --service or --worker" "$(cat "$E2E_TMP/usage.err")"
   expect_equal "stderr bytes for [$args]" 31 "$(wc -c <"$E2E_TMP/usage.err")"
@@ -58,11 +54,8 @@ run_program control rundll32 "$(windows_path "$planted_dir/control/sas.dll"),Sen
 [[ -f "$planted_dir/control/sas.dll.loaded" ]] && pass "a loaded planted DLL leaves its marker" ||
   fail "no marker from a planted DLL loaded by path"
 
-setsid wine "$LAUNCH_EXE" --print-exit-code 'ProgramData=C:\e2e\planted' -- \
-  "$(windows_path "$planted_dir/tarnu-input-helper.exe")" --worker \
-  </dev/null >"$E2E_TMP/planted.out" 2>"$E2E_TMP/planted.err" &
-planted_worker=$!
-STARTED_GROUPS+=("$planted_worker")
+WORKER_EXE="$planted_dir/tarnu-input-helper.exe" start_worker planted --print-exit-code \
+  'ProgramData=C:\e2e\planted'
 send planted_key "tap 0x10"
 expect_equal "the copy's worker serves its pipe" 0 "$RC"
 send planted_sas "sas"
@@ -70,10 +63,10 @@ expect_equal "sas sent to the copy's worker" 0 "$RC"
 # The launcher reports the exit code once the worker has ended.
 if wait_for_log "$E2E_TMP/planted.out" '^exit code' 1 10; then
   expect_equal "the copy's worker ended in the system's SendSAS" "exit code 0x80000100" \
-    "$(tr -d '\r' <"$E2E_TMP/planted.out")"
+    "$(output planted)"
 else
   fail "the copy's worker still runs after sas"
-  stop_group "$planted_worker"
+  stop_group "$WORKER_GROUP"
 fi
 markers=$(find "$planted_dir" -maxdepth 1 -name '*.loaded' -printf '%f ')
 expect_equal "planted DLLs loaded by the copy" "" "$markers"

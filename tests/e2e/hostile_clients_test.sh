@@ -7,16 +7,14 @@
 # window) and nothing stays held.
 source "$(dirname "$0")/lib.sh"
 
-SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
 LOG="$E2E_TMP/window.log"
-PROGRAM_DATA="$E2E_TMP/programdata"
-PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
-# hostile NAME ARGS...: runs a hostile client in the background; HOSTILE_PID is its pid.
+# hostile NAME PROGRAM ARGS...: runs a hostile client in the background; HOSTILE_PID is its
+# pid.
 hostile() {
   local name=$1
   shift
-  wine "$SOAK_EXE" "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
+  wine "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
   HOSTILE_PID=$!
 }
 
@@ -26,7 +24,7 @@ well_behaved() {
   local name=$1 vk=$2 start
   start=$(now_ms)
   send "$name" "tap $vk"
-  expect_equal "$name: client exit status ($(tr -d '\r' <"$E2E_TMP/$name.err"))" 0 "$RC"
+  expect_equal "$name: client exit status ($(errors "$name"))" 0 "$RC"
   if wait_for_log "$LOG" "^WM_KEYUP vk=$vk" 1 10; then
     pass "$name: the key reached the window $(($(now_ms) - start)) ms after the client started"
   else
@@ -38,15 +36,13 @@ well_behaved() {
   expect_equal "$name: nothing held afterwards" "" "${held%|*}"
 }
 
-mkdir -p "$PROGRAM_DATA"
-start_test_window "$LOG" 100 100 640 480
-wait_for_log "$LOG" '^WM_SETFOCUS' 1 5 || fail "the test window never got the focus"
-start_worker worker "ProgramData=$(winepath -w "$PROGRAM_DATA")"
+start_focused_window "$LOG"
+start_own_worker
 worker_group=$WORKER_GROUP
 
 # 1. Connects, never writes, and leaves after 2 s; the next client waits for it.
 mark_log
-hostile idle idle "$PIPE" 2000
+hostile idle "$SEND_EXE" --wait 10000 "sleep 2000"
 sleep 0.5
 well_behaved after-idle 0x42
 wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
@@ -55,20 +51,28 @@ wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
 # 2. Presses Shift, writes 2 bytes of a length and stalls for 2 s. Shift is released when
 # it leaves, before the next client's key arrives.
 mark_log
-hostile stall stall-length "$PIPE" 2000
+hostile stall "$SEND_EXE" --wait 10000 "key 0x10 down" "bytes 1a 00" "sleep 2000"
 wait_for_log "$LOG" '^WM_KEYDOWN vk=0x10' 1 10 || fail "the stalling client's Shift never arrived"
 well_behaved after-stall 0x43
 wait "$HOSTILE_PID" || fail "stalling client: $(cat "$E2E_TMP/stall.err")"
 expect_equal "Shift released before the next client's key" "WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43|" \
   "$(since_mark | grep -oE '^(WM_KEYUP vk=0x10|WM_KEYDOWN vk=0x43)' | tr '\n' '|')"
 
-# 3. Presses Shift, then writes a 65536-byte frame (a press of A, padded) one byte per
-# write: the frame is reassembled and injected, and both keys are released at the end.
+# 3. Presses Shift, then writes a 65536-byte frame (a press of A, padded: the decoder
+# ignores what follows the command) one byte per write: the frame is reassembled and
+# injected, and both keys are released at the end.
+{
+  echo "key 0x10 down"
+  for byte in 00 00 01 00 83 a4 74 79 70 65 a3 6b 65 79 a8 6b 65 79 5f 63 6f 64 65 41 a4 64 6f \
+    77 6e c3; do
+    echo "bytes $byte"
+  done
+  for ((i = 26; i < 65536; i++)); do echo "bytes c1"; done
+} >"$E2E_TMP/slow.txt"
 mark_log
 start=$(now_ms)
-run_program slow "$SOAK_EXE" slow-payload "$PIPE"
-expect_equal "slow client ($(tr -d '\r' <"$E2E_TMP/slow.err"))" "slow-payload: done" \
-  "$(tr -d '\r' <"$E2E_TMP/slow.out")"
+send_input slow "$E2E_TMP/slow.txt"
+expect_equal "slow client ($(errors slow))" 0 "$RC"
 echo "the 65540-byte frame, one byte per write, in $(($(now_ms) - start)) ms"
 wait_for_log "$LOG" '^WM_KEYUP vk=0x41' 1 10 || fail "the slowly written press of A never arrived"
 expect_equal "slow frame: presses and releases" \
@@ -80,21 +84,18 @@ well_behaved after-slow 0x44
 # length, while another process tries all along to create a pipe of the worker's name: the
 # worker's one instance never lets the name go, so the squatter never gets it.
 stop_squat="$E2E_TMP/stop-squat"
-hostile squat squat "$PIPE" "$(windows_path "$stop_squat")"
+hostile squat "$SOAK_EXE" squat "$WORKER_PIPE" "$(windows_path "$stop_squat")"
 squat_pid=$HOSTILE_PID
 start=$(now_ms)
-run_program loop "$SOAK_EXE" reconnect-loop "$PIPE" 300
-expect_equal "reconnect loop ($(tr -d '\r' <"$E2E_TMP/loop.err"))" "reconnect-loop: done" \
-  "$(tr -d '\r' <"$E2E_TMP/loop.out")"
+run_program loop "$SOAK_EXE" reconnect-loop "$WORKER_PIPE" 300
+expect_equal "reconnect loop ($(errors loop))" "reconnect-loop: done" "$(output loop)"
 echo "300 connections in $(($(now_ms) - start)) ms"
 touch "$stop_squat"
 wait "$squat_pid" && pass "the squatter never got the name" ||
-  fail "the squatter created the worker's pipe: $(tr -d '\r' <"$E2E_TMP/squat.out")"
-echo "$(tr -d '\r' <"$E2E_TMP/squat.out")"
-[[ "$(tr -d '\r' <"$E2E_TMP/squat.out")" =~ tries=[1-9] ]] || fail "the squatter never tried"
+  fail "the squatter created the worker's pipe: $(output squat)"
+output squat
+[[ "$(output squat)" =~ tries=[1-9] ]] || fail "the squatter never tried"
 well_behaved after-loop 0x45
 
-kill -0 "$worker_group" 2>/dev/null && pass "the worker still runs" || fail "the worker is gone"
-expect_equal "worker's standard error" "" "$(cat "$E2E_TMP/worker.err")"
-stop_group "$worker_group"
+stop_clean_worker "$worker_group"
 finish

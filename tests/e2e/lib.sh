@@ -19,13 +19,14 @@ fail() {
 
 pass() { echo "ok: $*"; }
 
-# run_program NAME PROGRAM [ARGS...]: runs a Windows program with no input, keeps its
-# exit status in RC and its output in $E2E_TMP/NAME.out and .err.
+# run_program NAME PROGRAM [ARGS...]: runs a Windows program with PROGRAM_INPUT (a file) on
+# standard input, or none, keeps its exit status in RC and its output in $E2E_TMP/NAME.out
+# and .err.
 run_program() {
   local name=$1
   shift
   set +e
-  wine "$@" </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
+  wine "$@" <"${PROGRAM_INPUT:-/dev/null}" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
   RC=$?
   set -e
 }
@@ -38,6 +39,20 @@ expect_equal() {
     fail "$1: expected [$2], got [$3]"
   fi
 }
+
+# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
+# after SECONDS.
+wait_until() {
+  local deadline=$((${EPOCHREALTIME/[.,]/} + $1 * 1000000))
+  shift
+  until "$@"; do
+    ((${EPOCHREALTIME/[.,]/} < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# process_gone PID: no process (or, for -PGID, no process of the group) is left.
+process_gone() { ! kill -0 -- "$1" 2>/dev/null; }
 
 finish() {
   if ((FAILURES)); then
@@ -67,18 +82,12 @@ log_count() {
   echo "${count:-0}"
 }
 
+# log_has LOG PATTERN COUNT: at least COUNT lines of LOG match PATTERN.
+log_has() { (($(log_count "$1" "$2") >= $3)); }
+
 # wait_for_log LOG PATTERN [COUNT] [SECONDS]: waits until at least COUNT lines (default 1)
 # of LOG match PATTERN; returns 1 after SECONDS (default 10) without them.
-wait_for_log() {
-  local log=$1 pattern=$2 count=${3:-1} seconds=${4:-10} tries
-  for ((tries = seconds * 20; tries > 0; tries--)); do
-    if (($(log_count "$log" "$pattern") >= count)); then
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_log() { wait_until "${4:-10}" log_has "$1" "$2" "${3:-1}"; }
 
 # start_test_window LOG [X Y WIDTH HEIGHT]: starts the window with its log at LOG (a Unix
 # path) and waits until it is up; fails the test if it does not come up in 20 s.
@@ -94,18 +103,19 @@ start_test_window() {
   TEST_WINDOW_WINPID=$(sed -n 's/^ready pid=\([0-9]*\) .*/\1/p' "$log")
 }
 
+# start_focused_window LOG: the window at (100, 100), 640 x 480, once it has the focus.
+start_focused_window() {
+  start_test_window "$1" 100 100 640 480 || return 1
+  wait_for_log "$1" '^WM_SETFOCUS' 1 5 || fail "the test window never got the focus"
+}
+
 # stop_test_window: closes the window (WM_CLOSE through taskkill), killing it if need be.
 stop_test_window() {
   [[ -n "$TEST_WINDOW_PID" ]] || return 0
   if [[ -n "$TEST_WINDOW_WINPID" ]]; then
     wine taskkill /pid "$TEST_WINDOW_WINPID" </dev/null >/dev/null 2>&1 || true
   fi
-  local tries
-  for ((tries = 40; tries > 0; tries--)); do
-    kill -0 "$TEST_WINDOW_PID" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill "$TEST_WINDOW_PID" 2>/dev/null || true
+  wait_until 2 process_gone "$TEST_WINDOW_PID" || kill "$TEST_WINDOW_PID" 2>/dev/null || true
   wait "$TEST_WINDOW_PID" 2>/dev/null || true
   TEST_WINDOW_PID=""
   TEST_WINDOW_WINPID=""
@@ -123,8 +133,11 @@ typed_text() {
 
 SEND_EXE="$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe"
 LAUNCH_EXE="$TARNU_BUILD_DIR/tests/e2e/tarnu-e2e-launch.exe"
+DRIVER="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
+SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
 # Under Wine every process is in session 1.
 WINE_SESSION=1
+WORKER_PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 # Process groups started here (workers, status recorders), ended when the script exits.
 STARTED_GROUPS=()
 
@@ -138,31 +151,53 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-# start_worker NAME [NAME=VALUE | -NAME]...: starts the real executable in --worker mode with
-# the given environment changes (through a Windows parent, since Wine sets ProgramData itself
-# for programs started from Unix). Its process group is in WORKER_GROUP, its output in
-# $E2E_TMP/NAME.out and .err.
+# start_worker NAME [LAUNCH_OPTION]...: starts the real executable (the copy at WORKER_EXE if
+# set) in --worker mode through tarnu-e2e-launch with its options (environment changes:
+# Wine sets ProgramData itself for programs started from Unix). Its process group is in
+# WORKER_GROUP, its output in $E2E_TMP/NAME.out and .err.
 start_worker() {
   local name=$1
   shift
-  setsid wine "$LAUNCH_EXE" "$@" -- "$(winepath -w "$HELPER_EXE")" --worker \
+  setsid wine "$LAUNCH_EXE" "$@" -- "$(winepath -w "${WORKER_EXE:-$HELPER_EXE}")" --worker \
     </dev/null >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" &
   WORKER_GROUP=$!
   STARTED_GROUPS+=("$WORKER_GROUP")
 }
 
+# start_own_worker: the worker (output in $E2E_TMP/worker.out and .err) with a ProgramData of
+# its own under $E2E_TMP.
+start_own_worker() {
+  mkdir -p "$E2E_TMP/programdata"
+  start_worker worker "ProgramData=$(winepath -w "$E2E_TMP/programdata")"
+}
+
+# stop_clean_worker GROUP: checks that the worker of start_own_worker still runs and has
+# written nothing to standard error, then ends it.
+stop_clean_worker() {
+  kill -0 "$1" 2>/dev/null && pass "the worker still runs" || fail "the worker is gone"
+  expect_equal "the worker's standard error" "" "$(cat "$E2E_TMP/worker.err")"
+  stop_group "$1"
+}
+
+# worker_handles: the worker's entries in the system handle table (GetProcessHandleCount
+# reports 0 under Wine).
+worker_handles() {
+  wine "$DRIVER" handles-of tarnu-input-helper.exe </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n 's/^handles-of: //p'
+}
+
 # stop_group GROUP: ends a process group started here and waits until none of its processes
 # is left (so that a worker's pipe name is free again).
 stop_group() {
-  local i
   kill -- "-$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
-  for ((i = 0; i < 100; i++)); do
-    kill -0 -- "-$1" 2>/dev/null || return 0
-    sleep 0.05
-  done
-  kill -KILL -- "-$1" 2>/dev/null || true
+  wait_until 5 process_gone "-$1" || kill -KILL -- "-$1" 2>/dev/null || true
 }
+
+# output NAME, errors NAME: what run_program or send NAME wrote to standard output and to
+# standard error, without the CRs.
+output() { tr -d '\r' <"$E2E_TMP/$1.out"; }
+errors() { tr -d '\r' <"$E2E_TMP/$1.err"; }
 
 # send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe), keeps its exit
 # status in RC and its output in $E2E_TMP/NAME.out and .err.
@@ -177,16 +212,8 @@ unix_path() { winepath -u "$1" 2>/dev/null; }
 
 # wait_for_status_lines FILE SUCCESS FAILURE [SECONDS]: polls until lines 2 and 3 of FILE
 # are SUCCESS and FAILURE, with nothing after them; 0 when they are.
-wait_for_status_lines() {
-  local file=$1 expected="$2|$3|" seconds=${4:-10} i
-  for ((i = 0; i < seconds * 20; i++)); do
-    if [[ -f "$file" && "$(tail -n +2 "$file" 2>/dev/null | tr '\n' '|')" == "$expected" ]]; then
-      return 0
-    fi
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_status_lines() { wait_until "${4:-10}" status_lines_are "$1" "$2|$3|"; }
+status_lines_are() { [[ -f "$1" && "$(tail -n +2 "$1" 2>/dev/null | tr '\n' '|')" == "$2" ]]; }
 
 # record_status_writes FILE: makes FILE a FIFO and appends every write the worker makes to
 # it, in order, to FILE.log. The recorder holds the FIFO open for reading and writing, so it
@@ -212,24 +239,11 @@ status_writes() {
 }
 
 # wait_for_status_writes FILE COUNT [SECONDS]: until COUNT writes are recorded.
-wait_for_status_writes() {
-  local file=$1 count=$2 seconds=${3:-10} i
-  for ((i = 0; i < seconds * 20; i++)); do
-    (($(wc -l <"$file.log") >= count * 3)) && return 0
-    sleep 0.05
-  done
-  return 1
-}
+wait_for_status_writes() { wait_until "${3:-10}" writes_recorded "$1" "$2"; }
+writes_recorded() { (($(wc -l <"$1.log") >= $2 * 3)); }
 
 # send_input NAME FILE ARGS...: like send, with the script read from FILE on standard input.
-send_input() {
-  local name=$1 input=$2
-  shift 2
-  set +e
-  wine "$SEND_EXE" --wait 10000 "$@" <"$input" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err"
-  RC=$?
-  set -e
-}
+send_input() { PROGRAM_INPUT=$2 send "$1" "${@:3}"; }
 
 # --- The service TarnuInputService in the test bed's prefix ---------------------------------
 # A running service keeps wineserver alive for ever: every script that installs it removes
@@ -297,17 +311,6 @@ service_remove_on_exit() {
   trap 'service_remove; e2e_cleanup' EXIT
 }
 
-# wait_until SECONDS COMMAND [ARGS...]: polls every 50 ms until COMMAND succeeds; fails
-# after SECONDS.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.05
-  done
-}
-
 # helper_pids ROLE [EXE]: the Linux pids of this prefix's processes whose Windows command
 # line is EXE (the Windows path of the helper; HELPER_EXE's by default) followed by ROLE
 # ("--worker", "--service"). Other prefixes' helpers and exited processes are left out.
@@ -337,6 +340,48 @@ service_windows_pid() {
       for (id in name)
         if (name[id] == "tarnu-input-helper.exe" && name[parent[id]] == "services.exe") print id
     }'
+}
+
+# workers, services: the Linux pids of the helper's workers and service processes run from
+# SERVICE_EXE_WIN (a Windows path; the built executable when it is unset). one_worker: there
+# is exactly one worker; no_helper_left: there is neither.
+workers() { helper_pids --worker ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
+services() { helper_pids --service ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
+one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
+no_helper_left() { [[ -z "$(workers)$(services)" ]]; }
+
+# service_create_and_start: the built executable installed with sc create and started;
+# STARTED_MS is when sc start was run.
+service_create_and_start() {
+  run_program create sc create "$TARNU_SERVICE" binpath= "\"$(winepath -w "$HELPER_EXE")\" --service"
+  expect_equal "sc create" 0 "$RC"
+  STARTED_MS=$(now_ms)
+  run_program start sc start "$TARNU_SERVICE"
+  expect_equal "sc start" 0 "$RC"
+}
+
+# service_stop_and_delete: sc stop, after which the service reports STOPPED, no helper
+# process is left and no pipe is served; then sc delete.
+service_stop_and_delete() {
+  local stopping
+  stopping=$(now_ms)
+  run_program stop sc stop "$TARNU_SERVICE"
+  expect_equal "sc stop" 0 "$RC"
+  if wait_until 10 service_is_stopped; then
+    pass "service reports STOPPED ($(($(now_ms) - stopping)) ms after sc stop)"
+  else
+    fail "service state after stop: $(service_state)"
+  fi
+  if wait_until 5 no_helper_left; then
+    pass "no worker and no service process remain"
+  else
+    fail "left running: $(workers | xargs) $(services | xargs)"
+  fi
+  run_program gone "$SEND_EXE" --session "$WINE_SESSION" "tap 0x45"
+  expect_equal "no pipe after stop" 1 "$RC"
+  run_program delete sc delete "$TARNU_SERVICE"
+  expect_equal "sc delete" 0 "$RC"
+  expect_equal "service gone" "" "$(service_state)"
 }
 
 # now_ms: a monotonic-enough wall clock in milliseconds, for printed figures.
@@ -381,11 +426,114 @@ mark_log() { MARK=$(($(wc -l <"$LOG") + 1)); }
 since_mark() { tail -n "+$MARK" "$LOG"; }
 # wait_since_mark PATTERN [COUNT]: waits (up to 10 s) for COUNT lines (default 1) matching
 # PATTERN among those logged since mark_log.
-wait_since_mark() {
-  local tries
-  for ((tries = 200; tries > 0; tries--)); do
-    (($(since_mark | grep -cE "$1") >= ${2:-1})) && return 0
-    sleep 0.05
+wait_since_mark() { wait_until 10 marked_lines "$1" "${2:-1}"; }
+marked_lines() { (($(since_mark | grep -cE "$1") >= $2)); }
+
+# --- Injected input as the test window saw it (injection_test.sh, worker_injection_test.sh) -
+
+# text_keys TEXT: input-send lines that type TEXT on a US layout by virtual-key code
+# (letters, digits, space, comma, full stop; capitals with Shift).
+text_keys() {
+  local text=$1 i c code
+  for ((i = 0; i < ${#text}; i++)); do
+    c=${text:i:1}
+    case "$c" in
+      [a-z]) code=$(printf '0x%02X' "'${c^^}") ;;
+      [A-Z0-9]) code=$(printf '0x%02X' "'$c") ;;
+      ' ') code=0x20 ;;
+      ',') code=0xBC ;;
+      '.') code=0xBE ;;
+      *) echo "text_keys: no key for [$c]" >&2; return 1 ;;
+    esac
+    if [[ "$c" == [A-Z] ]]; then
+      printf '%s\n' "key 0x10 down" "tap $code" "key 0x10 up"
+    else
+      echo "tap $code"
+    fi
   done
-  return 1
+}
+
+# releases_since_mark: the key-up and button-up lines since the mark, as
+# "WM_KEYUP 0x10|WM_LBUTTONUP|".
+releases_since_mark() {
+  since_mark | grep -E '^WM_(KEYUP|LBUTTONUP)' |
+    sed -E 's/^(WM_[A-Z]+)( vk=(0x..))?.*/\1 \3/; s/ $//' | tr '\n' '|'
+}
+
+# check_injection: every kind of command reaches the test window at $LOG (client area at
+# screen (100, 100)) with the right flags, at the right place. Each step is one connection
+# of the script's `inject LINE...` (input-send's lines): what it leaves held is released
+# when it ends.
+check_injection() {
+  # Typed text: every key by virtual-key code, with its scan code in lParam.
+  local text="Hello, World 42." lines
+  mapfile -t lines < <(text_keys "$text")
+  mark_log
+  inject "${lines[@]}"
+  wait_since_mark '^WM_CHAR .*text=\.' || true
+  expect_equal "typed text" "$text" "$(typed_text "$LOG" "$MARK")"
+  expect_equal "key downs without a scan code" 0 \
+    "$(since_mark | grep -E '^WM_KEYDOWN' | grep -c 'scan=0x00' || true)"
+  expect_equal "Shift released after the capitals" 0 \
+    "$(since_mark | tail -n 1 | grep -c 'shift=1' || true)"
+
+  # Extended keys carry bit 24 of lParam; their neighbours do not. The window sees the
+  # side-neutral code for the right and left Ctrl and Shift.
+  mark_log
+  inject "tap 0x25" "tap 0x2E" "tap 0x24" "tap 0x6F" "tap 0xA3" "tap 0xA2" "tap 0xA1" "tap 0x0D"
+  wait_since_mark '^WM_KEYUP vk=0x0d' || fail "Enter up never arrived"
+  expect_equal "extended key downs (vk scan extended)" \
+    "0x25 0x4b 1|0x2e 0x53 1|0x24 0x47 1|0x6f 0x35 1|0x11 0x1d 1|0x11 0x1d 0|0x10 0x36 0|0x0d 0x1c 0|" \
+    "$(since_mark | sed -n 's/^WM_KEYDOWN vk=\(0x..\) .* scan=\(0x..\) extended=\([01]\) .*/\1 \2 \3/p' | tr '\n' '|')"
+  expect_equal "extended key ups" "1 1 1 1 1 0 0 0 " \
+    "$(since_mark | sed -n 's/^WM_KEYUP .* extended=\([01]\) .*/\1/p' | tr '\n' ' ')"
+
+  # A click at a pixel: the window gets it at the matching client coordinates, with the
+  # cursor there (its GetCursorPos). Wine maps absolute coordinates back with truncation, so
+  # the pixels chosen here are ones that land exactly.
+  mark_log
+  inject "button left down 437 218" "button left up 0 0"
+  wait_since_mark '^WM_LBUTTONUP' || fail "no left button up"
+  expect_equal "left click in the window" \
+    "WM_LBUTTONDOWN keys=0x0001 x=337 y=118 cursor=437,218|WM_LBUTTONUP keys=0x0000 x=337 y=118 cursor=437,218|" \
+    "$(since_mark | grep -E '^WM_LBUTTON' | tr '\n' '|')"
+  expect_equal "pointer move before the click" 1 \
+    "$(since_mark | grep -c '^WM_MOUSEMOVE .* x=337 y=118 ' || true)"
+
+  # Every other button at the current position, after a move alone.
+  mark_log
+  inject "move 300 150" "button right down 0 0" "button right up 0 0" "button middle down 0 0" \
+    "button middle up 0 0" "button back down 0 0" "button back up 0 0" \
+    "button forward down 0 0" "button forward up 0 0"
+  wait_since_mark '^WM_XBUTTONUP .*xbutton=2' || fail "no forward button up"
+  expect_equal "right, middle, back, forward" \
+    "WM_RBUTTONDOWN 200,50|WM_RBUTTONUP 200,50|WM_MBUTTONDOWN 200,50|WM_MBUTTONUP 200,50|WM_XBUTTONDOWN xbutton=1 200,50|WM_XBUTTONUP xbutton=1 200,50|WM_XBUTTONDOWN xbutton=2 200,50|WM_XBUTTONUP xbutton=2 200,50|" \
+    "$(since_mark | grep -E '^WM_[RMX]BUTTON' |
+      sed -E 's/^(WM_[A-Z]+) keys=0x[0-9a-f]+ (xbutton=[12] )?x=([-0-9]+) y=([-0-9]+) .*/\1 \2\3,\4/' |
+      tr '\n' '|')"
+
+  # Both wheels: vertical first; positive is away from the user and to the right.
+  mark_log
+  inject "scroll 0 -2" "scroll 3 1"
+  wait_since_mark '^WM_MOUSEHWHEEL' || fail "no horizontal wheel"
+  expect_equal "wheel messages" "WM_MOUSEWHEEL -240|WM_MOUSEWHEEL 120|WM_MOUSEHWHEEL 360|" \
+    "$(since_mark | sed -n -E 's/^(WM_MOUSE[H]?WHEEL) delta=([-0-9]+) .*/\1 \2/p' | tr '\n' '|')"
+  expect_equal "vertical wheel position (screen)" "pos=300,150" \
+    "$(since_mark | sed -n -E 's/^WM_MOUSEWHEEL .* (pos=[-0-9]+,[-0-9]+) .*/\1/p' | head -n 1)"
+
+  # Release-all: the most recent key first, then the buttons.
+  mark_log
+  inject "key 0x10 down" "key 0x41 down" "button left down 0 0" "release-all"
+  wait_since_mark '^WM_LBUTTONUP' || fail "release-all released no button"
+  expect_equal "release-all order" "WM_KEYUP 0x41|WM_KEYUP 0x10|WM_LBUTTONUP|" \
+    "$(releases_since_mark)"
+
+  # A connection that ends with Shift and the left button held: both are released, the key
+  # first.
+  mark_log
+  inject "key 0x10 down" "button left down 500 250"
+  wait_since_mark '^WM_LBUTTONUP' || fail "the held left button was not released"
+  expect_equal "connection-end releases" "WM_KEYUP 0x10|WM_LBUTTONUP|" "$(releases_since_mark)"
+  expect_equal "Shift no longer down at the button's release" 0 \
+    "$(since_mark | grep -E '^WM_LBUTTONUP' | grep -c 'keys=0x0004' || true)"
 }

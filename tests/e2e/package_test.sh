@@ -14,8 +14,8 @@ BUILD_MSI="$TARNU_SOURCE_DIR/deploy/msi/build-msi.sh"
 POLICY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 MEMORY='HKLM\SOFTWARE\Tarnu\Input helper'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-INSTALLED_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
-INSTALLED=$(unix_path "$INSTALLED_WIN")
+SERVICE_EXE_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
+INSTALLED=$(unix_path "$SERVICE_EXE_WIN")
 STATUS_FOLDER=$(unix_path 'C:\ProgramData\Tarnu')
 LOG="$E2E_TMP/window.log"
 
@@ -31,7 +31,7 @@ msi() {
   start=$(now_ms)
   run_program "$name" cmd /c "start /wait msiexec $* & call echo %^ERRORLEVEL%"
   MS=$(($(now_ms) - start))
-  RC=$(tr -d '\r' <"$E2E_TMP/$name.out" | tail -n 1)
+  RC=$(output "$name" | tail -n 1)
 }
 sas() { registry_data "$POLICY" SoftwareSASGeneration; }
 set_sas() {
@@ -51,9 +51,6 @@ products() {
         echo "Tarnu input helper $(registry_data "$key" DisplayVersion)"
     done || true
 }
-workers() { helper_pids --worker "$INSTALLED_WIN"; }
-one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
-nothing_runs() { [[ -z "$(workers)$(helper_pids --service "$INSTALLED_WIN")" ]]; }
 
 # The packages: this build's, a newer one and one whose service cannot start (the pipe client
 # in the executable's place ends at once), all around this build's executable.
@@ -108,7 +105,7 @@ for before in absent 2; do
   expect_equal "[$before] install exit code" 0 "$RC"
   echo "install: $MS ms"
   if cmp -s "$INSTALLED" "$HELPER_EXE"; then pass "executable under Program Files"; else fail "no $INSTALLED"; fi
-  expect_service_registration "$INSTALLED_WIN" unquoted-too
+  expect_service_registration "$SERVICE_EXE_WIN" unquoted-too
   if wait_until 10 service_is_running && wait_until 10 one_worker; then
     pass "[$before] service and one worker run"
   else
@@ -151,7 +148,7 @@ for before in absent 2; do
   expect_equal "[$before] uninstall exit code" 0 "$RC"
   echo "uninstall: $MS ms"
   expect_equal "[$before] no service, no product entry" "|" "$(service_state)|$(products)"
-  wait_until 5 nothing_runs && pass "[$before] nothing runs" || fail "still running: $(workers | xargs)"
+  wait_until 5 no_helper_left && pass "[$before] nothing runs" || fail "still running: $(workers | xargs)"
   [[ ! -e "$(dirname "$INSTALLED")" && ! -e "$STATUS_FOLDER" ]] && pass "[$before] no files left" ||
     fail "[$before] left: $(ls -d "$(dirname "$INSTALLED")" "$STATUS_FOLDER" 2>/dev/null | xargs)"
   expect_equal "[$before] policy value back, memory gone" "$found|" "$(sas)|$(remembered)"

@@ -6,8 +6,8 @@
 # checked here.
 source "$(dirname "$0")/lib.sh"
 : "${TARNU_SOURCE_DIR:?set by CTest}"
-INSTALLED_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
-INSTALLED=$(unix_path "$INSTALLED_WIN")
+SERVICE_EXE_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
+INSTALLED=$(unix_path "$SERVICE_EXE_WIN")
 # The installed copy goes too, however the script ends.
 trap 'service_remove; rm -rf "$(dirname "$INSTALLED")"; e2e_cleanup' EXIT
 service_remove
@@ -21,8 +21,6 @@ cp "$HELPER_EXE" "$folder/tarnu-input-helper.exe"
 SOURCE_WIN=$(winepath -w "$folder/tarnu-input-helper.exe" 2>/dev/null)
 INSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/install-service.cmd" 2>/dev/null)
 UNINSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/uninstall-service.cmd" 2>/dev/null)
-workers() { helper_pids --worker "$INSTALLED_WIN"; }
-one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
 
 # Wine's cmd treats the line after /c as a batch line (a lone % vanishes, %% gives one %),
 # where Windows' cmd keeps it as typed: the argument is written so that the script receives
@@ -30,10 +28,10 @@ one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
 SOURCE_ARG=${SOURCE_WIN//%/%%}
 run_program install cmd /c "$INSTALL" "$SOURCE_ARG"
 expect_equal "install exit status" 0 "$RC"
-expect_equal "install output" "install-service: TarnuInputService installed and started from \"$INSTALLED_WIN\"" \
-  "$(tr -d '\r' <"$E2E_TMP/install.out")"
+expect_equal "install output" "install-service: TarnuInputService installed and started from \"$SERVICE_EXE_WIN\"" \
+  "$(output install)"
 if cmp -s "$INSTALLED" "$HELPER_EXE"; then pass "copied under Program Files"; else fail "no copy at $INSTALLED"; fi
-expect_service_registration "$INSTALLED_WIN"
+expect_service_registration "$SERVICE_EXE_WIN"
 
 if wait_until 10 service_is_running; then pass "running after install"; else fail "state $(service_state)"; fi
 if wait_until 10 one_worker; then pass "its worker runs from the installed copy"; else fail "no worker"; fi
@@ -50,13 +48,13 @@ expect_equal "missing executable exit status" 2 "$RC"
 run_program uninstall cmd /c "$UNINSTALL"
 expect_equal "uninstall exit status" 0 "$RC"
 expect_equal "uninstall output" "uninstall-service: TarnuInputService stopped and removed" \
-  "$(tr -d '\r' <"$E2E_TMP/uninstall.out")"
+  "$(output uninstall)"
 expect_equal "service gone" "" "$(service_state)"
 expect_equal "registry key gone" "" "$(service_registry_value ImagePath)"
 [[ ! -e "$(dirname "$INSTALLED")" ]] && pass "installed copy and its folder removed" ||
   fail "left: $(ls "$(dirname "$INSTALLED")" | xargs)"
 [[ -f "$folder/tarnu-input-helper.exe" ]] && pass "the source is left alone" || fail "the source is gone"
-if wait_until 5 eval '[[ -z "$(workers)$(helper_pids --service "$INSTALLED_WIN")" ]]'; then
+if wait_until 5 no_helper_left; then
   pass "no worker and no service process remain"
 else
   fail "left running: $(workers | xargs)"
@@ -65,7 +63,6 @@ fi
 run_program uninstall2 cmd /c "$UNINSTALL"
 expect_equal "uninstall when not installed" 0 "$RC"
 expect_equal "uninstall output when not installed" \
-  "uninstall-service: TarnuInputService is not installed" \
-  "$(tr -d '\r' <"$E2E_TMP/uninstall2.out")"
+  "uninstall-service: TarnuInputService is not installed" "$(output uninstall2)"
 
 finish

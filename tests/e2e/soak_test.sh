@@ -26,18 +26,11 @@ FRAMES=${2:-20000}
 EVERY=${3:-10}
 SEGMENT=${4:-$CYCLES}
 PLAN_KEY=${SOAK_PLAN_KEY:-20261208}
-SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
-PROGRAM_DATA="$E2E_TMP/programdata"
-PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
-mkdir -p "$PROGRAM_DATA"
-start_worker worker "ProgramData=$(winepath -w "$PROGRAM_DATA")"
+start_own_worker
 worker_group=$WORKER_GROUP
 # The soak client finds the worker by its executable's name: wait until it serves.
-for _ in $(seq 100); do
-  wine "$SOAK_EXE" idle "$PIPE" 0 </dev/null >/dev/null 2>&1 && break
-  sleep 0.1
-done
+send ready "sleep 0"
 
 # The floor: one process for the whole soak, fed the cycles of each segment through a file
 # it follows (a FIFO would be held open by every Wine process started meanwhile).
@@ -53,18 +46,14 @@ echo "soak: $CYCLES cycles, $FRAMES frames, a sample every $EVERY cycles, segmen
 for ((first = 0; first < CYCLES; first += SEGMENT)); do
   last=$((first + SEGMENT < CYCLES ? first + SEGMENT : CYCLES))
   log="$E2E_TMP/window-$first.log"
-  start_test_window "$log" 100 100 640 480
-  wait_for_log "$log" '^WM_SETFOCUS' 1 5 || fail "the test window never got the focus"
+  start_focused_window "$log"
 
-  set +e
-  wine "$SOAK_EXE" soak "$PIPE" tarnu-input-helper.exe "$CYCLES" "$FRAMES" "$EVERY" "$PLAN_KEY" \
-    "$first" "$last" </dev/null >"$E2E_TMP/soak.out" 2>"$E2E_TMP/soak.err"
-  soak_rc=$?
-  set -e
-  tr -d '\r' <"$E2E_TMP/soak.out" >>"$E2E_TMP/soak.txt"
-  summary=$(tr -d '\r' <"$E2E_TMP/soak.out" | grep '^soak:' || true)
+  run_program soak "$SOAK_EXE" soak "$WORKER_PIPE" tarnu-input-helper.exe "$CYCLES" "$FRAMES" \
+    "$EVERY" "$PLAN_KEY" "$first" "$last"
+  output soak >>"$E2E_TMP/soak.txt"
+  summary=$(output soak | grep '^soak:' || true)
   echo "cycles $first-$((last - 1)): $summary"
-  expect_equal "soak client, cycles $first-$((last - 1)) ($(tr -d '\r' <"$E2E_TMP/soak.err"))" 0 "$soak_rc"
+  expect_equal "soak client, cycles $first-$((last - 1)) ($(errors soak))" 0 "$RC"
   if [[ "$summary" != *" worker=running" ]]; then
     fail "the worker exited during cycles $first-$((last - 1))"
     break
@@ -86,10 +75,7 @@ for ((first = 0; first < CYCLES; first += SEGMENT)); do
 done
 echo end >>"$E2E_TMP/floor.in"
 wait "$floor_group" || fail "the floor failed: $(cat "$E2E_TMP/floor.err")"
-tr -d '\r' <"$E2E_TMP/floor.out" >"$E2E_TMP/floor.txt"
-kill -0 "$worker_group" 2>/dev/null && pass "the worker process is still there" ||
-  fail "the worker process is gone"
-expect_equal "worker's standard error" "" "$(cat "$E2E_TMP/worker.err")"
+output floor >"$E2E_TMP/floor.txt"
 summary=$(awk '/^soak:/ {
     for (i = 2; i <= NF; i++) { split($i, kv, "="); if (kv[1] ~ /^(cycles|frames|invalid|injected|seconds)$/) total[kv[1]] += kv[2] }
   } END { printf "soak: cycles=%d frames=%d invalid=%d injected=%d seconds=%.1f", total["cycles"], total["frames"], total["invalid"], total["injected"], total["seconds"] }' "$E2E_TMP/soak.txt")
@@ -124,5 +110,5 @@ if [[ -n "${SOAK_REPORT:-}" ]]; then
   { echo "$summary"; echo "$report"; } >"$SOAK_REPORT"
 fi
 
-stop_group "$worker_group"
+stop_clean_worker "$worker_group"
 finish

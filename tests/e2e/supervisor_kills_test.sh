@@ -11,26 +11,21 @@ service_remove  # whatever an interrupted run left in the prefix
 KILLS=${1:-20}
 # "About 2.5 s": the 2 s poll plus a launch, with half a second for a busy machine.
 LIMIT_MS=3000
-HELPER_WIN=$(winepath -w "$HELPER_EXE" 2>/dev/null)
 WINDOW_LOG="$E2E_TMP/window.log"
-one_worker() { [[ $(helper_pids --worker | wc -l) -eq 1 ]]; }
 new_worker() {
   local now
-  now=$(helper_pids --worker)
+  now=$(workers)
   [[ -n "$now" && "$now" != "$1" ]]
 }
 
 start_test_window "$WINDOW_LOG"
-run_program create sc create "$TARNU_SERVICE" binpath= "\"$HELPER_WIN\" --service"
-expect_equal "sc create" 0 "$RC"
-run_program start sc start "$TARNU_SERVICE"
-expect_equal "sc start" 0 "$RC"
+service_create_and_start
 wait_until 10 one_worker || fail "no worker after sc start"
 
 times=()
 served=()
 for ((round = 0; round < KILLS; round++)); do
-  old=$(helper_pids --worker)
+  old=$(workers)
   if [[ -z "$old" ]]; then
     fail "no worker to kill in round $round"
     break
@@ -66,12 +61,6 @@ if ((${#times[@]})); then
 fi
 expect_equal "kills replaced" "$KILLS" "${#times[@]}"
 wait_until 2 one_worker && pass "exactly one worker at the end" ||
-  fail "workers: $(helper_pids --worker | xargs)"
-
-run_program stop sc stop "$TARNU_SERVICE"
-expect_equal "sc stop" 0 "$RC"
-wait_until 10 service_is_stopped && pass "service stopped" || fail "state $(service_state)"
-run_program delete sc delete "$TARNU_SERVICE"
-expect_equal "sc delete" 0 "$RC"
-expect_equal "service gone" "" "$(service_state)"
+  fail "workers: $(workers | xargs)"
+service_stop_and_delete
 finish

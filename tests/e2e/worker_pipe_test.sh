@@ -6,7 +6,6 @@ source "$(dirname "$0")/lib.sh"
 base_dir=$(unix_path 'C:\e2e\pipe')
 rm -rf "$base_dir"
 status_file="$base_dir/Tarnu/input-helper-status-s$WINE_SESSION.txt"
-pipe="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 
 start_worker worker 'ProgramData=C:\e2e\pipe'
 first_worker=$WORKER_GROUP
@@ -14,8 +13,8 @@ first_worker=$WORKER_GROUP
 # The client finds the worker's pipe from its own session and from the session given.
 send own "move 10 20"
 expect_equal "client in its own session: exit status" 0 "$RC"
-expect_equal "client in its own session: output" "sent 39 bytes in 1 write(s) to $pipe" \
-  "$(tr -d '\r' <"$E2E_TMP/own.out")"
+expect_equal "client in its own session: output" "sent 39 bytes in 1 write(s) to $WORKER_PIPE" \
+  "$(output own)"
 wait_for_status_lines "$status_file" Default "" && pass "status after the first client" ||
   fail "status after the first client: $(cat "$status_file" 2>/dev/null)"
 
@@ -30,7 +29,7 @@ run_program other "$SEND_EXE" --session 2 "move 1 1"
 expect_equal "other session: exit status" 1 "$RC"
 expect_equal "other session: error" \
   "tarnu-input-send: cannot open \\\\.\\pipe\\tarnu-input-s2 (no worker serves this session): CreateFileW failed with Windows error 2" \
-  "$(tr -d '\r' <"$E2E_TMP/other.err")"
+  "$(errors other)"
 
 # A second worker of the session fails at pipe creation while the first one lives (a client
 # keeps it connected meanwhile; between clients the instance is there all the same). Windows reports access denied (5) because of
@@ -40,7 +39,7 @@ holder=$!
 sleep 1
 run_program second "$HELPER_EXE" --worker
 expect_equal "second worker: exit status" 1 "$RC"
-second_error=$(tr -d '\r' <"$E2E_TMP/second.err")
+second_error=$(errors second)
 if [[ "$second_error" =~ ^CreateNamedPipeW\ failed\ with\ Windows\ error\ (5|231)$ ]]; then
   pass "second worker: [$second_error] (code ${BASH_REMATCH[1]})"
 else
@@ -51,26 +50,19 @@ wait "$holder" && pass "holding client finished" || fail "holding client: $(cat 
 # The first worker is still there and serving.
 send after "move 50 50"
 expect_equal "first worker still serves" 0 "$RC"
-kill -0 "$first_worker" 2>/dev/null && pass "first worker still runs" || fail "first worker ended"
-expect_equal "first worker's stderr" "" "$(cat "$E2E_TMP/worker.err")"
 
 # Nothing is left open per connection: the worker's entries in the system handle table are
 # the same after 200 more clients (each pressing Shift, released at the connection's end).
-driver="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
-handles_of_worker() {
-  wine "$driver" handles-of tarnu-input-helper.exe </dev/null 2>/dev/null | tr -d '\r' |
-    sed -n 's/^handles-of: //p'
-}
-run_program warmup "$driver" pipe-cycles "$pipe" 5
-before=$(handles_of_worker)
-run_program cycles "$driver" pipe-cycles "$pipe" 200
-expect_equal "200 client cycles" "pipe-cycles: 200" "$(tr -d '\r' <"$E2E_TMP/cycles.out")"
-after=$(handles_of_worker)
+run_program warmup "$DRIVER" pipe-cycles "$WORKER_PIPE" 5
+before=$(worker_handles)
+run_program cycles "$DRIVER" pipe-cycles "$WORKER_PIPE" 200
+expect_equal "200 client cycles" "pipe-cycles: 200" "$(output cycles)"
+after=$(worker_handles)
 if [[ "$before" =~ ^[0-9]+$ && "$before" -gt 0 ]]; then
   expect_equal "worker's handles after 200 clients (before: $before)" "$before" "$after"
 else
   fail "worker's handle count unavailable: [$before]"
 fi
 
-stop_group "$first_worker"
+stop_clean_worker "$first_worker"
 finish

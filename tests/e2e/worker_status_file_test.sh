@@ -29,33 +29,28 @@ check_written() {
   fi
 }
 
-# ProgramData set, with folders of the chain missing.
+# Where the file goes: ProgramData set (with folders of the chain missing, and ending in a
+# backslash, which gets no second one); not set (the temporary-files directory: Wine has no
+# GetTempPath2W, GetTempPathW is used); empty (a path relative to the worker's current
+# directory, the one this script runs in meanwhile).
 base_dir=$(unix_path 'C:\e2e\status')
 rm -rf "$base_dir"
-start_worker set 'ProgramData=C:\e2e\status\set\deep'
-check_written "ProgramData set" "$base_dir/set/deep/Tarnu/$file_name"
-stop_group "$WORKER_GROUP"
-
-# A base that ends in a backslash gets no second one.
-start_worker backslash 'ProgramData=C:\e2e\status\bs\'
-check_written "ProgramData ending in a backslash" "$base_dir/bs/Tarnu/$file_name"
-stop_group "$WORKER_GROUP"
-
-# Not set: the temporary-files directory (Wine has no GetTempPath2W; GetTempPathW is used).
 temp_dir=$(unix_path "$(wine cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')")
 rm -rf "$temp_dir/Tarnu"
-start_worker unset -ProgramData
-check_written "ProgramData not set" "$temp_dir/Tarnu/$file_name"
-stop_group "$WORKER_GROUP"
-rm -rf "$temp_dir/Tarnu"
-
-# Empty: a path relative to the worker's current directory.
 mkdir -p "$E2E_TMP/cwd"
 cd "$E2E_TMP/cwd"
-start_worker empty ProgramData=
+while IFS='|' read -r what change file; do
+  start_worker status "$change"
+  check_written "$what" "$file/Tarnu/$file_name"
+  stop_group "$WORKER_GROUP"
+done <<TABLE
+ProgramData set|ProgramData=C:\e2e\status\set\deep|$base_dir/set/deep
+ProgramData ending in a backslash|ProgramData=C:\e2e\status\bs\|$base_dir/bs
+ProgramData not set|-ProgramData|$temp_dir
+ProgramData empty|ProgramData=|$E2E_TMP/cwd
+TABLE
 cd - >/dev/null
-check_written "ProgramData empty" "$E2E_TMP/cwd/Tarnu/$file_name"
-stop_group "$WORKER_GROUP"
+rm -rf "$temp_dir/Tarnu"
 
 # A directory where the file should be: nothing is written, and the worker goes on serving.
 mkdir -p "$base_dir/blocked/Tarnu/$file_name"

@@ -1,4 +1,5 @@
-// The soak and the hostile clients of the worker's pipe, for the Wine tests:
+// The soak, and the hostile clients of the worker's pipe that tarnu-input-send cannot play,
+// for the Wine tests:
 //
 //   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]]
 //       plays cycles FIRST to LAST - 1 (default: all) of the soak plan of CYCLES connections
@@ -17,11 +18,6 @@
 //       prints "floor-sample cycle=C grown=G" at the soak's sampling points, G being how
 //       much its private memory has grown since it started, then "floor-done LAST". One
 //       process serves a whole soak, as one worker does.
-//   tarnu-soak-client.exe idle PIPE MS            connects, writes nothing, leaves after MS
-//   tarnu-soak-client.exe stall-length PIPE MS    presses Shift, writes 2 bytes of a length,
-//                                                 stalls for MS, leaves
-//   tarnu-soak-client.exe slow-payload PIPE       presses Shift, then writes a 65536-byte
-//                                                 frame pressing A one byte per write, leaves
 //   tarnu-soak-client.exe reconnect-loop PIPE N   connects and leaves N times in a row, every
 //                                                 other time after one byte of a length
 //   tarnu-soak-client.exe squat PIPE STOP_FILE     tries to create a pipe of the worker's name
@@ -54,7 +50,6 @@ namespace {
 
 using tarnu::protocol::InputCommand;
 using tarnu::soak::Cycle;
-using tarnu::soak::Ending;
 using tarnu::soak::SoakPlan;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -62,38 +57,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 constexpr std::uint64_t kDefaultSeed = 20261208;
 
-class Pipe {
- public:
-  explicit Pipe(HANDLE handle) : handle_(handle) {}
-  ~Pipe() { close(); }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool write(const std::uint8_t* data, std::size_t size) {
-    DWORD written = 0;
-    return ::WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
-  }
-  bool write(const Bytes& bytes) { return write(bytes.data(), bytes.size()); }
-  // Returns once the worker has read everything written, so that nothing is lost to the
-  // close.
-  void flush() { ::FlushFileBuffers(handle_); }
-  void close() {
-    if (valid()) {
-      ::CloseHandle(handle_);
-      handle_ = INVALID_HANDLE_VALUE;
-    }
-  }
-
- private:
-  HANDLE handle_;
-};
-
-// Opens the pipe for writing, waiting up to 10 s for the worker's next instance.
-HANDLE open_pipe(const std::wstring& name) {
-  DWORD error = 0;
-  return tarnu::tools::open_pipe_for_writing(name, 10000, error);
-}
+// Waits up to 10 s for the worker's next instance.
+constexpr DWORD kOpenWaitMilliseconds = 10000;
 
 // Waits (up to 10 s) until the worker offers a new instance, that is until it is idle
 // between connections.
@@ -108,10 +73,6 @@ bool wait_listening(const std::wstring& name) {
   return false;
 }
 
-Bytes frame(const InputCommand& command) {
-  return tarnu::tools::frame_payload(tarnu::tools::encode_input_command(command));
-}
-
 int failed(const char* what) {
   std::fprintf(stderr, "tarnu-soak-client: %s (Windows error %lu)\n", what, ::GetLastError());
   return 1;
@@ -119,21 +80,9 @@ int failed(const char* what) {
 
 long number(const wchar_t* text) { return std::wcstol(text, nullptr, 0); }
 
-const char* ending_name(Ending ending) {
-  switch (ending) {
-    case Ending::kClose:
-      return "close";
-    case Ending::kZeroLength:
-      return "zero-length";
-    case Ending::kHugeLength:
-      return "huge-length";
-    case Ending::kMidLength:
-      return "mid-length";
-    case Ending::kMidPayload:
-      return "mid-payload";
-  }
-  return "?";
-}
+// The names of Ending's values, in their order.
+constexpr const char* kEndingNames[] = {"close", "zero-length", "huge-length", "mid-length",
+                                        "mid-payload"};
 
 bool sample_due(std::size_t done, std::size_t every, std::size_t cycles) {
   return done == 0 || done % every == 0 || done == cycles;
@@ -152,7 +101,7 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
   }
   const SoakPlan plan(plan_key, cycles, frames, kArea);
   std::size_t sent_frames = 0, invalid = 0, injected = 0, done = range.first;
-  std::size_t endings[5] = {};
+  std::size_t endings[std::size(kEndingNames)] = {};
   const auto start = std::chrono::steady_clock::now();
   bool worker_gone = false;
   for (;; ++done) {
@@ -171,7 +120,7 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
       break;
     }
     const Cycle cycle = plan.cycle(done);
-    Pipe pipe(open_pipe(pipe_name));
+    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
     if (!pipe.valid()) {
       std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at cycle %zu\n", done);
       break;
@@ -182,11 +131,12 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
       written = written && pipe.write(cycle.stream.data() + offset, size);
       offset += size;
     }
+    // Returns once the worker has read everything written, so that nothing is lost to the
+    // close.
     pipe.flush();
-    pipe.close();
     if (!written) {
       std::fprintf(stderr, "tarnu-soak-client: write failed at cycle %zu (Windows error %lu)\n",
-                   done, ::GetLastError());
+                   done, pipe.error());
       break;
     }
     sent_frames += cycle.frames;
@@ -199,8 +149,8 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
   worker_gone = worker_gone || worker.exited();
   std::printf("soak: cycles=%zu frames=%zu invalid=%zu injected=%zu endings=", done - range.first,
               sent_frames, invalid, injected);
-  for (int i = 0; i < 5; ++i) {
-    std::printf("%s%s:%zu", i ? "," : "", ending_name(static_cast<Ending>(i)), endings[i]);
+  for (std::size_t i = 0; i < std::size(kEndingNames); ++i) {
+    std::printf("%s%s:%zu", i ? "," : "", kEndingNames[i], endings[i]);
   }
   std::printf(" seconds=%.1f worker=%s\n", seconds, worker_gone ? "exited" : "running");
   return done == range.last && !worker_gone ? 0 : 1;
@@ -284,57 +234,10 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
   }
 }
 
-const Bytes kShiftDown = frame({InputCommand::Key{0x10, true}});
-
-int idle(const std::wstring& pipe_name, DWORD ms) {
-  Pipe pipe(open_pipe(pipe_name));
-  if (!pipe.valid()) {
-    return failed("cannot open the pipe");
-  }
-  ::Sleep(ms);
-  return 0;
-}
-
-int stall_length(const std::wstring& pipe_name, DWORD ms) {
-  Pipe pipe(open_pipe(pipe_name));
-  if (!pipe.valid()) {
-    return failed("cannot open the pipe");
-  }
-  const Bytes length = tarnu::tools::length_prefix(26);
-  if (!pipe.write(kShiftDown) || !pipe.write(length.data(), 2)) {
-    return failed("write failed");
-  }
-  pipe.flush();
-  ::Sleep(ms);
-  return 0;
-}
-
-int slow_payload(const std::wstring& pipe_name) {
-  Pipe pipe(open_pipe(pipe_name));
-  if (!pipe.valid()) {
-    return failed("cannot open the pipe");
-  }
-  // A press of A, padded to the largest payload; the decoder ignores what follows the
-  // command.
-  Bytes payload = tarnu::tools::encode_input_command({InputCommand::Key{0x41, true}});
-  payload.resize(65536, 0xc1);
-  const Bytes whole = tarnu::tools::frame_payload(payload);
-  if (!pipe.write(kShiftDown)) {
-    return failed("write failed");
-  }
-  for (const std::uint8_t byte : whole) {
-    if (!pipe.write(&byte, 1)) {
-      return failed("write failed");
-    }
-  }
-  pipe.flush();
-  return 0;
-}
-
 int reconnect_loop(const std::wstring& pipe_name, long times) {
   const Bytes length = tarnu::tools::length_prefix(26);
   for (long i = 0; i < times; ++i) {
-    Pipe pipe(open_pipe(pipe_name));
+    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
     if (!pipe.valid()) {
       std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at %ld\n", i);
       return 1;
@@ -369,9 +272,8 @@ int usage() {
   std::fprintf(
       stderr,
       "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
-      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | idle PIPE MS | stall-length PIPE MS | "
-      "slow-payload PIPE | "
-      "reconnect-loop PIPE N | squat PIPE STOP_FILE\n");
+      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | reconnect-loop PIPE N | "
+      "squat PIPE STOP_FILE\n");
   return 2;
 }
 
@@ -399,12 +301,6 @@ int wmain(int argc, wchar_t** argv) {
   } else if (mode == L"floor" && argc >= 6) {
     status =
         floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), plan_key(6));
-  } else if (mode == L"idle" && argc >= 4) {
-    status = idle(argv[2], static_cast<DWORD>(number(argv[3])));
-  } else if (mode == L"stall-length" && argc >= 4) {
-    status = stall_length(argv[2], static_cast<DWORD>(number(argv[3])));
-  } else if (mode == L"slow-payload" && argc >= 3) {
-    status = slow_payload(argv[2]);
   } else if (mode == L"reconnect-loop" && argc >= 4) {
     status = reconnect_loop(argv[2], number(argv[3]));
   } else if (mode == L"squat" && argc >= 4) {

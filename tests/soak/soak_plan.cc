@@ -77,7 +77,7 @@ Bytes invalid_payload(Random& random, const SoakPlan::Area& area) {
   Bytes payload;
   if (pick < 60) {
     const auto& table = invalid_payloads();
-    payload = table[static_cast<std::size_t>(random.between(0, table.size() - 1))].bytes;
+    payload = table[static_cast<std::size_t>(random.between(0, table.size() - 1))];
   } else if (pick < 80) {
     payload.resize(static_cast<std::size_t>(random.between(1, 64)));
     for (std::uint8_t& byte : payload) {

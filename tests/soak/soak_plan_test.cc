@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "fakes/recording_command_injector.h"
 #include "invalid_payloads.h"
 #include "protocol/decode_input_command.h"
 #include "support/fake_worker_platform.h"
@@ -14,43 +15,22 @@
 namespace tarnu::soak {
 namespace {
 
-using windows_input::StatusOutcome;
-
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
 
-TEST(InvalidPayloadsTest, EachFailsWithItsOwnText) {
+TEST(InvalidPayloadsTest, EachFailsInItsOwnWay) {
   std::set<std::string> texts;
-  for (const InvalidPayload& payload : invalid_payloads()) {
-    const auto decoded = protocol::decode_input_command(payload.bytes);
-    ASSERT_FALSE(decoded.has_value()) << payload.error;
-    EXPECT_EQ(decoded.error(), "decode input command: " + payload.error);
-    texts.insert(payload.error);
+  for (const std::vector<std::uint8_t>& payload : invalid_payloads()) {
+    const auto decoded = protocol::decode_input_command(payload);
+    ASSERT_FALSE(decoded.has_value()) << fakes::describe(*decoded);
+    texts.insert(decoded.error());
   }
   // One per fault the decoder knows.
   EXPECT_EQ(texts.size(), 27u);
 }
 
-// Records the commands themselves, for comparison with the plan.
-class CapturingInjector final : public windows_input::CommandInjector {
- public:
-  explicit CapturingInjector(std::vector<protocol::InputCommand>& commands, int& ends)
-      : commands_(commands), ends_(ends) {}
-  StatusOutcome bind_input_desktop() override { return StatusOutcome::Success("Default"); }
-  void inject_command(const protocol::InputCommand& command) override {
-    commands_.push_back(command);
-  }
-  StatusOutcome release_at_connection_end() override {
-    ++ends_;
-    return StatusOutcome::Success("Default");
-  }
-
- private:
-  std::vector<protocol::InputCommand>& commands_;
-  int& ends_;
-};
-
-// What the real frame loop injects when the cycle's writes arrive as separate reads.
-std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
+// What the real frame loop injects when the cycle's writes arrive as separate reads, as the
+// recording injector describes it; `ends` counts the connection-end releases.
+std::vector<std::string> served(const Cycle& cycle, int& ends) {
   support::FakeWorkerPlatform fake;
   fakes::FakePipeApi::Connection connection;
   std::size_t offset = 0;
@@ -61,12 +41,19 @@ std::vector<protocol::InputCommand> served(const Cycle& cycle, int& ends) {
     offset += size;
   }
   fake.pipes.connections.push_back(std::move(connection));
-  std::vector<protocol::InputCommand> commands;
   worker::run_session_worker(
-      fake.platform, [&] { return std::make_unique<CapturingInjector>(commands, ends); },
+      fake.platform,
+      [&] { return std::make_unique<fakes::RecordingCommandInjector>(fake.journal); },
       &protocol::decode_input_command);
   EXPECT_EQ(fake.ledger.open_count(), 0u);
-  return commands;
+  std::vector<std::string> injected;
+  for (const std::string& event : fake.journal.events()) {
+    if (event.starts_with("inject ")) {
+      injected.push_back(event.substr(7));
+    }
+    ends += event == "release at connection end" ? 1 : 0;
+  }
+  return injected;
 }
 
 TEST(SoakPlanTest, TheWorkerInjectsExactlyWhatThePlanExpects) {
@@ -80,8 +67,12 @@ TEST(SoakPlanTest, TheWorkerInjectsExactlyWhatThePlanExpects) {
       written += size;
     }
     ASSERT_EQ(written, cycle.stream.size());
+    std::vector<std::string> expected;
+    for (const protocol::InputCommand& command : cycle.injected) {
+      expected.push_back(fakes::describe(command));
+    }
     int ends = 0;
-    EXPECT_EQ(served(cycle, ends), cycle.injected) << "cycle " << i;
+    EXPECT_EQ(served(cycle, ends), expected) << "cycle " << i;
     // The connection's own end, then the one the worker makes as the script runs out.
     EXPECT_EQ(ends, 2);
     ++endings[cycle.ending];

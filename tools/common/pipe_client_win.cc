@@ -28,4 +28,23 @@ HANDLE open_pipe_for_writing(const std::wstring& name, DWORD wait_milliseconds, 
   }
 }
 
+bool PipeWriter::write(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t done = 0; done < size;) {
+    DWORD written = 0;
+    if (!::WriteFile(pipe_, data + done, static_cast<DWORD>(size - done), &written, nullptr)) {
+      error_ = ::GetLastError();
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+void PipeWriter::close() {
+  if (valid()) {
+    ::CloseHandle(pipe_);
+    pipe_ = INVALID_HANDLE_VALUE;
+  }
+}
+
 }  // namespace tarnu::tools

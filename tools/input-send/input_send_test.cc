@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "command_encoder.h"
+#include "common/hex.h"
 #include "protocol/decode_input_command.h"
 #include "send_script.h"
 
@@ -13,15 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 using protocol::InputCommand;
 using protocol::MouseButton;
 
-Bytes hex(const char* text) {
-  Bytes bytes;
-  std::istringstream in(text);
-  unsigned value = 0;
-  while (in >> std::hex >> value) {
-    bytes.push_back(static_cast<std::uint8_t>(value));
-  }
-  return bytes;
-}
+Bytes hex(const char* text) { return parse_hex(text, " ").value(); }
 
 // The payloads a client normally writes, byte for byte.
 TEST(EncodeInputCommand, MapFormOfTheReferencePayloads) {

@@ -39,20 +39,6 @@ std::string narrow(const std::wstring& text) {
       std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
-bool write_all(HANDLE pipe, const std::vector<std::uint8_t>& bytes, DWORD& error) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD written = 0;
-    if (!::WriteFile(pipe, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
-                     nullptr)) {
-      error = ::GetLastError();
-      return false;
-    }
-    done += written;
-  }
-  return true;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -107,9 +93,9 @@ int wmain(int argc, wchar_t** argv) {
     return fail(tarnu::platform::windows_error_text("ProcessIdToSessionId", ::GetLastError()));
   }
   const std::wstring name = tarnu::tools::worker_pipe_name(session);
-  DWORD error = 0;
-  HANDLE pipe = tarnu::tools::open_pipe_for_writing(name, wait_milliseconds, error);
-  if (pipe == INVALID_HANDLE_VALUE) {
+  tarnu::tools::PipeWriter pipe(name, wait_milliseconds);
+  if (!pipe.valid()) {
+    const DWORD error = pipe.error();
     const std::string why = error == ERROR_FILE_NOT_FOUND ? " (no worker serves this session)"
                             : error == ERROR_PIPE_BUSY    ? " (another client is connected)"
                                                           : "";
@@ -125,17 +111,16 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     const auto& write = std::get<tarnu::tools::WriteStep>(step);
-    if (!write_all(pipe, write.bytes, error)) {
+    if (!pipe.write(write.bytes.data(), write.bytes.size())) {
       status = fail("write to " + narrow(name) + ": " +
-                    tarnu::platform::windows_error_text("WriteFile", error));
+                    tarnu::platform::windows_error_text("WriteFile", pipe.error()));
       break;
     }
     bytes += write.bytes.size();
   }
   // Returns once the worker has read everything (or has gone away), so that a script's
   // last frames are not cut off by the close.
-  ::FlushFileBuffers(pipe);
-  ::CloseHandle(pipe);
+  pipe.flush();
   if (status == 0) {
     std::cout << "sent " << bytes << " bytes in " << frames << " write(s) to " << narrow(name)
               << "\n";

@@ -42,58 +42,32 @@ void log_line(const char* format, ...) {
   ::WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
 }
 
-const char* key_message_name(UINT message) {
-  switch (message) {
-    case WM_KEYDOWN:
-      return "WM_KEYDOWN";
-    case WM_KEYUP:
-      return "WM_KEYUP";
-    case WM_SYSKEYDOWN:
-      return "WM_SYSKEYDOWN";
-    case WM_SYSKEYUP:
-      return "WM_SYSKEYUP";
-    case WM_CHAR:
-      return "WM_CHAR";
-    case WM_SYSCHAR:
-      return "WM_SYSCHAR";
-    case WM_DEADCHAR:
-      return "WM_DEADCHAR";
-    default:
-      return nullptr;
-  }
-}
+// The messages logged as keyboard and as mouse-button messages, by name.
+struct MessageName {
+  UINT message;
+  const char* name;
+};
+constexpr MessageName kKeyMessages[] = {
+    {WM_KEYDOWN, "WM_KEYDOWN"},   {WM_KEYUP, "WM_KEYUP"}, {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
+    {WM_SYSKEYUP, "WM_SYSKEYUP"}, {WM_CHAR, "WM_CHAR"},   {WM_SYSCHAR, "WM_SYSCHAR"},
+    {WM_DEADCHAR, "WM_DEADCHAR"}};
+constexpr MessageName kButtonMessages[] = {
+    {WM_MOUSEMOVE, "WM_MOUSEMOVE"},         {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+    {WM_LBUTTONUP, "WM_LBUTTONUP"},         {WM_LBUTTONDBLCLK, "WM_LBUTTONDBLCLK"},
+    {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"},     {WM_RBUTTONUP, "WM_RBUTTONUP"},
+    {WM_RBUTTONDBLCLK, "WM_RBUTTONDBLCLK"}, {WM_MBUTTONDOWN, "WM_MBUTTONDOWN"},
+    {WM_MBUTTONUP, "WM_MBUTTONUP"},         {WM_MBUTTONDBLCLK, "WM_MBUTTONDBLCLK"},
+    {WM_XBUTTONDOWN, "WM_XBUTTONDOWN"},     {WM_XBUTTONUP, "WM_XBUTTONUP"},
+    {WM_XBUTTONDBLCLK, "WM_XBUTTONDBLCLK"}};
 
-const char* button_message_name(UINT message) {
-  switch (message) {
-    case WM_MOUSEMOVE:
-      return "WM_MOUSEMOVE";
-    case WM_LBUTTONDOWN:
-      return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-      return "WM_LBUTTONUP";
-    case WM_LBUTTONDBLCLK:
-      return "WM_LBUTTONDBLCLK";
-    case WM_RBUTTONDOWN:
-      return "WM_RBUTTONDOWN";
-    case WM_RBUTTONUP:
-      return "WM_RBUTTONUP";
-    case WM_RBUTTONDBLCLK:
-      return "WM_RBUTTONDBLCLK";
-    case WM_MBUTTONDOWN:
-      return "WM_MBUTTONDOWN";
-    case WM_MBUTTONUP:
-      return "WM_MBUTTONUP";
-    case WM_MBUTTONDBLCLK:
-      return "WM_MBUTTONDBLCLK";
-    case WM_XBUTTONDOWN:
-      return "WM_XBUTTONDOWN";
-    case WM_XBUTTONUP:
-      return "WM_XBUTTONUP";
-    case WM_XBUTTONDBLCLK:
-      return "WM_XBUTTONDBLCLK";
-    default:
-      return nullptr;
+template <std::size_t N>
+const char* message_name(const MessageName (&names)[N], UINT message) {
+  for (const MessageName& entry : names) {
+    if (entry.message == message) {
+      return entry.name;
+    }
   }
+  return nullptr;
 }
 
 bool key_is_down(int virtual_key) { return (::GetKeyState(virtual_key) & 0x8000) != 0; }
@@ -150,7 +124,7 @@ void log_wheel_message(const char* name, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (const char* name = key_message_name(message)) {
+  if (const char* name = message_name(kKeyMessages, message)) {
     log_key_message(name, wparam, lparam,
                     message == WM_CHAR || message == WM_SYSCHAR || message == WM_DEADCHAR);
     // Alt combinations would otherwise open the (absent) window menu.
@@ -158,7 +132,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
                ? 0
                : ::DefWindowProcW(window, message, wparam, lparam);
   }
-  if (const char* name = button_message_name(message)) {
+  if (const char* name = message_name(kButtonMessages, message)) {
     log_button_message(name, wparam, lparam, message);
     return message == WM_XBUTTONDOWN || message == WM_XBUTTONUP || message == WM_XBUTTONDBLCLK
                ? TRUE
