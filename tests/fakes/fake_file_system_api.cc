@@ -12,13 +12,14 @@ bool is_drive_root(const std::u16string& path) { return path.size() == 2 && path
 
 char16_t upper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
-}  // namespace
-
+// The folder part of a path: everything before its last backslash, "" when it has none.
 std::u16string parent_of(std::u16string_view path) {
   const std::size_t last = path.find_last_of(u'\\');
   return last == std::u16string_view::npos ? std::u16string()
                                            : std::u16string(path.substr(0, last));
 }
+
+}  // namespace
 
 std::string narrow(std::u16string_view text) {
   std::string result;

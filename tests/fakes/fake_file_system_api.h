@@ -82,9 +82,6 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::map<platform::RawHandle, std::size_t> positions_;
 };
 
-// The folder part of a path: everything before its last backslash, "" when it has none.
-std::u16string parent_of(std::u16string_view path);
-
 // UTF-16 path as plain text, for test messages.
 std::string narrow(std::u16string_view text);
 
