@@ -81,17 +81,6 @@ class WriteStatusTest : public ::testing::Test {
   std::map<std::uint32_t, StatusFile> status_files;
 };
 
-TEST_F(WriteStatusTest, CreatesTheMissingFolderChainAndWritesThreeLines) {
-  files.environment[u"ProgramData"] = u"C:\\Data\\Shared";
-  write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files[u"C:\\Data\\Shared\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800123\nDefault\n\n");
-  ASSERT_EQ(files.created_directories.size(), 3u);
-  EXPECT_EQ(narrow(files.created_directories[0]), "C:\\Data");
-  EXPECT_EQ(narrow(files.created_directories[2]), "C:\\Data\\Shared\\Tarnu");
-  EXPECT_EQ(files.temporary_directory_queries, 0);
-}
-
 TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
   files.environment[u"ProgramData"] = u"C:\\ProgramData";
   write(StatusOutcome::Failure("decode input command: missing field `type`"));
@@ -103,26 +92,21 @@ TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
   EXPECT_EQ(files.truncations, 1);
 }
 
-TEST_F(WriteStatusTest, ProgramDataIsReadOnEveryWrite) {
-  write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files.count(u"C:\\Temp\\Tarnu\\input-helper-status-s1.txt"), 1u);
-  files.environment[u"ProgramData"] = u"";
-  write(StatusOutcome::Success("Winlogon"), 2);
-  EXPECT_EQ(files.files[u"Tarnu\\input-helper-status-s2.txt"], "1795186800123\nWinlogon\n\n");
-  EXPECT_EQ(files.temporary_directory_queries, 1);
-}
-
+// ProgramData is read on every write (the temporary-files directory only when it is not
+// set), and each session's StatusFile writes its own file.
 TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
   const struct {
     std::optional<std::u16string> program_data;
+    std::uint32_t session;
     const char* folder;
+    int temporary_directory_queries;
   } steps[] = {
-      {u"C:\\Users\\Public\\Application Data\\Shared",
-       "C:\\Users\\Public\\Application Data\\Shared\\Tarnu"},
-      {u"D:\\x\\", "D:\\x\\Tarnu"},
-      {std::nullopt, "C:\\Temp\\Tarnu"},
-      {u"", "Tarnu"},
-      {u"E:", "E:\\Tarnu"},
+      {u"C:\\Users\\Public\\Application Data\\Shared", 1,
+       "C:\\Users\\Public\\Application Data\\Shared\\Tarnu", 0},
+      {u"D:\\x\\", 1, "D:\\x\\Tarnu", 0},
+      {std::nullopt, 1, "C:\\Temp\\Tarnu", 1},
+      {u"", 2, "Tarnu", 1},
+      {u"E:", 1, "E:\\Tarnu", 1},
   };
   for (const auto& step : steps) {
     files.environment.clear();
@@ -130,13 +114,14 @@ TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
       files.environment[u"ProgramData"] = *step.program_data;
     }
     files.created_directories.clear();
-    write(StatusOutcome::Success("Default"));
+    write(StatusOutcome::Success("Default"), step.session);
     ASSERT_FALSE(files.created_directories.empty()) << step.folder;
     EXPECT_EQ(narrow(files.created_directories.back()), step.folder);
-    EXPECT_EQ(files.files[std::u16string(files.created_directories.back()) +
-                          u"\\input-helper-status-s1.txt"],
+    EXPECT_EQ(files.files[files.created_directories.back() + u"\\input-helper-status-s" +
+                          (step.session == 1 ? u"1" : u"2") + u".txt"],
               "1795186800123\nDefault\n\n")
         << step.folder;
+    EXPECT_EQ(files.temporary_directory_queries, step.temporary_directory_queries) << step.folder;
   }
 }
 
@@ -281,10 +266,12 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
 }
 
+// The missing folders on the way are made first to last.
 TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
   files.environment[u"ProgramData"] = u"D:\\Shared\\Data";
   write(StatusOutcome::Success("Default"));
   ASSERT_EQ(files.directory_security.size(), 3u);
+  EXPECT_EQ(narrow(files.directory_security[0].first), "D:\\Shared");
   EXPECT_EQ(narrow(files.directory_security[0].second), "");
   EXPECT_EQ(narrow(files.directory_security[1].second), "");
   EXPECT_EQ(narrow(files.directory_security[2].first), "D:\\Shared\\Data\\Tarnu");
@@ -299,12 +286,6 @@ TEST_F(WriteStatusTest, ShortWritesAreContinued) {
   EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
             "1795186800123\n\ninvalid input command length: 65537\n");
 }
-
-}  // namespace
-}  // namespace tarnu::worker
-
-namespace tarnu::worker {
-namespace {
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
   struct Case {
