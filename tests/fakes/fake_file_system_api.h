@@ -72,6 +72,8 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
 
  private:
   bool exists_as_directory(const std::u16string& path) const;
+  // Why nothing can be made at `path`: its folder is missing (3) or may not be written to (5).
+  std::optional<platform::WindowsErrorCode> creation_refused(const std::u16string& path) const;
   // The path behind an open handle, or nothing for a handle that is not (still) open.
   const std::u16string* open_path(platform::RawHandle handle) const;
 
