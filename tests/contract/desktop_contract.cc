@@ -18,7 +18,7 @@ constexpr std::uint32_t kVirtualKeyA = 0x41;
 
 // The desktop that receives input is "Default" (the test bed, and a user's unlocked
 // session). Each open is a handle of its own.
-TEST_P(DesktopContract, TheInputDesktopIsDefault) {
+TEST_F(DesktopContract, TheInputDesktopIsDefault) {
   platform::DesktopApi& desktops = world_->desktops();
   ScopedDesktop first(desktops, desktops.open_input_desktop(0, false, kAccess));
   ScopedDesktop second(desktops, desktops.open_input_desktop(0, false, kAccess));
@@ -35,7 +35,7 @@ TEST_P(DesktopContract, TheInputDesktopIsDefault) {
 
 // A buffer too small for the name and its terminator: the query fails and reports the bytes
 // it needs, terminator included.
-TEST_P(DesktopContract, ANameQueryThatDoesNotFitReportsTheSizeNeeded) {
+TEST_F(DesktopContract, ANameQueryThatDoesNotFitReportsTheSizeNeeded) {
   platform::DesktopApi& desktops = world_->desktops();
   ScopedDesktop desktop(desktops, desktops.open_input_desktop(0, false, kAccess));
   ASSERT_TRUE(desktop);
@@ -49,7 +49,7 @@ TEST_P(DesktopContract, ANameQueryThatDoesNotFitReportsTheSizeNeeded) {
   }
 }
 
-TEST_P(DesktopContract, ScreenMetricsAndKeyTranslation) {
+TEST_F(DesktopContract, ScreenMetricsAndKeyTranslation) {
   platform::InputApi& input = world_->input();
   EXPECT_GT(input.get_system_metrics(platform::kSmCxVirtualScreen), 0);
   EXPECT_GT(input.get_system_metrics(platform::kSmCyVirtualScreen), 0);
@@ -59,7 +59,7 @@ TEST_P(DesktopContract, ScreenMetricsAndKeyTranslation) {
 }
 
 // A relative move by nothing is inserted like any other event and moves nothing.
-TEST_P(DesktopContract, AHarmlessEventIsInserted) {
+TEST_F(DesktopContract, AHarmlessEventIsInserted) {
   const platform::SendInputResult result =
       world_->input().send_input(platform::InputRecord::Mouse(kMouseMove, 0, 0, 0));
   EXPECT_EQ(result.inserted, 1u);
