@@ -81,13 +81,16 @@ class WriteStatusTest : public ::testing::Test {
   std::map<std::uint32_t, StatusFile> status_files;
 };
 
-TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
+// A shorter text replaces a longer one; a write that takes only part of the bytes is continued.
+TEST_F(WriteStatusTest, ShorterTextReplacesLongerOneThroughShortWrites) {
+  const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
   files.environment[u"ProgramData"] = u"C:\\ProgramData";
-  write(StatusOutcome::Failure("decode input command: missing field `type`"));
+  files.write_limit = 3;
+  write(StatusOutcome::Failure("invalid input command length: 65537"));
+  EXPECT_EQ(files.files[path], "1795186800123\n\ninvalid input command length: 65537\n");
   files.file_time += 10'000 * 5;
   write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800128\nDefault\n\n");
+  EXPECT_EQ(files.files[path], "1795186800128\nDefault\n\n");
   // Emptied through its own handle once it had content; a new file needs nothing of that.
   EXPECT_EQ(files.truncations, 1);
 }
@@ -277,14 +280,6 @@ TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
   EXPECT_EQ(narrow(files.directory_security[2].first), "D:\\Shared\\Data\\Tarnu");
   EXPECT_EQ(narrow(files.directory_security[2].second),
             "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
-}
-
-TEST_F(WriteStatusTest, ShortWritesAreContinued) {
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
-  files.write_limit = 3;
-  write(StatusOutcome::Failure("invalid input command length: 65537"));
-  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800123\n\ninvalid input command length: 65537\n");
 }
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
