@@ -157,6 +157,7 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, LaunchWorkerFailureTest,
     testing::Values(
+        // Reported before anything about tokens: no call follows the check.
         FailureCase{"NoConsoleSession",
                     std::nullopt,
                     0,
@@ -233,16 +234,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "OpenProcessToken failed with Windows error 4294967295",
                     {"OpenProcessToken(0x18b)"}}),
     [](const testing::TestParamInfo<FailureCase>& param_info) { return param_info.param.name; });
-
-// No session on the console is reported before anything about tokens.
-TEST_F(LaunchWorkerTest, NoConsoleSessionComesBeforeTokenProblems) {
-  api.console_session = platform::kNoConsoleSession;
-  api.fail(Step::OpenProcessToken, 5);
-  const Status launched = launch_worker(worker, api, api);
-  ASSERT_FALSE(launched);
-  EXPECT_EQ(launched.error(), "no active console session");
-  EXPECT_EQ(api.calls(), Calls{"WTSGetActiveConsoleSessionId"});
-}
 
 TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {
   api.executable_path = u"C:\\T\xD800x\\helper.exe";
