@@ -4,6 +4,9 @@
 
 #include <sddl.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -37,28 +40,6 @@ std::u16string unique_suffix() {
   return from_wide(text.c_str());
 }
 
-// Deletes a folder and everything in it.
-void remove_tree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry{};
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") {
-        continue;
-      }
-      const std::wstring path = folder + L"\\" + name;
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        remove_tree(path);
-      } else {
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(search, &entry));
-    ::FindClose(search);
-  }
-  EXPECT_TRUE(::RemoveDirectoryW(folder.c_str())) << "error " << ::GetLastError();
-}
-
 class Win32World final : public World {
  public:
   ~Win32World() override {
@@ -74,7 +55,9 @@ class Win32World final : public World {
       ::SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
     }
     if (!folder_.empty()) {
-      remove_tree(std::wstring(wide(folder_)));
+      std::error_code error;
+      std::filesystem::remove_all(std::filesystem::path(wide(folder_)), error);
+      EXPECT_FALSE(error) << error.message();
     }
   }
 
@@ -84,37 +67,20 @@ class Win32World final : public World {
   // Made at the first use: most cases need no folder.
   std::u16string folder() override {
     if (folder_.empty()) {
-      wchar_t temp[MAX_PATH + 1];
-      EXPECT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
-      folder_ = from_wide(temp) + unique_suffix();
-      EXPECT_TRUE(::CreateDirectoryW(wide(folder_), nullptr)) << "error " << ::GetLastError();
+      const auto made = std::filesystem::temp_directory_path() / wide(unique_suffix());
+      EXPECT_TRUE(std::filesystem::create_directory(made));
+      folder_ = from_wide(made.c_str());
     }
     return folder_;
   }
   void make_file(const std::u16string& path, std::string_view content) override {
-    HANDLE file = ::CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << ::GetLastError();
-    DWORD written = 0;
-    EXPECT_TRUE(
-        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-    ::CloseHandle(file);
+    std::ofstream file(std::filesystem::path(wide(path)), std::ios::binary);
+    EXPECT_TRUE(file << content) << "cannot write " << narrow(path);
   }
   std::string content(const std::u16string& path) override {
-    HANDLE file = ::CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      ADD_FAILURE() << "cannot read " << narrow(path) << ": " << ::GetLastError();
-      return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-      text.append(buffer, read);
-    }
-    ::CloseHandle(file);
-    return text;
+    std::ifstream file(std::filesystem::path(wide(path)), std::ios::binary);
+    EXPECT_TRUE(file) << "cannot read " << narrow(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   void make_hard_link(const std::u16string& existing, const std::u16string& link) override {
     EXPECT_TRUE(::CreateHardLinkW(wide(link), wide(existing), nullptr))

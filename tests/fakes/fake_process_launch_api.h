@@ -53,7 +53,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // WaitForSingleObject fails (WAIT_FAILED) instead of reporting.
   bool wait_fails = false;
 
-  // Makes a step fail with the given error code until cleared.
+  // Makes a step fail with the given error code from now on.
   void fail(Step step, platform::WindowsErrorCode code) { failures_[step] = code; }
 
   // The process ends by itself (or is killed by someone else): its handle is signalled.
