@@ -179,7 +179,9 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
     };
   };
   const Case cases[] = {
-      {"missing folder: made with the protected DACL", [](fakes::FakeFileSystemApi&) {}, written},
+      {"missing folder", [](fakes::FakeFileSystemApi&) {}, written},
+      {"missing base and folder",
+       [](fakes::FakeFileSystemApi& f) { f.directories.erase(u"C:\\ProgramData"); }, written},
       {"folder of SYSTEM", existing_folder(u"S-1-5-18"), written},
       {"folder of Administrators", existing_folder(u"S-1-5-32-544"), written},
       {"folder of the worker's own user", existing_folder(u"S-1-5-21-0-0-0-1000"), written},
@@ -234,9 +236,14 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
       EXPECT_EQ(f.files.count(path), 0u) << c.name;
     }
     if (folders_before.count(folder) == 0) {
-      ASSERT_EQ(f.directory_security.size(), 1u) << c.name;
-      EXPECT_EQ(narrow(f.directory_security[0].second),
-                "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
+      // The folder gets the protected DACL; folders made on the way to it, the default.
+      ASSERT_FALSE(f.directory_security.empty()) << c.name;
+      EXPECT_EQ(f.directory_security.back().first, folder) << c.name;
+      for (const auto& [made, sddl] : f.directory_security) {
+        EXPECT_EQ(narrow(sddl),
+                  made == folder ? "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)" : "")
+            << c.name << ": " << narrow(made);
+      }
     } else {
       EXPECT_TRUE(f.created_directories.empty()) << c.name;
     }
@@ -267,19 +274,6 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   EXPECT_EQ(files.inspections, 6);
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
-}
-
-// The missing folders on the way are made first to last.
-TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
-  files.environment[u"ProgramData"] = u"D:\\Shared\\Data";
-  write(StatusOutcome::Success("Default"));
-  ASSERT_EQ(files.directory_security.size(), 3u);
-  EXPECT_EQ(narrow(files.directory_security[0].first), "D:\\Shared");
-  EXPECT_EQ(narrow(files.directory_security[0].second), "");
-  EXPECT_EQ(narrow(files.directory_security[1].second), "");
-  EXPECT_EQ(narrow(files.directory_security[2].first), "D:\\Shared\\Data\\Tarnu");
-  EXPECT_EQ(narrow(files.directory_security[2].second),
-            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
 }
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
