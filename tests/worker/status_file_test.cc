@@ -22,26 +22,6 @@ using fakes::narrow;
 constexpr std::uint64_t kFileTime = 116444736000000000ULL + 17951868001234567ULL;
 constexpr std::uint64_t kMilliseconds = 1795186800123ULL;
 
-TEST(StatusFilePath, BaseDirectoryAndSession) {
-  struct Case {
-    std::optional<std::u16string> program_data;
-    std::uint32_t session;
-    std::u16string expected;
-  };
-  const Case cases[] = {
-      {u"C:\\ProgramData", 1, u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"},
-      {u"C:\\ProgramData\\", 3, u"C:\\ProgramData\\Tarnu\\input-helper-status-s3.txt"},
-      {u"D:\\data dir", 12, u"D:\\data dir\\Tarnu\\input-helper-status-s12.txt"},
-      {u"", 1, u"Tarnu\\input-helper-status-s1.txt"},
-      // Not set: the temporary-files directory, which ends in a backslash.
-      {std::nullopt, 4294967295u, u"C:\\Temp\\Tarnu\\input-helper-status-s4294967295.txt"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(narrow(status_file_path(c.program_data, u"C:\\Temp\\", c.session)),
-              narrow(c.expected));
-  }
-}
-
 TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
   EXPECT_EQ(unix_time_milliseconds(kFileTime), kMilliseconds);
   EXPECT_EQ(unix_time_milliseconds(116444736000000000ULL), 0u);
@@ -50,13 +30,6 @@ TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
   // A clock before 1970 gives 0 instead of wrapping round.
   EXPECT_EQ(unix_time_milliseconds(116444735999999999ULL), 0u);
   EXPECT_EQ(unix_time_milliseconds(0), 0u);
-}
-
-TEST(StatusFileContent, TextGoesOnTheLineOfItsOutcome) {
-  EXPECT_EQ(status_file_content(1700000000123, StatusOutcome::Success("Default")),
-            "1700000000123\nDefault\n\n");
-  EXPECT_EQ(status_file_content(0, StatusOutcome::Failure("invalid input command length: 0")),
-            "0\n\ninvalid input command length: 0\n");
 }
 
 class WriteStatusTest : public ::testing::Test {
@@ -95,36 +68,33 @@ TEST_F(WriteStatusTest, ShorterTextReplacesLongerOneThroughShortWrites) {
   EXPECT_EQ(files.truncations, 1);
 }
 
-// ProgramData is read on every write (the temporary-files directory only when it is not
-// set), and each session's StatusFile writes its own file.
+// The file's path comes from ProgramData (from the temporary-files directory, which ends in
+// a backslash, when it is not set) and the session, and ProgramData is read again on every
+// write; each session's StatusFile writes its own file.
 TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
   const struct {
     std::optional<std::u16string> program_data;
     std::uint32_t session;
-    const char* folder;
+    std::u16string file;
     int temporary_directory_queries;
   } steps[] = {
       {u"C:\\Users\\Public\\Application Data\\Shared", 1,
-       "C:\\Users\\Public\\Application Data\\Shared\\Tarnu", 0},
-      {u"D:\\x\\", 1, "D:\\x\\Tarnu", 0},
-      {std::nullopt, 1, "C:\\Temp\\Tarnu", 1},
-      {u"", 2, "Tarnu", 1},
-      {u"E:", 1, "E:\\Tarnu", 1},
+       u"C:\\Users\\Public\\Application Data\\Shared\\Tarnu\\input-helper-status-s1.txt", 0},
+      {u"D:\\x\\", 3, u"D:\\x\\Tarnu\\input-helper-status-s3.txt", 0},
+      {u"D:\\data dir", 12, u"D:\\data dir\\Tarnu\\input-helper-status-s12.txt", 0},
+      {std::nullopt, 4294967295u, u"C:\\Temp\\Tarnu\\input-helper-status-s4294967295.txt", 1},
+      {u"", 1, u"Tarnu\\input-helper-status-s1.txt", 1},
+      {u"E:", 2, u"E:\\Tarnu\\input-helper-status-s2.txt", 1},
   };
   for (const auto& step : steps) {
     files.environment.clear();
     if (step.program_data) {
       files.environment[u"ProgramData"] = *step.program_data;
     }
-    files.created_directories.clear();
     write(StatusOutcome::Success("Default"), step.session);
-    ASSERT_FALSE(files.created_directories.empty()) << step.folder;
-    EXPECT_EQ(narrow(files.created_directories.back()), step.folder);
-    EXPECT_EQ(files.files[files.created_directories.back() + u"\\input-helper-status-s" +
-                          (step.session == 1 ? u"1" : u"2") + u".txt"],
-              "1795186800123\nDefault\n\n")
-        << step.folder;
-    EXPECT_EQ(files.temporary_directory_queries, step.temporary_directory_queries) << step.folder;
+    EXPECT_EQ(files.files[step.file], "1795186800123\nDefault\n\n") << narrow(step.file);
+    EXPECT_EQ(files.temporary_directory_queries, step.temporary_directory_queries)
+        << narrow(step.file);
   }
 }
 
