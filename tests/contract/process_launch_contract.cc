@@ -95,34 +95,32 @@ TEST_F(ProcessLaunchContract, MovingATokenToASessionNeedsTcb) {
 }
 
 // A child that ends by itself is signalled and stays so; a suspended one is not until it is
-// terminated or resumed and let run.
+// terminated, or resumed and let run.
 TEST_F(ProcessLaunchContract, WaitsSeeChildrenEnd) {
   Launcher launcher(*world_);
   ASSERT_TRUE(launcher.token());
   platform::ProcessLaunchApi& processes = world_->processes();
-  {
-    auto child = launcher.start(0);
+  const struct {
+    bool suspended;
+    bool terminated;
+  } ways[] = {{false, false}, {true, true}, {true, false}};
+  for (const auto& way : ways) {
+    auto child = launcher.start(way.suspended ? platform::kCreateSuspended : 0);
     ASSERT_TRUE(child) << child.error();
-    world_->let_end(child->process.get());
-    EXPECT_EQ(processes.wait_for_single_object(child->process.get(), kPatienceMs),
-              platform::kWaitObject0);
-    EXPECT_EQ(processes.wait_for_single_object(child->process.get(), 0), platform::kWaitObject0);
-  }
-  {
-    auto child = launcher.start(platform::kCreateSuspended);
-    ASSERT_TRUE(child) << child.error();
-    EXPECT_EQ(processes.wait_for_single_object(child->process.get(), 50), platform::kWaitTimeout);
-    processes.terminate_process(child->process.get(), 7);
-    EXPECT_EQ(processes.wait_for_single_object(child->process.get(), kPatienceMs),
-              platform::kWaitObject0);
-  }
-  {
-    auto child = launcher.start(platform::kCreateSuspended);
-    ASSERT_TRUE(child) << child.error();
-    ASSERT_TRUE(processes.resume_thread(child->thread.get()));
-    world_->let_end(child->process.get());
-    EXPECT_EQ(processes.wait_for_single_object(child->process.get(), kPatienceMs),
-              platform::kWaitObject0);
+    const platform::ProcessHandle process = child->process.get();
+    if (way.suspended) {
+      EXPECT_EQ(processes.wait_for_single_object(process, 50), platform::kWaitTimeout);
+    }
+    if (way.terminated) {
+      processes.terminate_process(process, 7);
+    } else {
+      if (way.suspended) {
+        ASSERT_TRUE(processes.resume_thread(child->thread.get()));
+      }
+      world_->let_end(process);
+    }
+    EXPECT_EQ(processes.wait_for_single_object(process, kPatienceMs), platform::kWaitObject0);
+    EXPECT_EQ(processes.wait_for_single_object(process, 0), platform::kWaitObject0);
   }
 }
 
