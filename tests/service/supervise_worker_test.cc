@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -155,13 +156,9 @@ TEST_F(SuperviseWorkerTest, NoConsoleSessionAtStartRetriesEveryPassWithoutTermin
        {kTimedOut, [&] { api.console_session = 2; }},
        {kTimedOut, nullptr},
        {kStop, nullptr}});
-  // Launch attempts: the initial one and one per pass until the console has a session.
-  int attempts = 0;
-  for (const std::string& call : api.calls()) {
-    attempts += call == "WTSGetActiveConsoleSessionId" ? 1 : 0;
-  }
-  // 5 attempts (initial + 4 passes), one success, then a check on the last pass.
-  EXPECT_EQ(attempts, 6);
+  // Launch attempts, the initial one and one per pass until the console has a session: 5
+  // (initial + 4 passes), one success, then a check on the last pass.
+  EXPECT_EQ(std::count(api.calls().begin(), api.calls().end(), "WTSGetActiveConsoleSessionId"), 6);
   ASSERT_EQ(api.launches().size(), 1u);
   EXPECT_EQ(api.launches()[0].token_session, 2u);
   // The only termination is the one at stop; every wait was the plain 2000 ms, no back-off.
@@ -176,13 +173,13 @@ TEST_F(SuperviseWorkerTest, StopWithNoWorkerRecordedTerminatesNothing) {
 }
 
 TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPasses) {
-  int passes_before_stop = 0;
+  std::ptrdiff_t passes_before_stop = 0;
   run({{kSessionChanged, nullptr},
        {kSessionChanged, [&] { api.console_session = 2; }},
        {kStop, [&] {
-          for (const std::string& call : api.calls()) {
-            passes_before_stop += call.starts_with("WaitForSingleObject") ? 1 : 0;
-          }
+          passes_before_stop = std::count_if(
+              api.calls().begin(), api.calls().end(),
+              [](const std::string& call) { return call.starts_with("WaitForSingleObject"); });
         }}});
   EXPECT_EQ(passes_before_stop, 2);
   // The second pass saw the new console session and replaced the worker there.
