@@ -65,8 +65,6 @@ TEST_F(ProcessLaunchContract, ModuleFileNameIsTheProgramsOwnPath) {
   const auto path = world_->processes().module_file_name();
   ASSERT_TRUE(path);
   EXPECT_EQ(*path, world_->own_program_path());
-  ASSERT_GT(path->size(), 4u);
-  EXPECT_EQ(narrow(path->substr(path->size() - 4)), ".exe");
 }
 
 // A known code has a message without the line break FormatMessageW ends it with; a code the
