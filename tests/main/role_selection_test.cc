@@ -34,56 +34,63 @@ std::vector<std::u16string> args(std::initializer_list<std::u16string> rest) {
   return all;
 }
 
-// Only "--worker" or "--service", exactly, as the first argument selects a role; later
-// arguments are not looked at. Anything else is refused before either role runs. The worker's
-// failure becomes one line and status 1; a dispatcher that cannot start (run from a shell)
-// gives status 1, with the Windows error code kept out of the text.
-TEST(RoleSelectionTest, OnlyAnExactSwitchFirstSelectsARole) {
-  struct Case {
-    std::vector<std::u16string> arguments;
-    int worker_runs;
-    int dispatcher_runs;
-    bool dispatcher_fails;
-    int exit_status;
-    std::string error_output;
+TEST(RoleSelectionTest, RejectsEverythingButTheExactSwitches) {
+  const std::vector<std::vector<std::u16string>> rejected = {
+      {},  // not even a program path
+      args({}),
+      args({u"--Worker"}),
+      args({u"--WORKER"}),
+      args({u"--Service"}),
+      args({u"--worker "}),
+      args({u"--service "}),
+      args({u" --worker"}),
+      args({u"--worker=1"}),
+      args({u"--service=auto"}),
+      args({u"-worker"}),
+      args({u"-service"}),
+      args({u"worker"}),
+      args({u""}),
+      args({u"--work"}),
+      args({std::u16string(u"--worker\0", 9)}),
+      args({u"--help", u"--worker"}),
   };
-  const std::string usage = "expected --service or --worker\n";
-  const std::string worker_failed = "CreateNamedPipeW failed with Windows error 231\n";
-  const Case cases[] = {
-      {args({u"--worker"}), 1, 0, false, 1, worker_failed},
-      {args({u"--worker", u"extra"}), 1, 0, false, 1, worker_failed},
-      {args({u"--worker", u"--service", u"\xD800junk"}), 1, 0, false, 1, worker_failed},
-      {args({u"--service"}), 0, 1, false, 0, ""},
-      {args({u"--service", u"--worker"}), 0, 1, false, 0, ""},
-      {args({u"--service"}), 0, 1, true, 1, "start service dispatcher: IO error in winapi call\n"},
-      {{}, 0, 0, false, 1, usage},  // not even a program path
-      {args({}), 0, 0, false, 1, usage},
-      {args({u"--Worker"}), 0, 0, false, 1, usage},
-      {args({u"--WORKER"}), 0, 0, false, 1, usage},
-      {args({u"--Service"}), 0, 0, false, 1, usage},
-      {args({u"--worker "}), 0, 0, false, 1, usage},
-      {args({u"--service "}), 0, 0, false, 1, usage},
-      {args({u" --worker"}), 0, 0, false, 1, usage},
-      {args({u"--worker=1"}), 0, 0, false, 1, usage},
-      {args({u"--service=auto"}), 0, 0, false, 1, usage},
-      {args({u"-worker"}), 0, 0, false, 1, usage},
-      {args({u"-service"}), 0, 0, false, 1, usage},
-      {args({u"worker"}), 0, 0, false, 1, usage},
-      {args({u""}), 0, 0, false, 1, usage},
-      {args({u"--work"}), 0, 0, false, 1, usage},
-      {args({std::u16string(u"--worker\0", 9)}), 0, 0, false, 1, usage},
-      {args({u"--help", u"--worker"}), 0, 0, false, 1, usage},
-  };
-  for (const Case& c : cases) {
-    const std::string label = ::testing::PrintToString(c.arguments);
+  for (const auto& arguments : rejected) {
     RecordingRunner runner;
-    runner.dispatcher_fails = c.dispatcher_fails;
-    const EntryOutcome outcome = run_entry(c.arguments, runner);
-    EXPECT_EQ(runner.worker_runs, c.worker_runs) << label;
-    EXPECT_EQ(runner.dispatcher_runs, c.dispatcher_runs) << label;
-    EXPECT_EQ(outcome.exit_status, c.exit_status) << label;
-    EXPECT_EQ(outcome.error_output, c.error_output) << label;
+    const EntryOutcome outcome = run_entry(arguments, runner);
+    EXPECT_EQ(outcome.exit_status, 1);
+    EXPECT_EQ(outcome.error_output, "expected --service or --worker\n");
+    EXPECT_EQ(runner.worker_runs + runner.dispatcher_runs, 0);
   }
+}
+
+TEST(RoleSelectionTest, SelectsTheRoleAndIgnoresLaterArguments) {
+  EXPECT_EQ(*select_role(args({u"--worker"})), Role::Worker);
+  EXPECT_EQ(*select_role(args({u"--service"})), Role::Service);
+  EXPECT_EQ(*select_role(args({u"--worker", u"--service", u"\xD800junk"})), Role::Worker);
+  EXPECT_EQ(*select_role(args({u"--service", u"--worker"})), Role::Service);
+}
+
+TEST(RoleSelectionTest, WorkerFailureBecomesOneLineAndStatusOne) {
+  RecordingRunner runner;
+  const EntryOutcome outcome = run_entry(args({u"--worker", u"extra"}), runner);
+  EXPECT_EQ(runner.worker_runs, 1);
+  EXPECT_EQ(outcome.exit_status, 1);
+  EXPECT_EQ(outcome.error_output, "CreateNamedPipeW failed with Windows error 231\n");
+}
+
+TEST(RoleSelectionTest, ServiceDispatcherOutcome) {
+  RecordingRunner stopped;
+  const EntryOutcome ok = run_entry(args({u"--service"}), stopped);
+  EXPECT_EQ(stopped.dispatcher_runs, 1);
+  EXPECT_EQ(ok.exit_status, 0);
+  EXPECT_EQ(ok.error_output, "");
+
+  RecordingRunner from_shell;
+  from_shell.dispatcher_fails = true;
+  const EntryOutcome failed = run_entry(args({u"--service"}), from_shell);
+  EXPECT_EQ(failed.exit_status, 1);
+  // The Windows error code stays out of the text.
+  EXPECT_EQ(failed.error_output, "start service dispatcher: IO error in winapi call\n");
 }
 
 }  // namespace
