@@ -39,21 +39,18 @@ TEST_F(DesktopContract, TheInputDesktopIsDefault) {
   }
 }
 
-TEST_F(DesktopContract, ScreenMetricsAndKeyTranslation) {
+// Screen metrics and key translation; a relative move by nothing is inserted like any other
+// event and moves nothing.
+TEST_F(DesktopContract, ScreenMetricsKeyTranslationAndAHarmlessEvent) {
   platform::InputApi& input = world_->input();
   EXPECT_GT(input.get_system_metrics(platform::kSmCxVirtualScreen), 0);
   EXPECT_GT(input.get_system_metrics(platform::kSmCyVirtualScreen), 0);
   EXPECT_EQ(input.get_system_metrics(9999), 0);
   EXPECT_NE(input.map_virtual_key(kVirtualKeyA, platform::kMapVkToVsc), 0u);
   EXPECT_EQ(input.map_virtual_key(0xFF, platform::kMapVkToVsc), 0u);
-}
-
-// A relative move by nothing is inserted like any other event and moves nothing.
-TEST_F(DesktopContract, AHarmlessEventIsInserted) {
-  const platform::SendInputResult result =
-      world_->input().send_input(platform::InputRecord::Mouse(kMouseMove, 0, 0, 0));
-  EXPECT_EQ(result.inserted, 1u);
-  EXPECT_EQ(result.error, platform::kErrorSuccess);
+  const auto sent = input.send_input(platform::InputRecord::Mouse(kMouseMove, 0, 0, 0));
+  EXPECT_EQ(sent.inserted, 1u);
+  EXPECT_EQ(sent.error, platform::kErrorSuccess);
 }
 
 }  // namespace
