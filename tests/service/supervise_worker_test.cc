@@ -1,5 +1,6 @@
 #include "service/supervise_worker.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,9 +47,7 @@ class SuperviseWorkerTest : public testing::Test {
     EXPECT_EQ(api.running_processes(), 0u);
     EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
     if (source) {
-      for (auto timeout : source->timeouts()) {
-        EXPECT_EQ(timeout, 2000ms);
-      }
+      EXPECT_THAT(source->timeouts(), testing::Each(2000ms));
     }
   }
 
