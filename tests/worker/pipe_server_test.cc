@@ -45,10 +45,7 @@ int count(const Events& events, const std::string& event) {
 // what is held before it gives up.
 constexpr char kFatalAtEnd[] = "ConnectNamedPipe failed with Windows error 6";
 Events ending(Events events) {
-  for (const char* event : {"end of script", "release at connection end"}) {
-    events.emplace_back(event);
-  }
-  events.push_back(ok("Default"));
+  events.insert(events.end(), {"end of script", "release at connection end", ok("Default")});
   return events;
 }
 
