@@ -2,8 +2,8 @@
 
 // The behaviour of each area of the seam, written once and run against the recording fakes
 // (native tree, contract_fake_test.cc) and against the Win32 classes (Windows tree, under
-// Wine, contract_win_test.cc). A world gives an area's interface and arranges what a case
-// needs; each case gets a fresh one.
+// Wine, contract_win_test.cc). Each case gets a fresh world: the interfaces, and what a case
+// needs arranged around them.
 
 #include <gtest/gtest.h>
 
@@ -28,23 +28,6 @@ namespace tarnu::contract {
 // UTF-16 text as plain text for test messages (non-ASCII as '?').
 using fakes::narrow;
 
-// The cases of one area, run once per world (the fakes, or the Win32 classes): each case gets
-// a fresh world from the factory it is instantiated with.
-template <typename World>
-class ContractTest : public ::testing::TestWithParam<std::unique_ptr<World> (*)()> {
- protected:
-  void SetUp() override { world_ = this->GetParam()(); }
-  void TearDown() override { world_.reset(); }
-
-  std::unique_ptr<World> world_;
-};
-
-// The factory a contract suite is instantiated with.
-template <typename Concrete, typename World>
-std::unique_ptr<World> make_world() {
-  return std::make_unique<Concrete>();
-}
-
 // "S-1-" followed by at least two more numbers, digits and dashes only: what
 // ConvertSidToStringSidW makes of a SID.
 inline bool is_sid_text(std::u16string_view text) {
@@ -62,16 +45,15 @@ inline bool is_sid_text(std::u16string_view text) {
   return dashes >= 1;
 }
 
-// What FileSystemApi does, written once and run against the recording fake (native tree) and
-// against the Win32 class (Windows tree, under Wine). A world gives the interface and arranges
-// what a case needs: a folder of its own, files with content, hard links, environment
-// variables.
-class FileSystemWorld {
+class World {
  public:
-  virtual ~FileSystemWorld() = default;
+  virtual ~World() = default;
 
-  virtual platform::FileSystemApi& api() = 0;
+  // Closes and frees what any of the interfaces handed out (desktops excepted).
   virtual platform::HandleApi& handles() = 0;
+
+  // Files and environment.
+  virtual platform::FileSystemApi& files() = 0;
   // An empty folder that belongs to this case, without a trailing backslash.
   virtual std::u16string folder() = 0;
   virtual void make_file(const std::u16string& path, std::string_view content) = 0;
@@ -86,22 +68,13 @@ class FileSystemWorld {
   virtual void use_temporary_folder(const std::u16string& folder) = 0;
   // The SID text of the user the process runs as.
   virtual std::u16string process_user_sid() = 0;
-};
 
-class FileSystemContract : public ContractTest<FileSystemWorld> {};
-
-// What PipeApi does, written once and run against the scripted fake pipe (native tree) and
-// against the Win32 class with real clients in the same process (Windows tree). A client
-// opened by the case writes only before the server's ConnectNamedPipe, and a case never reads
-// more than a client wrote unless the client has gone: a real read would block.
-class PipeWorld {
- public:
-  virtual ~PipeWorld() = default;
-
-  virtual platform::PipeApi& api() = 0;
-  virtual platform::HandleApi& handles() = 0;
+  // The pipe, with clients in the same process. A client opened by the case writes only
+  // before the server's ConnectNamedPipe, and a case never reads more than a client wrote
+  // unless the client has gone: a real read would block.
+  virtual platform::PipeApi& pipes() = 0;
   // A pipe name (\\.\pipe\...) nobody else uses.
-  virtual std::u16string unique_name() = 0;
+  virtual std::u16string unique_pipe_name() = 0;
   // A client opens the pipe (for writing): its number, or CreateFileW's error.
   virtual Expected<int, platform::WindowsErrorCode> open_client(const std::u16string& name) = 0;
   virtual void client_write(int client, std::string_view bytes) = 0;
@@ -111,29 +84,13 @@ class PipeWorld {
   virtual void client_during_next_wait(const std::u16string& name, std::string bytes) = 0;
   // The session of the process the cases run in.
   virtual std::uint32_t own_session() = 0;
-};
 
-class PipeContract : public ContractTest<PipeWorld> {};
+  // Sessions and tokens.
+  virtual platform::SessionApi& sessions() = 0;
 
-// What SessionApi does, written once and run against the fake (native tree) and the Win32
-// class (Windows tree, under Wine).
-class SessionWorld {
- public:
-  virtual ~SessionWorld() = default;
-  virtual platform::SessionApi& api() = 0;
-  virtual platform::HandleApi& handles() = 0;
-};
-
-class SessionContract : public ContractTest<SessionWorld> {};
-
-// What ProcessLaunchApi does, written once and run against the fake (native tree) and the
-// Win32 class (Windows tree, under Wine). Child processes are started through the interface
-// itself, with a copy of the process's own token.
-class ProcessLaunchWorld {
- public:
-  virtual ~ProcessLaunchWorld() = default;
-  virtual platform::ProcessLaunchApi& api() = 0;
-  virtual platform::HandleApi& handles() = 0;
+  // Process launch and jobs. Child processes are started through the interface itself, with
+  // a copy of the process's own token.
+  virtual platform::ProcessLaunchApi& processes() = 0;
   // The full path of the running program, as the system reports it by other means.
   virtual std::u16string own_program_path() = 0;
   // A command line that ends by itself at once, and a folder to run it in.
@@ -142,20 +99,25 @@ class ProcessLaunchWorld {
   // Gives a child that was let run the time to end by itself (the fake's children end only
   // when told to).
   virtual void let_end(platform::ProcessHandle process) = 0;
-};
 
-class ProcessLaunchContract : public ContractTest<ProcessLaunchWorld> {};
-
-// What DesktopApi and InputApi do, written once and run against the fakes (native tree) and
-// the Win32 classes (Windows tree, under Wine, on the test bed's display). Only harmless
-// input is sent.
-class DesktopWorld {
- public:
-  virtual ~DesktopWorld() = default;
+  // Desktops and input, on the test bed's display under Wine: only harmless input is sent.
   virtual platform::DesktopApi& desktops() = 0;
   virtual platform::InputApi& input() = 0;
 };
 
-class DesktopContract : public ContractTest<DesktopWorld> {};
+// The world of this tree: the fakes, or the Win32 classes.
+std::unique_ptr<World> make_world();
+
+class ContractTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<World> world_ = make_world();
+};
+
+// One suite per area, so that a listing reads by area.
+class FileSystemContract : public ContractTest {};
+class PipeContract : public ContractTest {};
+class SessionContract : public ContractTest {};
+class ProcessLaunchContract : public ContractTest {};
+class DesktopContract : public ContractTest {};
 
 }  // namespace tarnu::contract

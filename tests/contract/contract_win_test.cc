@@ -1,12 +1,18 @@
 // The contract cases of every area against the Win32 classes (Windows tree, under Wine).
 
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "contract/contract.h"
-#include "contract/contract_win.h"
 #include "platform/win32/win32_desktop_api.h"
 #include "platform/win32/win32_file_system_api.h"
 #include "platform/win32/win32_handle_api.h"
@@ -18,49 +24,63 @@
 namespace tarnu::contract {
 namespace {
 
-class Win32FileSystemWorld final : public FileSystemWorld {
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+std::u16string from_wide(const wchar_t* text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+// A name no other case or run uses: the process id and a counter.
+std::u16string unique_suffix() {
+  static int counter = 0;
+  std::wstring text = L"tarnu-contract-";
+  text += std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+  return from_wide(text.c_str());
+}
+
+class Win32World final : public World {
  public:
-  Win32FileSystemWorld() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-    EXPECT_GT(length, 0u);
-    folder_ = from_wide(temp) + unique_suffix();
-    EXPECT_TRUE(::CreateDirectoryW(wide(folder_), nullptr)) << "error " << ::GetLastError();
-  }
-  ~Win32FileSystemWorld() override {
+  ~Win32World() override {
+    for (std::thread& waiter : waiters_) {
+      waiter.join();
+    }
+    for (HANDLE client : clients_) {
+      if (client != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(client);
+      }
+    }
     for (const auto& [name, value] : saved_environment_) {
       ::SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
     }
-    remove_tree(std::wstring(wide(folder_)));
+    if (!folder_.empty()) {
+      std::error_code error;
+      std::filesystem::remove_all(std::filesystem::path(wide(folder_)), error);
+      EXPECT_FALSE(error) << error.message();
+    }
   }
 
-  platform::FileSystemApi& api() override { return platform::win32::file_system_api(); }
   platform::HandleApi& handles() override { return platform::win32::handle_api(); }
-  std::u16string folder() override { return folder_; }
+
+  platform::FileSystemApi& files() override { return platform::win32::file_system_api(); }
+  // Made at the first use: most cases need no folder.
+  std::u16string folder() override {
+    if (folder_.empty()) {
+      const auto made = std::filesystem::temp_directory_path() / wide(unique_suffix());
+      EXPECT_TRUE(std::filesystem::create_directory(made));
+      folder_ = from_wide(made.c_str());
+    }
+    return folder_;
+  }
   void make_file(const std::u16string& path, std::string_view content) override {
-    HANDLE file = ::CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << ::GetLastError();
-    DWORD written = 0;
-    EXPECT_TRUE(
-        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-    ::CloseHandle(file);
+    std::ofstream file(std::filesystem::path(wide(path)), std::ios::binary);
+    EXPECT_TRUE(file << content) << "cannot write " << narrow(path);
   }
   std::string content(const std::u16string& path) override {
-    HANDLE file = ::CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      ADD_FAILURE() << "cannot read " << narrow_path(path) << ": " << ::GetLastError();
-      return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-      text.append(buffer, read);
-    }
-    ::CloseHandle(file);
-    return text;
+    std::ifstream file(std::filesystem::path(wide(path)), std::ios::binary);
+    EXPECT_TRUE(file) << "cannot read " << narrow(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   void make_hard_link(const std::u16string& existing, const std::u16string& link) override {
     EXPECT_TRUE(::CreateHardLinkW(wide(link), wide(existing), nullptr))
@@ -80,36 +100,27 @@ class Win32FileSystemWorld final : public FileSystemWorld {
   void use_temporary_folder(const std::u16string& folder) override {
     set_environment(u"TMP", folder);
   }
-  std::u16string process_user_sid() override { return process_user_sid_text(); }
-
- private:
-  static std::string narrow_path(const std::u16string& path) {
-    return std::string(path.begin(), path.end());
-  }
-
-  std::u16string folder_;
-  std::map<std::wstring, std::optional<std::wstring>> saved_environment_;
-};
-
-INSTANTIATE_TEST_SUITE_P(Win32, FileSystemContract,
-                         ::testing::Values(&make_world<Win32FileSystemWorld, FileSystemWorld>));
-
-class Win32PipeWorld final : public PipeWorld {
- public:
-  ~Win32PipeWorld() override {
-    for (std::thread& waiter : waiters_) {
-      waiter.join();
+  std::u16string process_user_sid() override {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+      return u"";
     }
-    for (HANDLE client : clients_) {
-      if (client != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(client);
+    alignas(TOKEN_USER) unsigned char buffer[256];
+    DWORD size = 0;
+    std::u16string text;
+    if (::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size)) {
+      LPWSTR sid = nullptr;
+      if (::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = from_wide(sid);
+        ::LocalFree(sid);
       }
     }
+    ::CloseHandle(token);
+    return text;
   }
 
-  platform::PipeApi& api() override { return platform::win32::pipe_api(); }
-  platform::HandleApi& handles() override { return platform::win32::handle_api(); }
-  std::u16string unique_name() override { return u"\\\\.\\pipe\\" + unique_suffix(); }
+  platform::PipeApi& pipes() override { return platform::win32::pipe_api(); }
+  std::u16string unique_pipe_name() override { return u"\\\\.\\pipe\\" + unique_suffix(); }
   Expected<int, platform::WindowsErrorCode> open_client(const std::u16string& name) override {
     HANDLE client = ::CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (client == INVALID_HANDLE_VALUE) {
@@ -152,27 +163,9 @@ class Win32PipeWorld final : public PipeWorld {
     return session;
   }
 
- private:
-  std::vector<HANDLE> clients_;
-  std::vector<std::thread> waiters_;
-};
+  platform::SessionApi& sessions() override { return platform::win32::session_api(); }
 
-INSTANTIATE_TEST_SUITE_P(Win32, PipeContract,
-                         ::testing::Values(&make_world<Win32PipeWorld, PipeWorld>));
-
-class Win32SessionWorld final : public SessionWorld {
- public:
-  platform::SessionApi& api() override { return platform::win32::session_api(); }
-  platform::HandleApi& handles() override { return platform::win32::handle_api(); }
-};
-
-INSTANTIATE_TEST_SUITE_P(Win32, SessionContract,
-                         ::testing::Values(&make_world<Win32SessionWorld, SessionWorld>));
-
-class Win32ProcessLaunchWorld final : public ProcessLaunchWorld {
- public:
-  platform::ProcessLaunchApi& api() override { return platform::win32::process_launch_api(); }
-  platform::HandleApi& handles() override { return platform::win32::handle_api(); }
+  platform::ProcessLaunchApi& processes() override { return platform::win32::process_launch_api(); }
   std::u16string own_program_path() override {
     wchar_t path[32768];
     DWORD size = 32768;
@@ -190,26 +183,24 @@ class Win32ProcessLaunchWorld final : public ProcessLaunchWorld {
   std::u16string working_folder() override { return system_folder(); }
   void let_end(platform::ProcessHandle) override {}
 
+  platform::DesktopApi& desktops() override { return platform::win32::desktop_api(); }
+  platform::InputApi& input() override { return platform::win32::input_api(); }
+
  private:
   static std::u16string system_folder() {
     wchar_t folder[MAX_PATH];
     EXPECT_GT(::GetSystemDirectoryW(folder, MAX_PATH), 0u);
     return from_wide(folder);
   }
+
+  std::u16string folder_;
+  std::map<std::wstring, std::optional<std::wstring>> saved_environment_;
+  std::vector<HANDLE> clients_;
+  std::vector<std::thread> waiters_;
 };
-
-INSTANTIATE_TEST_SUITE_P(
-    Win32, ProcessLaunchContract,
-    ::testing::Values(&make_world<Win32ProcessLaunchWorld, ProcessLaunchWorld>));
-
-class Win32DesktopWorld final : public DesktopWorld {
- public:
-  platform::DesktopApi& desktops() override { return platform::win32::desktop_api(); }
-  platform::InputApi& input() override { return platform::win32::input_api(); }
-};
-
-INSTANTIATE_TEST_SUITE_P(Win32, DesktopContract,
-                         ::testing::Values(&make_world<Win32DesktopWorld, DesktopWorld>));
 
 }  // namespace
+
+std::unique_ptr<World> make_world() { return std::make_unique<Win32World>(); }
+
 }  // namespace tarnu::contract

@@ -19,16 +19,17 @@ std::span<const std::uint8_t> bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Something created or opened under a path that is not there: 2 when only the last part is
-// missing, 3 when a folder on the way is.
-TEST_P(FileSystemContract, MissingPathsGiveFileOrPathNotFound) {
-  platform::FileSystemApi& files = world_->api();
+// What is refused, and with which code: 2 for a missing name, 3 when a folder on the way is
+// missing, 183 where a folder or a file already is, 87 for descriptor text that does not
+// convert (and nothing is made), 5 for a folder opened for writing (CreateFileW without
+// backup semantics).
+TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
+  platform::FileSystemApi& files = world_->files();
   const std::u16string root = world_->folder();
-  struct Case {
-    const char* what;
-    std::function<Expected<void, WindowsErrorCode>()> call;
-    WindowsErrorCode error;
-  };
+  const std::u16string folder = root + u"\\made";
+  const std::u16string file = root + u"\\file.txt";
+  ASSERT_TRUE(files.create_directory(folder));
+  world_->make_file(file, "x");
   const auto opened = [this](Expected<platform::FileHandle, WindowsErrorCode> result)
       -> Expected<void, WindowsErrorCode> {
     if (!result) {
@@ -36,6 +37,14 @@ TEST_P(FileSystemContract, MissingPathsGiveFileOrPathNotFound) {
     }
     ScopedFile owner(world_->handles(), *result);
     return {};
+  };
+  const auto secured = [&](const std::u16string& path) {
+    return files.create_directory_with_security(path, kFolderSddl);
+  };
+  struct Case {
+    const char* what;
+    std::function<Expected<void, WindowsErrorCode>()> call;
+    WindowsErrorCode error;
   };
   const Case cases[] = {
       {"inspect a missing name",
@@ -49,60 +58,40 @@ TEST_P(FileSystemContract, MissingPathsGiveFileOrPathNotFound) {
        platform::kErrorPathNotFound},
       {"folder under a missing folder",
        [&] { return files.create_directory(root + u"\\none\\sub"); }, platform::kErrorPathNotFound},
-      {"secured folder under a missing folder",
-       [&] { return files.create_directory_with_security(root + u"\\none\\sub", kFolderSddl); },
+      {"secured folder under a missing folder", [&] { return secured(root + u"\\none\\sub"); },
        platform::kErrorPathNotFound},
+      {"folder where a folder is", [&] { return files.create_directory(folder); },
+       platform::kErrorAlreadyExists},
+      {"secured folder where a folder is", [&] { return secured(folder); },
+       platform::kErrorAlreadyExists},
+      {"folder where a file is", [&] { return files.create_directory(file); },
+       platform::kErrorAlreadyExists},
+      {"secured folder where a file is", [&] { return secured(file); },
+       platform::kErrorAlreadyExists},
+      {"folder from garbled descriptor text",
+       [&] {
+         return files.create_directory_with_security(root + u"\\garbled", u"this is no descriptor");
+       },
+       platform::kErrorInvalidParameter},
+      {"inspect what the garbled text made",
+       [&] { return opened(files.open_for_inspection(root + u"\\garbled")); },
+       platform::kErrorFileNotFound},
+      {"open a folder for writing",
+       [&] { return opened(files.open_or_create_for_writing(folder)); },
+       platform::kErrorAccessDenied},
   };
   for (const Case& c : cases) {
     const auto result = c.call();
     ASSERT_FALSE(result) << c.what;
     EXPECT_EQ(result.error(), c.error) << c.what;
   }
-}
-
-TEST_P(FileSystemContract, CreatingAFolderWhereSomethingIsGives183) {
-  platform::FileSystemApi& files = world_->api();
-  const std::u16string folder = world_->folder() + u"\\made";
-  const std::u16string file = world_->folder() + u"\\file.txt";
-  ASSERT_TRUE(files.create_directory(folder));
-  world_->make_file(file, "x");
-  for (const std::u16string& path : {folder, file}) {
-    const auto plain = files.create_directory(path);
-    ASSERT_FALSE(plain) << narrow(path);
-    EXPECT_EQ(plain.error(), platform::kErrorAlreadyExists) << narrow(path);
-    const auto secured = files.create_directory_with_security(path, kFolderSddl);
-    ASSERT_FALSE(secured) << narrow(path);
-    EXPECT_EQ(secured.error(), platform::kErrorAlreadyExists) << narrow(path);
-  }
   EXPECT_EQ(world_->content(file), "x");
-}
-
-// A folder made with the worker's descriptor is there and is a folder; a descriptor text that
-// does not convert makes nothing.
-TEST_P(FileSystemContract, SecuredFolderIsMadeOnlyFromAValidDescriptor) {
-  platform::FileSystemApi& files = world_->api();
-  const std::u16string good = world_->folder() + u"\\secured";
-  const std::u16string bad = world_->folder() + u"\\garbled";
-  ASSERT_TRUE(files.create_directory_with_security(good, kFolderSddl));
-  const auto refused = files.create_directory_with_security(bad, u"this is no descriptor");
-  ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error(), platform::kErrorInvalidParameter);
-
-  const auto made = files.open_for_inspection(good);
-  ASSERT_TRUE(made);
-  ScopedFile folder(world_->handles(), *made);
-  const auto facts = files.file_facts(folder.get());
-  ASSERT_TRUE(facts);
-  EXPECT_NE(facts->attributes & platform::kFileAttributeDirectory, 0u);
-  const auto missing = files.open_for_inspection(bad);
-  ASSERT_FALSE(missing);
-  EXPECT_EQ(missing.error(), platform::kErrorFileNotFound);
 }
 
 // OPEN_ALWAYS: an existing file is opened as it is, and a write lands at its start, over what
 // was there; only truncate empties it.
-TEST_P(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
-  platform::FileSystemApi& files = world_->api();
+TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
+  platform::FileSystemApi& files = world_->files();
   const std::u16string path = world_->folder() + u"\\status.txt";
   world_->make_file(path, "hello world");
   {
@@ -131,41 +120,28 @@ TEST_P(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
   EXPECT_EQ(world_->content(path), "new line");
 }
 
-TEST_P(FileSystemContract, OpenOrCreateMakesAMissingFileEmpty) {
-  platform::FileSystemApi& files = world_->api();
-  const std::u16string path = world_->folder() + u"\\fresh.txt";
-  const auto opened = files.open_or_create_for_writing(path);
-  ASSERT_TRUE(opened);
-  ScopedFile file(world_->handles(), *opened);
-  const auto facts = files.file_facts(file.get());
-  ASSERT_TRUE(facts);
-  EXPECT_EQ(facts->size, 0u);
-  EXPECT_EQ(facts->link_count, 1u);
-  // FILE_ATTRIBUTE_ARCHIVE and nothing else: a new file is marked for archiving.
-  EXPECT_EQ(facts->attributes, 0x20u);
-  EXPECT_EQ(world_->content(path), "");
-}
-
-// A folder cannot be opened for writing (CreateFileW without backup semantics).
-TEST_P(FileSystemContract, OpenForWritingOfAFolderIsDenied) {
-  const auto opened = world_->api().open_or_create_for_writing(world_->folder());
-  if (opened) {
-    ScopedFile leaked(world_->handles(), *opened);
-  }
-  ASSERT_FALSE(opened);
-  EXPECT_EQ(opened.error(), platform::kErrorAccessDenied);
-}
-
-// What file_facts reports of a folder, a plain file and a file with a second name. Both names
-// of a hard-linked file report two links; a folder reports one (not the Unix count of its
-// subfolders, also under Wine), and nothing here is a reparse point.
-TEST_P(FileSystemContract, FileFactsTellFoldersAndHardLinks) {
-  platform::FileSystemApi& files = world_->api();
+// What file_facts and owner_sid_text report of what the process made: folders (plain and
+// with the worker's descriptor), a file new from open_or_create_for_writing, a file with
+// content and a file with a second name. Both names of a hard-linked file report two links; a
+// folder reports one (not the Unix count of its subfolders, also under Wine), and nothing
+// here is a reparse point. A file is marked for archiving (FILE_ATTRIBUTE_ARCHIVE, 0x20) and
+// nothing else. Everything belongs to the process's user, or to Administrators when an
+// elevated administrator makes it (Windows' default owner for such tokens).
+TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
+  platform::FileSystemApi& files = world_->files();
   const std::u16string folder = world_->folder() + u"\\sub";
+  const std::u16string secured = world_->folder() + u"\\secured";
+  const std::u16string fresh = world_->folder() + u"\\fresh.txt";
   const std::u16string single = world_->folder() + u"\\single.txt";
   const std::u16string linked = world_->folder() + u"\\linked.txt";
   const std::u16string link = world_->folder() + u"\\link.txt";
   ASSERT_TRUE(files.create_directory(folder));
+  ASSERT_TRUE(files.create_directory_with_security(secured, kFolderSddl));
+  {
+    const auto created = files.open_or_create_for_writing(fresh);
+    ASSERT_TRUE(created);
+    ScopedFile closed(world_->handles(), *created);
+  }
   world_->make_file(single, "12345");
   world_->make_file(linked, "abc");
   world_->make_hard_link(linked, link);
@@ -176,53 +152,37 @@ TEST_P(FileSystemContract, FileFactsTellFoldersAndHardLinks) {
     std::uint64_t size;
   };
   const Case cases[] = {
-      {folder, true, 1, 0},
-      {single, false, 1, 5},
-      {linked, false, 2, 3},
-      {link, false, 2, 3},
+      {folder, true, 1, 0},  {secured, true, 1, 0}, {fresh, false, 1, 0},
+      {single, false, 1, 5}, {linked, false, 2, 3}, {link, false, 2, 3},
   };
+  const std::u16string user = world_->process_user_sid();
   for (const Case& c : cases) {
     const auto opened = files.open_for_inspection(c.path);
     ASSERT_TRUE(opened) << narrow(c.path);
     ScopedFile object(world_->handles(), *opened);
     const auto facts = files.file_facts(object.get());
     ASSERT_TRUE(facts) << narrow(c.path);
-    EXPECT_EQ((facts->attributes & platform::kFileAttributeDirectory) != 0, c.directory)
-        << narrow(c.path);
-    EXPECT_EQ(facts->attributes & platform::kFileAttributeReparsePoint, 0u) << narrow(c.path);
+    if (c.directory) {
+      EXPECT_EQ(facts->attributes &
+                    (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint),
+                platform::kFileAttributeDirectory)
+          << narrow(c.path);
+    } else {
+      EXPECT_EQ(facts->attributes, 0x20u) << narrow(c.path);
+    }
     EXPECT_EQ(facts->link_count, c.links) << narrow(c.path);
     EXPECT_EQ(facts->size, c.size) << narrow(c.path);
-  }
-}
-
-// What the process makes belongs to its user, or to Administrators when an elevated
-// administrator makes it (Windows' default owner for such tokens).
-TEST_P(FileSystemContract, WhatTheProcessMakesIsItsOwn) {
-  platform::FileSystemApi& files = world_->api();
-  const std::u16string folder = world_->folder() + u"\\owned";
-  const std::u16string file = world_->folder() + u"\\owned.txt";
-  ASSERT_TRUE(files.create_directory(folder));
-  {
-    const auto created = files.open_or_create_for_writing(file);
-    ASSERT_TRUE(created);
-    ScopedFile closed(world_->handles(), *created);
-  }
-  const std::u16string user = world_->process_user_sid();
-  for (const std::u16string& path : {folder, file}) {
-    const auto opened = files.open_for_inspection(path);
-    ASSERT_TRUE(opened) << narrow(path);
-    ScopedFile object(world_->handles(), *opened);
     std::u16string owner = u"stale";
-    ASSERT_TRUE(files.owner_sid_text(object.get(), owner)) << narrow(path);
+    ASSERT_TRUE(files.owner_sid_text(object.get(), owner)) << narrow(c.path);
     EXPECT_TRUE(owner == user || owner == kAdministrators)
-        << narrow(path) << " owned by " << narrow(owner) << ", process user " << narrow(user);
+        << narrow(c.path) << " owned by " << narrow(owner) << ", process user " << narrow(user);
   }
 }
 
 // Unset, empty and values around the first buffer (64 units) and far beyond it; the caller's
 // buffer may hold a longer earlier value. Names are not case-sensitive.
-TEST_P(FileSystemContract, EnvironmentVariablesOfAnyLength) {
-  platform::FileSystemApi& files = world_->api();
+TEST_F(FileSystemContract, EnvironmentVariablesOfAnyLength) {
+  platform::FileSystemApi& files = world_->files();
   const std::u16string name = u"TARNU_CONTRACT_VALUE";
   const std::optional<std::size_t> lengths[] = {std::nullopt, 0, 1, 63, 64, 65, 1000, 20000, 3};
   std::u16string value = u"left over from before";
@@ -243,9 +203,11 @@ TEST_P(FileSystemContract, EnvironmentVariablesOfAnyLength) {
   }
 }
 
-// The temporary-files directory comes from TMP and always ends in a backslash.
-TEST_P(FileSystemContract, TemporaryDirectoryEndsInABackslash) {
-  platform::FileSystemApi& files = world_->api();
+// The temporary-files directory comes from TMP and always ends in a backslash. A TMP longer
+// than MAX_PATH: GetTempPathW caps its result at MAX_PATH + 1 units; Wine fails with 206
+// whatever the buffer. Either way the caller never gets a partial path.
+TEST_F(FileSystemContract, TheTemporaryDirectoryIsWholeAndEndsInABackslash) {
+  platform::FileSystemApi& files = world_->files();
   std::u16string path;
   ASSERT_TRUE(files.temporary_directory(path));
   ASSERT_FALSE(path.empty());
@@ -260,15 +222,10 @@ TEST_P(FileSystemContract, TemporaryDirectoryEndsInABackslash) {
   const auto opened = files.open_for_inspection(path.substr(0, path.size() - 1));
   ASSERT_TRUE(opened);
   ScopedFile held(world_->handles(), *opened);
-}
 
-// A TMP longer than MAX_PATH: GetTempPathW caps its result at MAX_PATH + 1 units; Wine fails
-// with 206 whatever the buffer. Either way the caller never gets a partial path.
-TEST_P(FileSystemContract, ATemporaryDirectoryTooLongIsWholeOrNothing) {
-  const std::u16string folder = world_->folder() + u"\\" + std::u16string(300, u'x');
-  world_->use_temporary_folder(folder);
-  std::u16string path = u"stale";
-  const auto result = world_->api().temporary_directory(path);
+  world_->use_temporary_folder(folder + u"\\" + std::u16string(300, u'x'));
+  path = u"stale";
+  const auto result = files.temporary_directory(path);
   if (result) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.back(), u'\\');

@@ -12,13 +12,14 @@ bool is_drive_root(const std::u16string& path) { return path.size() == 2 && path
 
 char16_t upper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
-}  // namespace
-
+// The folder part of a path: everything before its last backslash, "" when it has none.
 std::u16string parent_of(std::u16string_view path) {
   const std::size_t last = path.find_last_of(u'\\');
   return last == std::u16string_view::npos ? std::u16string()
                                            : std::u16string(path.substr(0, last));
 }
+
+}  // namespace
 
 std::string narrow(std::u16string_view text) {
   std::string result;
@@ -74,17 +75,25 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
   if (exists_as_directory(path) || files.count(path) != 0) {
     return Unexpected(platform::kErrorAlreadyExists);
   }
-  const std::u16string parent = parent_of(path);
-  if (!exists_as_directory(parent)) {
-    return Unexpected(platform::kErrorPathNotFound);
-  }
-  if (read_only_directories.count(parent) != 0) {
-    return Unexpected(platform::kErrorAccessDenied);
+  if (const auto refused = creation_refused(path)) {
+    return Unexpected(*refused);
   }
   directories.insert(path);
   created_directories.push_back(path);
   directory_security.emplace_back(path, sddl);
   return {};
+}
+
+std::optional<platform::WindowsErrorCode> FakeFileSystemApi::creation_refused(
+    const std::u16string& path) const {
+  const std::u16string parent = parent_of(path);
+  if (!exists_as_directory(parent)) {
+    return platform::kErrorPathNotFound;
+  }
+  if (read_only_directories.count(parent) != 0) {
+    return platform::kErrorAccessDenied;
+  }
+  return std::nullopt;
 }
 
 const std::u16string* FakeFileSystemApi::open_path(platform::RawHandle handle) const {
@@ -109,12 +118,8 @@ FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
   if (exists_as_directory(path)) {
     return Unexpected(platform::kErrorAccessDenied);
   }
-  const std::u16string parent = parent_of(path);
-  if (!exists_as_directory(parent)) {
-    return Unexpected(platform::kErrorPathNotFound);
-  }
-  if (read_only_directories.count(parent) != 0) {
-    return Unexpected(platform::kErrorAccessDenied);
+  if (const auto refused = creation_refused(path)) {
+    return Unexpected(*refused);
   }
   files[path];  // created empty when missing, left as it is otherwise
   const auto file = ledger_.open_as<platform::FileHandle>("file");

@@ -72,6 +72,8 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
 
  private:
   bool exists_as_directory(const std::u16string& path) const;
+  // Why nothing can be made at `path`: its folder is missing (3) or may not be written to (5).
+  std::optional<platform::WindowsErrorCode> creation_refused(const std::u16string& path) const;
   // The path behind an open handle, or nothing for a handle that is not (still) open.
   const std::u16string* open_path(platform::RawHandle handle) const;
 
@@ -81,9 +83,6 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   // Each open file's pointer: 0 after opening, moved on by every write.
   std::map<platform::RawHandle, std::size_t> positions_;
 };
-
-// The folder part of a path: everything before its last backslash, "" when it has none.
-std::u16string parent_of(std::u16string_view path);
 
 // UTF-16 path as plain text, for test messages.
 std::string narrow(std::u16string_view text);

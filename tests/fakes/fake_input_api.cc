@@ -23,16 +23,6 @@ void FakeInputApi::refuse_all(platform::WindowsErrorCode error) {
   respond = [error](const platform::InputRecord&) { return platform::SendInputResult{0, error}; };
 }
 
-std::vector<platform::InputRecord> FakeInputApi::sent() const {
-  std::vector<platform::InputRecord> records;
-  for (const InputCall& call : calls) {
-    if (call.kind == InputCall::Kind::kSendInput) {
-      records.push_back(call.record);
-    }
-  }
-  return records;
-}
-
 platform::SendInputResult FakeInputApi::send_input(const platform::InputRecord& record) {
   calls.push_back(InputCall::Sent(record));
   if (respond) {

@@ -56,8 +56,6 @@ class FakeInputApi final : public platform::InputApi {
 
   // Refuses every event from now on with the given error.
   void refuse_all(platform::WindowsErrorCode error);
-  // The events sent, without the cursor calls.
-  std::vector<platform::InputRecord> sent() const;
 
   platform::SendInputResult send_input(const platform::InputRecord& record) override;
   void set_cursor_pos(std::int32_t x, std::int32_t y) override;

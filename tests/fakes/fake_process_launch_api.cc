@@ -13,12 +13,16 @@ std::string hex(std::uint32_t value) {
 
 }  // namespace
 
-std::optional<platform::WindowsErrorCode> FakeProcessLaunchApi::failure(Step step) const {
-  const auto it = failures_.find(step);
-  if (it == failures_.end()) {
-    return std::nullopt;
+std::optional<platform::WindowsErrorCode> FakeProcessLaunchApi::call(
+    std::string text, Step step, std::initializer_list<platform::RawHandle> handles) {
+  calls_.push_back(std::move(text));
+  for (const platform::RawHandle handle : handles) {
+    if (!ledger_.is_open(handle)) {
+      return platform::kErrorInvalidParameter;
+    }
   }
-  return it->second;
+  const auto it = failures_.find(step);
+  return it == failures_.end() ? std::nullopt : std::optional(it->second);
 }
 
 platform::RawHandle FakeProcessLaunchApi::open(const std::string& kind, const std::string& label) {
@@ -37,30 +41,19 @@ void FakeProcessLaunchApi::end_process(platform::ProcessHandle process) {
 }
 
 std::size_t FakeProcessLaunchApi::running_processes() const {
-  std::size_t count = 0;
-  for (const auto& [handle, process] : processes_) {
-    count += process.ended ? 0 : 1;
-  }
-  return count;
+  return count_processes([](const Process& process) { return !process.ended; });
 }
 
 std::size_t FakeProcessLaunchApi::processes_run_outside_a_job() const {
-  std::size_t count = 0;
-  for (const auto& [handle, process] : processes_) {
-    count += process.ran_outside_a_job ? 1 : 0;
-  }
-  return count;
+  return count_processes([](const Process& process) { return process.ran_outside_a_job; });
 }
 
 std::size_t FakeProcessLaunchApi::orphans_if_caller_dies() const {
-  std::size_t count = 0;
-  for (const auto& [handle, process] : processes_) {
+  return count_processes([this](const Process& process) {
     const auto job = jobs_.find(process.job);
-    const bool killed =
-        job != jobs_.end() && (job->second.limit_flags & platform::kJobLimitKillOnJobClose) != 0;
-    count += !process.ended && !killed ? 1 : 0;
-  }
-  return count;
+    return !process.ended && (job == jobs_.end() ||
+                              (job->second.limit_flags & platform::kJobLimitKillOnJobClose) == 0);
+  });
 }
 
 std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
@@ -70,8 +63,7 @@ std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
 
 Expected<platform::TokenHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::open_current_process_token(std::uint32_t access) {
-  calls_.push_back("OpenProcessToken(" + hex(access) + ")");
-  if (auto code = failure(Step::OpenProcessToken)) {
+  if (auto code = call("OpenProcessToken(" + hex(access) + ")", Step::OpenProcessToken, {})) {
     return Unexpected(*code);
   }
   const platform::RawHandle token = open("token", "service-token");
@@ -83,12 +75,10 @@ Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeProcessLaunchApi
     platform::TokenHandle token_handle, std::uint32_t access, std::uint32_t impersonation_level,
     std::uint32_t token_type) {
   const platform::RawHandle token = token_handle.raw();
-  calls_.push_back("DuplicateTokenEx(" + label(token) + "," + hex(access) + "," +
-                   std::to_string(impersonation_level) + "," + std::to_string(token_type) + ")");
-  if (!ledger_.is_open(token)) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::DuplicateTokenEx)) {
+  if (auto code =
+          call("DuplicateTokenEx(" + label(token) + "," + hex(access) + "," +
+                   std::to_string(impersonation_level) + "," + std::to_string(token_type) + ")",
+               Step::DuplicateTokenEx, {token})) {
     return Unexpected(*code);
   }
   const platform::RawHandle duplicate = open("token", "worker-token");
@@ -99,12 +89,9 @@ Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeProcessLaunchApi
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_session_id(
     platform::TokenHandle token_handle, std::uint32_t session) {
   const platform::RawHandle token = token_handle.raw();
-  calls_.push_back("SetTokenInformation(" + label(token) + ",TokenSessionId," +
-                   std::to_string(session) + ")");
-  if (!ledger_.is_open(token)) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::SetTokenInformation)) {
+  if (auto code = call("SetTokenInformation(" + label(token) + ",TokenSessionId," +
+                           std::to_string(session) + ")",
+                       Step::SetTokenInformation, {token})) {
     return Unexpected(*code);
   }
   token_sessions_[token] = session;
@@ -112,8 +99,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_sessi
 }
 
 Expected<std::u16string, platform::WindowsErrorCode> FakeProcessLaunchApi::module_file_name() {
-  calls_.push_back("GetModuleFileNameW");
-  if (auto code = failure(Step::GetModuleFileNameW)) {
+  if (auto code = call("GetModuleFileNameW", Step::GetModuleFileNameW, {})) {
     return Unexpected(*code);
   }
   return executable_path;
@@ -131,11 +117,8 @@ FakeProcessLaunchApi::create_process_as_user(platform::TokenHandle token_handle,
                                              const std::u16string& desktop,
                                              std::uint32_t creation_flags) {
   const platform::RawHandle token = token_handle.raw();
-  calls_.push_back("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")");
-  if (!ledger_.is_open(token)) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::CreateProcessAsUserW)) {
+  if (auto code = call("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")",
+                       Step::CreateProcessAsUserW, {token})) {
     return Unexpected(*code);
   }
   ++process_count_;
@@ -172,8 +155,7 @@ void FakeProcessLaunchApi::terminate_process(platform::ProcessHandle process,
 
 Expected<platform::JobHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::create_job_object() {
-  calls_.push_back("CreateJobObjectW");
-  if (auto code = failure(Step::CreateJobObjectW)) {
+  if (auto code = call("CreateJobObjectW", Step::CreateJobObjectW, {})) {
     return Unexpected(*code);
   }
   ++job_count_;
@@ -185,11 +167,8 @@ FakeProcessLaunchApi::create_job_object() {
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_job_limit_flags(
     platform::JobHandle job_handle, std::uint32_t limit_flags) {
   const platform::RawHandle job = job_handle.raw();
-  calls_.push_back("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")");
-  if (!ledger_.is_open(job) || jobs_.count(job) == 0) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::SetInformationJobObject)) {
+  if (auto code = call("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")",
+                       Step::SetInformationJobObject, {job})) {
     return Unexpected(*code);
   }
   jobs_[job].limit_flags = limit_flags;
@@ -200,12 +179,8 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_
     platform::JobHandle job_handle, platform::ProcessHandle process_handle) {
   const platform::RawHandle job = job_handle.raw();
   const platform::RawHandle process = process_handle.raw();
-  calls_.push_back("AssignProcessToJobObject(" + label(job) + "," + label(process) + ")");
-  if (!ledger_.is_open(job) || jobs_.count(job) == 0 || !ledger_.is_open(process) ||
-      processes_.count(process) == 0) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::AssignProcessToJobObject)) {
+  if (auto code = call("AssignProcessToJobObject(" + label(job) + "," + label(process) + ")",
+                       Step::AssignProcessToJobObject, {job, process})) {
     return Unexpected(*code);
   }
   processes_[process].job = job;
@@ -215,15 +190,10 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
     platform::ThreadHandle thread_handle) {
   const platform::RawHandle thread = thread_handle.raw();
-  calls_.push_back("ResumeThread(" + label(thread) + ")");
-  const auto owner = thread_processes_.find(thread);
-  if (!ledger_.is_open(thread) || owner == thread_processes_.end()) {
-    return Unexpected(platform::kErrorInvalidParameter);
-  }
-  if (auto code = failure(Step::ResumeThread)) {
+  if (auto code = call("ResumeThread(" + label(thread) + ")", Step::ResumeThread, {thread})) {
     return Unexpected(*code);
   }
-  Process& process = processes_[owner->second];
+  Process& process = processes_[thread_processes_.at(thread)];
   if (process.suspended && process.job == 0) {
     process.ran_outside_a_job = true;
   }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,9 +53,8 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // WaitForSingleObject fails (WAIT_FAILED) instead of reporting.
   bool wait_fails = false;
 
-  // Makes a step fail with the given error code until cleared.
+  // Makes a step fail with the given error code from now on.
   void fail(Step step, platform::WindowsErrorCode code) { failures_[step] = code; }
-  void clear_failures() { failures_.clear(); }
 
   // The process ends by itself (or is killed by someone else): its handle is signalled.
   void end_process(platform::ProcessHandle process);
@@ -118,7 +119,16 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   struct Job {
     std::uint32_t limit_flags = 0;
   };
-  std::optional<platform::WindowsErrorCode> failure(Step step) const;
+  // Records a call: the error it gives, if any (87 for a handle that is not open, or the
+  // failure set for its step).
+  std::optional<platform::WindowsErrorCode> call(
+      std::string text, Step step, std::initializer_list<platform::RawHandle> handles);
+  template <typename Predicate>
+  std::size_t count_processes(Predicate predicate) const {
+    return static_cast<std::size_t>(
+        std::count_if(processes_.begin(), processes_.end(),
+                      [&](const auto& entry) { return predicate(entry.second); }));
+  }
   platform::RawHandle open(const std::string& kind, const std::string& label);
 
   HandleLedger& ledger_;

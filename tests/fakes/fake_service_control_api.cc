@@ -42,46 +42,6 @@ std::uint32_t FakeServiceControlApi::control(std::uint32_t code, std::uint32_t e
   return handler(code, event_type, nullptr, context);
 }
 
-std::vector<std::u16string> FakeServiceControlApi::dispatched_names() const {
-  std::lock_guard lock(mutex_);
-  return dispatched_names_;
-}
-
-std::vector<std::u16string> FakeServiceControlApi::registered_names() const {
-  std::lock_guard lock(mutex_);
-  return registered_names_;
-}
-
-void* FakeServiceControlApi::registered_context() const {
-  std::lock_guard lock(mutex_);
-  return context_;
-}
-
-void* FakeServiceControlApi::offered_context() const {
-  std::lock_guard lock(mutex_);
-  return offered_context_;
-}
-
-std::vector<platform::ServiceStatus> FakeServiceControlApi::reports() const {
-  std::lock_guard lock(mutex_);
-  return reports_;
-}
-
-std::vector<platform::ServiceStatusHandle> FakeServiceControlApi::report_handles() const {
-  std::lock_guard lock(mutex_);
-  return report_handles_;
-}
-
-platform::ServiceStatusHandle FakeServiceControlApi::status_handle() const {
-  std::lock_guard lock(mutex_);
-  return status_handle_;
-}
-
-bool FakeServiceControlApi::service_main_returned() const {
-  std::lock_guard lock(mutex_);
-  return main_returned_;
-}
-
 Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::start_dispatcher(
     std::u16string_view service_name, platform::ServiceMainFunction service_main) {
   {

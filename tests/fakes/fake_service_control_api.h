@@ -41,16 +41,16 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   std::uint32_t control(std::uint32_t code, std::uint32_t event_type = 0);
 
   // What happened.
-  std::vector<std::u16string> dispatched_names() const;
-  std::vector<std::u16string> registered_names() const;
-  void* registered_context() const;
+  std::vector<std::u16string> dispatched_names() const { return locked(dispatched_names_); }
+  std::vector<std::u16string> registered_names() const { return locked(registered_names_); }
   // The context of the last registration attempt, also when it failed.
-  void* offered_context() const;
+  void* offered_context() const { return locked(offered_context_); }
   // Every SetServiceStatus call, failed ones included, and the handles they were given.
-  std::vector<platform::ServiceStatus> reports() const;
-  std::vector<platform::ServiceStatusHandle> report_handles() const;
-  platform::ServiceStatusHandle status_handle() const;
-  bool service_main_returned() const;
+  std::vector<platform::ServiceStatus> reports() const { return locked(reports_); }
+  std::vector<platform::ServiceStatusHandle> report_handles() const {
+    return locked(report_handles_);
+  }
+  platform::ServiceStatusHandle status_handle() const { return locked(status_handle_); }
 
   // ServiceControlApi
   Expected<void, platform::WindowsErrorCode> start_dispatcher(
@@ -64,6 +64,12 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
  private:
   template <typename Predicate>
   bool wait_until(Predicate predicate);
+  // A copy of a member, taken under the lock: the service's thread may be changing it.
+  template <typename T>
+  T locked(const T& member) const {
+    std::lock_guard lock(mutex_);
+    return member;
+  }
 
   HandleLedger& ledger_;
   mutable std::mutex mutex_;

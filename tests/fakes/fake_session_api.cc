@@ -6,8 +6,9 @@ namespace tarnu::fakes {
 
 namespace {
 
-// The fake's TOKEN_USER: a marker and the size it reports.
+// The fake's TOKEN_USER: a marker and the token's handle.
 constexpr char kTokenUserMarker[] = "token-user";
+constexpr std::size_t kTokenUserSize = sizeof(kTokenUserMarker) + sizeof(platform::RawHandle);
 
 }  // namespace
 
@@ -30,12 +31,10 @@ Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeSessionApi::quer
   return token;
 }
 
+// The process runs as SYSTEM.
 Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeSessionApi::open_process_token() {
-  if (!process_sid) {
-    return Unexpected(platform::kErrorAccessDenied);
-  }
   const auto token = ledger_.open_as<platform::TokenHandle>("process token");
-  token_sids_[token.raw()] = *process_sid;
+  token_sids_[token.raw()] = u"S-1-5-18";
   return token;
 }
 
@@ -43,7 +42,7 @@ std::uint32_t FakeSessionApi::token_user_size(platform::TokenHandle token) {
   if (!ledger_.is_open(token) || token_user_size_zero) {
     return 0;
   }
-  return sizeof(kTokenUserMarker) + sizeof(platform::RawHandle);
+  return kTokenUserSize;
 }
 
 Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
@@ -51,7 +50,7 @@ Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
   if (!ledger_.is_open(token)) {
     return Unexpected(platform::kErrorInvalidHandle);
   }
-  if (buffer.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle)) {
+  if (buffer.size() < kTokenUserSize) {
     return Unexpected(platform::WindowsErrorCode{122});  // ERROR_INSUFFICIENT_BUFFER
   }
   if (read_token_user_error) {
@@ -65,7 +64,7 @@ Expected<void, platform::WindowsErrorCode> FakeSessionApi::read_token_user(
 
 Expected<platform::SidText, platform::WindowsErrorCode>
 FakeSessionApi::convert_token_user_sid_to_string(std::span<const std::byte> token_user) {
-  if (token_user.size() < sizeof(kTokenUserMarker) + sizeof(platform::RawHandle) ||
+  if (token_user.size() < kTokenUserSize ||
       std::memcmp(token_user.data(), kTokenUserMarker, sizeof(kTokenUserMarker)) != 0) {
     return Unexpected(platform::kErrorInvalidParameter);
   }

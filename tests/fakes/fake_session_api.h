@@ -23,8 +23,6 @@ class FakeSessionApi final : public platform::SessionApi {
   // The users that successive WTSQueryUserToken calls find, one a call (nothing: nobody
   // logged on); once used up, user_sid stays as the last one left it.
   std::deque<std::optional<std::u16string>> users_by_lookup;
-  // The process's own token user (OpenProcessToken); nothing means that call fails.
-  std::optional<std::u16string> process_sid = u"S-1-5-18";
   // Failure points along the lookup.
   bool token_user_size_zero = false;
   std::optional<platform::WindowsErrorCode> read_token_user_error;

@@ -1,5 +1,7 @@
 #include "fakes/handle_ledger.h"
 
+#include <algorithm>
+
 namespace tarnu::fakes {
 
 platform::RawHandle HandleLedger::open(const std::string& kind, Release how) {
@@ -23,13 +25,8 @@ void HandleLedger::release(platform::RawHandle handle, Release how) {
 }
 
 std::size_t HandleLedger::open_count(const std::string& kind) const {
-  std::size_t count = 0;
-  for (const auto& [handle, entry] : open_) {
-    if (entry.kind == kind) {
-      ++count;
-    }
-  }
-  return count;
+  return static_cast<std::size_t>(std::count_if(
+      open_.begin(), open_.end(), [&](const auto& entry) { return entry.second.kind == kind; }));
 }
 
 }  // namespace tarnu::fakes

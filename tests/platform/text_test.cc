@@ -43,7 +43,8 @@ TEST(Utf8Check, FindsTheFirstInvalidSequenceAndItsLength) {
   }
 }
 
-// One decoder serves both conversions: each invalid sequence becomes one U+FFFD.
+// One decoder serves both conversions: each invalid sequence becomes one U+FFFD. Back from
+// UTF-16, the text is the lossy UTF-8.
 TEST(TextTest, InvalidUtf8BecomesOneReplacementPerSequence) {
   const std::string r = "\xEF\xBF\xBD";
   const struct {
@@ -51,7 +52,9 @@ TEST(TextTest, InvalidUtf8BecomesOneReplacementPerSequence) {
     std::string lossy;
     std::u16string utf16;
   } cases[] = {
+      {"", "", u""},
       {"left", "left", u"left"},
+      {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac", u"caf\u00e9 \u20ac"},
       {"\\\\.\\pipe\\tarnu-input-s1", "\\\\.\\pipe\\tarnu-input-s1",
        u"\\\\.\\pipe\\tarnu-input-s1"},
       {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80", u"\U0001F600"},
@@ -66,8 +69,8 @@ TEST(TextTest, InvalidUtf8BecomesOneReplacementPerSequence) {
   for (const auto& c : cases) {
     EXPECT_EQ(utf8_lossy(c.bytes), c.lossy) << ::testing::PrintToString(c.bytes);
     EXPECT_EQ(utf8_to_utf16(c.bytes), c.utf16) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(utf16_to_utf8(c.utf16), c.lossy) << ::testing::PrintToString(c.bytes);
   }
-  EXPECT_EQ(utf16_to_utf8(utf8_to_utf16("C:\\ProgramData\\Tarnu")), "C:\\ProgramData\\Tarnu");
 }
 
 TEST(TextTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
@@ -76,12 +79,6 @@ TEST(TextTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
     std::string expected;
   };
   const Case cases[] = {
-      {u"Default", "Default"},
-      {u"", ""},
-      {u"S-1-5-21-0-0-0-1000", "S-1-5-21-0-0-0-1000"},
-      {u"caf\u00e9", "caf\xc3\xa9"},
-      {u"\u20ac", "\xe2\x82\xac"},
-      {u"\U0001F600", "\xf0\x9f\x98\x80"},
       {std::u16string{u'a', char16_t(0xD800), u'b'},
        "a\xef\xbf\xbd"
        "b"},

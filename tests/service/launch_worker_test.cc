@@ -17,6 +17,10 @@ using fakes::FakeProcessLaunchApi;
 using Step = FakeProcessLaunchApi::Step;
 using Calls = std::vector<std::string>;
 
+// How the first worker is stopped: terminated with exit code 0, then its handles closed.
+const Calls kFirstWorkerStopped = {"TerminateProcess(process1,0)", "CloseHandle(process1)",
+                                   "CloseHandle(job1)"};
+
 class LaunchWorkerTest : public testing::Test {
  protected:
   void TearDown() override { EXPECT_TRUE(ledger.misuses().empty()); }
@@ -69,12 +73,19 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
   EXPECT_EQ(api.orphans_if_caller_dies(), 0u);
 }
 
-TEST_F(LaunchWorkerTest, StoppingTheWorkerTerminatesItWithExitCodeZeroThenClosesItsJob) {
+// Stopped, or held by a record that goes: terminated with exit code 0, then its job closed.
+TEST_F(LaunchWorkerTest, AStoppedOrReleasedWorkerIsTerminatedThenItsJobClosed) {
   record_running_worker();
   worker.terminate();
-  EXPECT_EQ(api.calls(),
-            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
+  EXPECT_EQ(api.calls(), kFirstWorkerStopped);
   EXPECT_FALSE(worker.has_process());
+  {
+    WorkerProcess scoped(api, api);
+    ASSERT_TRUE(launch_worker(scoped, api, api));
+    api.clear_calls();
+  }
+  EXPECT_EQ(api.calls(),
+            (Calls{"TerminateProcess(process2,0)", "CloseHandle(process2)", "CloseHandle(job2)"}));
   EXPECT_EQ(api.running_processes(), 0u);
   EXPECT_EQ(ledger.open_count(), 0u);
 }
@@ -86,11 +97,10 @@ TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
   api.end_process(old_process);
 
   ASSERT_TRUE(launch_worker(worker, api, api));
-  ASSERT_GE(api.calls().size(), 3u);
-  EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
-  EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
-  EXPECT_EQ(api.calls()[2], "CloseHandle(job1)");
-  EXPECT_EQ(api.calls()[3], "WTSGetActiveConsoleSessionId");
+  ASSERT_GE(api.calls().size(), 4u);
+  EXPECT_EQ(Calls(api.calls().begin(), api.calls().begin() + 4),
+            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)",
+                   "WTSGetActiveConsoleSessionId"}));
   EXPECT_FALSE(ledger.is_open(old_process));
   EXPECT_EQ(api.label(worker.process()), "process2");
   EXPECT_EQ(ledger.open_count("job"), 1u);
@@ -129,9 +139,7 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
 
   // The replaced worker is gone whatever failed later.
   ASSERT_GE(api.calls().size(), 3u);
-  EXPECT_EQ(api.calls()[0], "TerminateProcess(process1,0)");
-  EXPECT_EQ(api.calls()[1], "CloseHandle(process1)");
-  EXPECT_EQ(api.calls()[2], "CloseHandle(job1)");
+  EXPECT_EQ(Calls(api.calls().begin(), api.calls().begin() + 3), kFirstWorkerStopped);
   ASSERT_GE(api.calls().size(), c.closes.size());
   const Calls tail(api.calls().end() - static_cast<std::ptrdiff_t>(c.closes.size()),
                    api.calls().end());
@@ -149,6 +157,7 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, LaunchWorkerFailureTest,
     testing::Values(
+        // Reported before anything about tokens: no call follows the check.
         FailureCase{"NoConsoleSession",
                     std::nullopt,
                     0,
@@ -226,33 +235,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {"OpenProcessToken(0x18b)"}}),
     [](const testing::TestParamInfo<FailureCase>& param_info) { return param_info.param.name; });
 
-// No session on the console is reported before anything about tokens.
-TEST_F(LaunchWorkerTest, NoConsoleSessionComesBeforeTokenProblems) {
-  api.console_session = platform::kNoConsoleSession;
-  api.fail(Step::OpenProcessToken, 5);
-  const Status launched = launch_worker(worker, api, api);
-  ASSERT_FALSE(launched);
-  EXPECT_EQ(launched.error(), "no active console session");
-  EXPECT_EQ(api.calls(), Calls{"WTSGetActiveConsoleSessionId"});
-}
-
 TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {
   api.executable_path = u"C:\\T\xD800x\\helper.exe";
   ASSERT_TRUE(launch_worker(worker, api, api));
   EXPECT_EQ(api.launches()[0].command_line, u"\"C:\\T\uFFFDx\\helper.exe\" --worker");
   EXPECT_EQ(api.launches()[0].current_directory, u"C:\\T\uFFFDx");
-}
-
-TEST_F(LaunchWorkerTest, ReleasingARecordThatHoldsAWorkerTerminatesIt) {
-  {
-    WorkerProcess scoped(api, api);
-    ASSERT_TRUE(launch_worker(scoped, api, api));
-    api.clear_calls();
-  }
-  EXPECT_EQ(api.calls(),
-            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
-  EXPECT_EQ(api.running_processes(), 0u);
-  EXPECT_EQ(ledger.open_count(), 0u);
 }
 
 TEST(WorkerPathsTest, CommandLineAndWorkingDirectory) {

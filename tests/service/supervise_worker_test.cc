@@ -1,7 +1,9 @@
 #include "service/supervise_worker.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,27 +24,11 @@ constexpr ReceiveOutcome kTimedOut = ReceiveOutcome::TimedOut;
 constexpr ReceiveOutcome kSessionChanged = ReceiveOutcome::SessionChanged;
 constexpr ReceiveOutcome kStop = ReceiveOutcome::Stop;
 
-// The calls of one launch that succeeds, after the console session check.
-Calls launch_calls(int number, std::uint32_t session) {
-  const std::string n = std::to_string(number);
-  return {"WTSGetActiveConsoleSessionId",
-          "OpenProcessToken(0x18b)",
-          "DuplicateTokenEx(service-token,0x18b,2,1)",
-          "SetTokenInformation(worker-token,TokenSessionId," + std::to_string(session) + ")",
-          "GetModuleFileNameW",
-          "CreateJobObjectW",
-          "SetInformationJobObject(job" + n + ",0x2000)",
-          "CreateProcessAsUserW(worker-token,0x8000404)",
-          "AssignProcessToJobObject(job" + n + ",process" + n + ")",
-          "ResumeThread(thread" + n + ")",
-          "CloseHandle(thread" + n + ")",
-          "CloseHandle(worker-token)",
-          "CloseHandle(service-token)"};
-}
-
-Calls operator+(Calls a, const Calls& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+// What stopping worker `number` takes: it is terminated with exit code 0, then its handles
+// are closed.
+Calls stopped(const std::string& number) {
+  return {"TerminateProcess(process" + number + ",0)", "CloseHandle(process" + number + ")",
+          "CloseHandle(job" + number + ")"};
 }
 
 class SuperviseWorkerTest : public testing::Test {
@@ -61,9 +47,7 @@ class SuperviseWorkerTest : public testing::Test {
     EXPECT_EQ(api.running_processes(), 0u);
     EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
     if (source) {
-      for (auto timeout : source->timeouts()) {
-        EXPECT_EQ(timeout, 2000ms);
-      }
+      EXPECT_THAT(source->timeouts(), testing::Each(2000ms));
     }
   }
 
@@ -72,18 +56,15 @@ class SuperviseWorkerTest : public testing::Test {
   std::unique_ptr<ScriptedEventSource> source;
 };
 
-// Also the stop that was queued before the first wait: the launch still happens first.
+// Also the stop that was queued before the first wait: the launch, in the console's session,
+// still happens first.
 TEST_F(SuperviseWorkerTest, LaunchesAtOnceAndTerminatesWithExitCodeZeroAtStop) {
-  run({{kStop, nullptr}});
-  const Calls expected = launch_calls(1, 1) + Calls{"TerminateProcess(process1,0)",
-                                                    "CloseHandle(process1)", "CloseHandle(job1)"};
-  EXPECT_EQ(api.calls(), expected);
-}
-
-TEST_F(SuperviseWorkerTest, QueueDisconnectedEndsTheLoopLikeStop) {
-  run({{kTimedOut, nullptr}, {ReceiveOutcome::Disconnected, nullptr}});
-  EXPECT_EQ(api.launches().size(), 1u);
-  EXPECT_EQ(api.terminations().size(), 1u);
+  run({{kStop, [&] {
+          ASSERT_EQ(api.launches().size(), 1u);
+          EXPECT_EQ(api.launches()[0].token_session, 1u);
+          api.clear_calls();
+        }}});
+  EXPECT_EQ(api.calls(), stopped("1"));
 }
 
 // A running worker, then one pass: rows of the state table for a worker that runs.
@@ -123,12 +104,7 @@ TEST_P(SupervisorPassTest, DecidesFromTheWorkerAndTheConsoleSessionOnly) {
         }}});
 
   // At stop, the one current worker (if any) is terminated.
-  const std::string current = c.replaced ? "2" : "1";
-  const Calls at_stop = c.record_empty_after ? Calls{}
-                                             : Calls{"TerminateProcess(process" + current + ",0)",
-                                                     "CloseHandle(process" + current + ")",
-                                                     "CloseHandle(job" + current + ")"};
-  EXPECT_EQ(api.calls(), at_stop);
+  EXPECT_EQ(api.calls(), c.record_empty_after ? Calls{} : stopped(c.replaced ? "2" : "1"));
   // A replaced worker was terminated (exit code 0) before its successor started.
   EXPECT_EQ(api.terminations().size(), c.replaced ? 2u : 1u);
   for (const auto& [process, code] : api.terminations()) {
@@ -156,8 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
                              platform::kNoConsoleSession, false, true}),
     [](const testing::TestParamInfo<PassCase>& param_info) { return param_info.param.name; });
 
+// The queue's last sender gone ends the loop as a stop does.
 TEST_F(SuperviseWorkerTest, AStillRunningWorkerIsCheckedWithAZeroWaitThenTheConsole) {
-  run({{kTimedOut, [&] { api.clear_calls(); }}, {kStop, nullptr}});
+  run({{kTimedOut, [&] { api.clear_calls(); }}, {ReceiveOutcome::Disconnected, nullptr}});
   EXPECT_EQ(api.calls(),
             (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
                    "TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
@@ -178,13 +155,9 @@ TEST_F(SuperviseWorkerTest, NoConsoleSessionAtStartRetriesEveryPassWithoutTermin
        {kTimedOut, [&] { api.console_session = 2; }},
        {kTimedOut, nullptr},
        {kStop, nullptr}});
-  // Launch attempts: the initial one and one per pass until the console has a session.
-  int attempts = 0;
-  for (const std::string& call : api.calls()) {
-    attempts += call == "WTSGetActiveConsoleSessionId" ? 1 : 0;
-  }
-  // 5 attempts (initial + 4 passes), one success, then a check on the last pass.
-  EXPECT_EQ(attempts, 6);
+  // Launch attempts, the initial one and one per pass until the console has a session: 5
+  // (initial + 4 passes), one success, then a check on the last pass.
+  EXPECT_EQ(std::count(api.calls().begin(), api.calls().end(), "WTSGetActiveConsoleSessionId"), 6);
   ASSERT_EQ(api.launches().size(), 1u);
   EXPECT_EQ(api.launches()[0].token_session, 2u);
   // The only termination is the one at stop; every wait was the plain 2000 ms, no back-off.
@@ -199,13 +172,13 @@ TEST_F(SuperviseWorkerTest, StopWithNoWorkerRecordedTerminatesNothing) {
 }
 
 TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPasses) {
-  int passes_before_stop = 0;
+  std::ptrdiff_t passes_before_stop = 0;
   run({{kSessionChanged, nullptr},
        {kSessionChanged, [&] { api.console_session = 2; }},
        {kStop, [&] {
-          for (const std::string& call : api.calls()) {
-            passes_before_stop += call.starts_with("WaitForSingleObject") ? 1 : 0;
-          }
+          passes_before_stop = std::count_if(
+              api.calls().begin(), api.calls().end(),
+              [](const std::string& call) { return call.starts_with("WaitForSingleObject"); });
         }}});
   EXPECT_EQ(passes_before_stop, 2);
   // The second pass saw the new console session and replaced the worker there.

@@ -12,13 +12,11 @@
 namespace tarnu::worker {
 namespace {
 
-TEST(InputPipeName, SessionInDecimal) {
+// The pipe's name carries the session in decimal; its descriptor admits SYSTEM and one trustee.
+TEST(InputPipe, NameAndDescriptor) {
   EXPECT_EQ(fakes::narrow(input_pipe_name(2)), "\\\\.\\pipe\\tarnu-input-s2");
   EXPECT_EQ(fakes::narrow(input_pipe_name(12)), "\\\\.\\pipe\\tarnu-input-s12");
   EXPECT_EQ(fakes::narrow(input_pipe_name(0)), "\\\\.\\pipe\\tarnu-input-s0");
-}
-
-TEST(InputPipeSddl, SystemAndOneTrustee) {
   EXPECT_EQ(input_pipe_sddl("IU"), "D:P(A;;GA;;;SY)(A;;GA;;;IU)");
   EXPECT_EQ(input_pipe_sddl("S-1-5-21-1-2-3-1001"), "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-1-2-3-1001)");
 }

@@ -22,26 +22,6 @@ using fakes::narrow;
 constexpr std::uint64_t kFileTime = 116444736000000000ULL + 17951868001234567ULL;
 constexpr std::uint64_t kMilliseconds = 1795186800123ULL;
 
-TEST(StatusFilePath, BaseDirectoryAndSession) {
-  struct Case {
-    std::optional<std::u16string> program_data;
-    std::uint32_t session;
-    std::u16string expected;
-  };
-  const Case cases[] = {
-      {u"C:\\ProgramData", 1, u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"},
-      {u"C:\\ProgramData\\", 3, u"C:\\ProgramData\\Tarnu\\input-helper-status-s3.txt"},
-      {u"D:\\data dir", 12, u"D:\\data dir\\Tarnu\\input-helper-status-s12.txt"},
-      {u"", 1, u"Tarnu\\input-helper-status-s1.txt"},
-      // Not set: the temporary-files directory, which ends in a backslash.
-      {std::nullopt, 4294967295u, u"C:\\Temp\\Tarnu\\input-helper-status-s4294967295.txt"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(narrow(status_file_path(c.program_data, u"C:\\Temp\\", c.session)),
-              narrow(c.expected));
-  }
-}
-
 TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
   EXPECT_EQ(unix_time_milliseconds(kFileTime), kMilliseconds);
   EXPECT_EQ(unix_time_milliseconds(116444736000000000ULL), 0u);
@@ -50,13 +30,6 @@ TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
   // A clock before 1970 gives 0 instead of wrapping round.
   EXPECT_EQ(unix_time_milliseconds(116444735999999999ULL), 0u);
   EXPECT_EQ(unix_time_milliseconds(0), 0u);
-}
-
-TEST(StatusFileContent, TextGoesOnTheLineOfItsOutcome) {
-  EXPECT_EQ(status_file_content(1700000000123, StatusOutcome::Success("Default")),
-            "1700000000123\nDefault\n\n");
-  EXPECT_EQ(status_file_content(0, StatusOutcome::Failure("invalid input command length: 0")),
-            "0\n\ninvalid input command length: 0\n");
 }
 
 class WriteStatusTest : public ::testing::Test {
@@ -81,62 +54,47 @@ class WriteStatusTest : public ::testing::Test {
   std::map<std::uint32_t, StatusFile> status_files;
 };
 
-TEST_F(WriteStatusTest, CreatesTheMissingFolderChainAndWritesThreeLines) {
-  files.environment[u"ProgramData"] = u"C:\\Data\\Shared";
-  write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files[u"C:\\Data\\Shared\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800123\nDefault\n\n");
-  ASSERT_EQ(files.created_directories.size(), 3u);
-  EXPECT_EQ(narrow(files.created_directories[0]), "C:\\Data");
-  EXPECT_EQ(narrow(files.created_directories[2]), "C:\\Data\\Shared\\Tarnu");
-  EXPECT_EQ(files.temporary_directory_queries, 0);
-}
-
-TEST_F(WriteStatusTest, ShorterTextReplacesLongerOne) {
+// A shorter text replaces a longer one; a write that takes only part of the bytes is continued.
+TEST_F(WriteStatusTest, ShorterTextReplacesLongerOneThroughShortWrites) {
+  const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
   files.environment[u"ProgramData"] = u"C:\\ProgramData";
-  write(StatusOutcome::Failure("decode input command: missing field `type`"));
+  files.write_limit = 3;
+  write(StatusOutcome::Failure("invalid input command length: 65537"));
+  EXPECT_EQ(files.files[path], "1795186800123\n\ninvalid input command length: 65537\n");
   files.file_time += 10'000 * 5;
   write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800128\nDefault\n\n");
+  EXPECT_EQ(files.files[path], "1795186800128\nDefault\n\n");
   // Emptied through its own handle once it had content; a new file needs nothing of that.
   EXPECT_EQ(files.truncations, 1);
 }
 
-TEST_F(WriteStatusTest, ProgramDataIsReadOnEveryWrite) {
-  write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.files.count(u"C:\\Temp\\Tarnu\\input-helper-status-s1.txt"), 1u);
-  files.environment[u"ProgramData"] = u"";
-  write(StatusOutcome::Success("Winlogon"), 2);
-  EXPECT_EQ(files.files[u"Tarnu\\input-helper-status-s2.txt"], "1795186800123\nWinlogon\n\n");
-  EXPECT_EQ(files.temporary_directory_queries, 1);
-}
-
+// The file's path comes from ProgramData (from the temporary-files directory, which ends in
+// a backslash, when it is not set) and the session, and ProgramData is read again on every
+// write; each session's StatusFile writes its own file.
 TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
   const struct {
     std::optional<std::u16string> program_data;
-    const char* folder;
+    std::uint32_t session;
+    std::u16string file;
+    int temporary_directory_queries;
   } steps[] = {
-      {u"C:\\Users\\Public\\Application Data\\Shared",
-       "C:\\Users\\Public\\Application Data\\Shared\\Tarnu"},
-      {u"D:\\x\\", "D:\\x\\Tarnu"},
-      {std::nullopt, "C:\\Temp\\Tarnu"},
-      {u"", "Tarnu"},
-      {u"E:", "E:\\Tarnu"},
+      {u"C:\\Users\\Public\\Application Data\\Shared", 1,
+       u"C:\\Users\\Public\\Application Data\\Shared\\Tarnu\\input-helper-status-s1.txt", 0},
+      {u"D:\\x\\", 3, u"D:\\x\\Tarnu\\input-helper-status-s3.txt", 0},
+      {u"D:\\data dir", 12, u"D:\\data dir\\Tarnu\\input-helper-status-s12.txt", 0},
+      {std::nullopt, 4294967295u, u"C:\\Temp\\Tarnu\\input-helper-status-s4294967295.txt", 1},
+      {u"", 1, u"Tarnu\\input-helper-status-s1.txt", 1},
+      {u"E:", 2, u"E:\\Tarnu\\input-helper-status-s2.txt", 1},
   };
   for (const auto& step : steps) {
     files.environment.clear();
     if (step.program_data) {
       files.environment[u"ProgramData"] = *step.program_data;
     }
-    files.created_directories.clear();
-    write(StatusOutcome::Success("Default"));
-    ASSERT_FALSE(files.created_directories.empty()) << step.folder;
-    EXPECT_EQ(narrow(files.created_directories.back()), step.folder);
-    EXPECT_EQ(files.files[std::u16string(files.created_directories.back()) +
-                          u"\\input-helper-status-s1.txt"],
-              "1795186800123\nDefault\n\n")
-        << step.folder;
+    write(StatusOutcome::Success("Default"), step.session);
+    EXPECT_EQ(files.files[step.file], "1795186800123\nDefault\n\n") << narrow(step.file);
+    EXPECT_EQ(files.temporary_directory_queries, step.temporary_directory_queries)
+        << narrow(step.file);
   }
 }
 
@@ -191,7 +149,9 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
     };
   };
   const Case cases[] = {
-      {"missing folder: made with the protected DACL", [](fakes::FakeFileSystemApi&) {}, written},
+      {"missing folder", [](fakes::FakeFileSystemApi&) {}, written},
+      {"missing base and folder",
+       [](fakes::FakeFileSystemApi& f) { f.directories.erase(u"C:\\ProgramData"); }, written},
       {"folder of SYSTEM", existing_folder(u"S-1-5-18"), written},
       {"folder of Administrators", existing_folder(u"S-1-5-32-544"), written},
       {"folder of the worker's own user", existing_folder(u"S-1-5-21-0-0-0-1000"), written},
@@ -246,9 +206,14 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
       EXPECT_EQ(f.files.count(path), 0u) << c.name;
     }
     if (folders_before.count(folder) == 0) {
-      ASSERT_EQ(f.directory_security.size(), 1u) << c.name;
-      EXPECT_EQ(narrow(f.directory_security[0].second),
-                "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
+      // The folder gets the protected DACL; folders made on the way to it, the default.
+      ASSERT_FALSE(f.directory_security.empty()) << c.name;
+      EXPECT_EQ(f.directory_security.back().first, folder) << c.name;
+      for (const auto& [made, sddl] : f.directory_security) {
+        EXPECT_EQ(narrow(sddl),
+                  made == folder ? "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)" : "")
+            << c.name << ": " << narrow(made);
+      }
     } else {
       EXPECT_TRUE(f.created_directories.empty()) << c.name;
     }
@@ -280,31 +245,6 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
 }
-
-TEST_F(WriteStatusTest, MissingBaseGetsDefaultSecurityAndOnlyTheFolderTheDacl) {
-  files.environment[u"ProgramData"] = u"D:\\Shared\\Data";
-  write(StatusOutcome::Success("Default"));
-  ASSERT_EQ(files.directory_security.size(), 3u);
-  EXPECT_EQ(narrow(files.directory_security[0].second), "");
-  EXPECT_EQ(narrow(files.directory_security[1].second), "");
-  EXPECT_EQ(narrow(files.directory_security[2].first), "D:\\Shared\\Data\\Tarnu");
-  EXPECT_EQ(narrow(files.directory_security[2].second),
-            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)");
-}
-
-TEST_F(WriteStatusTest, ShortWritesAreContinued) {
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
-  files.write_limit = 3;
-  write(StatusOutcome::Failure("invalid input command length: 65537"));
-  EXPECT_EQ(files.files[u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800123\n\ninvalid input command length: 65537\n");
-}
-
-}  // namespace
-}  // namespace tarnu::worker
-
-namespace tarnu::worker {
-namespace {
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
   struct Case {
