@@ -66,6 +66,9 @@ TEST(ScopedObjectTest, ReleasesOnceOnEveryPath) {
   EXPECT_TRUE(ledger.is_open(process));
   EXPECT_EQ(ledger.open_count(), 1u);
   EXPECT_TRUE(ledger.misuses().empty());
+  api.close_handle(process);
+  api.close_handle(process);  // a second close is what the ledger must catch
+  EXPECT_EQ(ledger.misuses().size(), 1u);
 }
 
 }  // namespace
