@@ -9,11 +9,6 @@
 //   scroll DX DY              wheel detents
 //   key CODE down|up          virtual-key code, decimal or 0x-hex
 //   release-all               release everything held
-//   sas                       secure attention
-//   sleep MS
-//   cursor                    prints "cursor: X,Y" (GetCursorPos)
-//   handles                   prints "handles: N", this process's entries in the system
-//                             handle table
 //   cycles N                  N times: bind, Shift down, end; prints the handle count
 //                             before and after as "cycles: N before=A after=B"
 //   handles-of EXE            prints "handles-of: N" for the one running process whose
@@ -139,17 +134,6 @@ int wmain(int argc, wchar_t** argv) {
       i += 2;
     } else if (command == L"release-all") {
       injector->inject_command({InputCommand::ReleaseAll{}});
-    } else if (command == L"sas") {
-      injector->inject_command({InputCommand::SecureAttention{}});
-    } else if (command == L"sleep" && left >= 1) {
-      ::Sleep(static_cast<DWORD>(number(argv[i + 1])));
-      i += 1;
-    } else if (command == L"cursor") {
-      POINT cursor{};
-      ::GetCursorPos(&cursor);
-      std::printf("cursor: %ld,%ld\n", cursor.x, cursor.y);
-    } else if (command == L"handles") {
-      std::printf("handles: %ld\n", tarnu::support::system_handle_count(::GetCurrentProcessId()));
     } else if (command == L"handles-of" && left >= 1) {
       const DWORD pid = tarnu::support::process_by_name(argv[i + 1]);
       std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::support::system_handle_count(pid));
