@@ -36,12 +36,8 @@ START_MS=$(date +%s%3N)
 run_program cycles "$DRIVER" pipe-cycles "$WORKER_PIPE" 1000
 ELAPSED_MS=$(($(date +%s%3N) - START_MS))
 expect_equal "pipe cycles" "pipe-cycles: 1000" "$(output cycles)"
-AFTER=""
-for _ in $(seq 40); do
-  AFTER=$(worker_handles)
-  [[ "$AFTER" == "$BEFORE" ]] && break
-  sleep 0.25
-done
+handles_back() { AFTER=$(worker_handles) && [[ "$AFTER" == "$BEFORE" ]]; }
+wait_until 10 handles_back || true
 if [[ -n "$BEFORE" && "$BEFORE" -gt 0 ]]; then
   expect_equal "worker handles after 1000 connections" "$BEFORE" "$AFTER"
 else
