@@ -94,9 +94,7 @@ Bytes invalid_payload(Random& random, const SoakPlan::Area& area) {
 }
 
 void append(Bytes& stream, const Bytes& bytes) {
-  for (const std::uint8_t byte : bytes) {
-    stream.push_back(byte);
-  }
+  stream.insert(stream.end(), bytes.begin(), bytes.end());
 }
 
 void append_frame(Bytes& stream, const Bytes& payload) {
