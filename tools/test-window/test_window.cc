@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -32,9 +33,7 @@ void log_line(const char* format, ...) {
   if (length < 0) {
     return;
   }
-  if (length > static_cast<int>(sizeof line) - 2) {
-    length = static_cast<int>(sizeof line) - 2;
-  }
+  length = std::min(length, static_cast<int>(sizeof line) - 2);
   line[length++] = '\n';
   DWORD written = 0;
   ::WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
