@@ -119,9 +119,9 @@ class Floor {
     if (opened == nullptr) {
       return;
     }
-    std::fill(std::begin(name_), std::end(name_), L'\0');
+    wchar_t name[256] = {};
     DWORD needed = 0;
-    ::GetUserObjectInformationW(opened, UOI_NAME, name_, sizeof(name_), &needed);
+    ::GetUserObjectInformationW(opened, UOI_NAME, name, sizeof(name), &needed);
     if (!::SetThreadDesktop(opened)) {
       ::CloseDesktop(opened);
       return;
@@ -174,7 +174,6 @@ class Floor {
   std::wstring folder_;
   std::wstring path_;
   HANDLE folder_handle_ = INVALID_HANDLE_VALUE;
-  wchar_t name_[256] = {};
   HDESK desktop_ = nullptr;
 };
 
@@ -229,15 +228,14 @@ int wmain(int argc, wchar_t** argv) {
   std::uint64_t served = 0;
   double start = 0;
   for (;;) {
-    std::uint8_t prefix[4];
-    if (!read_exactly(pipe, prefix, 4)) {
+    // The length is little-endian, as Windows is.
+    DWORD length = 0;
+    if (!read_exactly(pipe, reinterpret_cast<std::uint8_t*>(&length), sizeof length)) {
       break;
     }
     if (served == 0) {
       start = now_seconds();
     }
-    const DWORD length = static_cast<DWORD>(prefix[0]) | static_cast<DWORD>(prefix[1]) << 8 |
-                         static_cast<DWORD>(prefix[2]) << 16 | static_cast<DWORD>(prefix[3]) << 24;
     if (length == 0 || length > kMaxPayload || !read_exactly(pipe, payload.data(), length)) {
       break;
     }
