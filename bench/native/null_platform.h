@@ -148,14 +148,9 @@ class NullInputApi final : public platform::InputApi {
   }
   void set_cursor_pos(std::int32_t, std::int32_t) override {}
   std::int32_t get_system_metrics(int index) override {
-    switch (index) {
-      case platform::kSmCxVirtualScreen:
-        return 1920;
-      case platform::kSmCyVirtualScreen:
-        return 1080;
-      default:
-        return 0;
-    }
+    return index == platform::kSmCxVirtualScreen   ? 1920
+           : index == platform::kSmCyVirtualScreen ? 1080
+                                                   : 0;
   }
   std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t) override { return code & 0x7F; }
 

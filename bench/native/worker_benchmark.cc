@@ -56,15 +56,6 @@ void report(benchmark::State& state, std::size_t commands_per_iteration,
   state.counters["allocs/cmd"] = benchmark::Counter(static_cast<double>(allocations) / commands);
 }
 
-// The payloads of one cycle of the mix.
-std::vector<std::vector<std::uint8_t>> mix_payloads() {
-  std::vector<std::vector<std::uint8_t>> payloads;
-  for (std::size_t i = 0; i < kMixCycle; ++i) {
-    payloads.push_back(tools::encode_input_command(mix_command(i)));
-  }
-  return payloads;
-}
-
 // Everything the worker does for a connection's frames: the real frame loop over a pipe
 // that hands over exactly what each read asks for.
 void BM_FrameLoop(benchmark::State& state) {
@@ -97,7 +88,10 @@ BENCHMARK(BM_FrameLoop);
 
 // Decoding alone, one payload of the mix per iteration.
 void BM_Decode(benchmark::State& state) {
-  const auto payloads = mix_payloads();
+  std::vector<std::vector<std::uint8_t>> payloads;
+  for (std::size_t i = 0; i < kMixCycle; ++i) {
+    payloads.push_back(tools::encode_input_command(mix_command(i)));
+  }
   std::size_t index = 0;
   const std::uint64_t before = heap_allocations();
   for (auto _ : state) {

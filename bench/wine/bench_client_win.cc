@@ -1,7 +1,7 @@
 // tarnu-bench-client: writes the benchmark's command mix to a worker's pipe as fast as the
 // pipe takes it, and reports how many frames per second the server got through.
 //
-//   tarnu-bench-client.exe [--session N] [--wait MS] FRAMES
+//   tarnu-bench-client.exe [--wait MS] FRAMES
 //
 // Each frame is one WriteFile, as a client writes a command. A write completes once the
 // pipe's buffer has room, so the server, not the client, sets the pace. The clock runs from
@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -22,37 +21,24 @@ namespace {
 
 using namespace tarnu::bench;
 
-constexpr char kUsage[] = "usage: tarnu-bench-client.exe [--session N] [--wait MS] FRAMES";
+constexpr char kUsage[] = "usage: tarnu-bench-client.exe [--wait MS] FRAMES";
 
 }  // namespace
 
-int wmain() {
-  const std::vector<std::wstring> arguments = command_line_arguments();
-  DWORD session = own_session();
-  DWORD wait_milliseconds = 0;
+int wmain(int argc, wchar_t** argv) {
+  const bool wait_given = argc == 4 && std::wstring(argv[1]) == L"--wait";
+  unsigned long long wait_milliseconds = 0;
   unsigned long long frames = 0;
-  bool frames_given = false;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    unsigned long long value = 0;
-    if ((arguments[i] == L"--session" || arguments[i] == L"--wait") && i + 1 < arguments.size() &&
-        parse_number(arguments[i + 1], value)) {
-      (arguments[i] == L"--session" ? session : wait_milliseconds) = static_cast<DWORD>(value);
-      ++i;
-    } else if (!frames_given && parse_number(arguments[i], value) && value > 0) {
-      frames = value;
-      frames_given = true;
-    } else {
-      return fail(kUsage);
-    }
-  }
-  if (!frames_given) {
+  if (argc != (wait_given ? 4 : 2) || (wait_given && !parse_number(argv[2], wait_milliseconds)) ||
+      !parse_number(argv[argc - 1], frames) || frames == 0) {
     return fail(kUsage);
   }
 
   std::vector<std::size_t> offsets;
   const std::vector<std::uint8_t> stream = mix_stream(frames, &offsets);
 
-  tarnu::tools::PipeWriter pipe(tarnu::tools::worker_pipe_name(session), wait_milliseconds);
+  tarnu::tools::PipeWriter pipe(tarnu::tools::worker_pipe_name(own_session()),
+                                static_cast<DWORD>(wait_milliseconds));
   if (!pipe.valid()) {
     return fail("tarnu-bench-client: cannot open the pipe, Windows error " +
                 std::to_string(pipe.error()));

@@ -2,7 +2,7 @@
 // serves the worker's pipe (same name, same creation arguments) for one client and reports
 // its frames per second.
 //
-//   tarnu-bench-reference.exe --bare|--floor FRAMES [--session N]
+//   tarnu-bench-reference.exe --bare|--floor FRAMES
 //
 // --bare reads each frame as the worker does (the length, then the payload) and discards
 // it: the limit of the transport. --floor makes per frame, in the worker's order, only the
@@ -32,7 +32,7 @@ namespace {
 using namespace tarnu::bench;
 using tarnu::protocol::InputCommand;
 
-constexpr char kUsage[] = "usage: tarnu-bench-reference.exe --bare|--floor FRAMES [--session N]";
+constexpr char kUsage[] = "usage: tarnu-bench-reference.exe --bare|--floor FRAMES";
 constexpr DWORD kMaxPayload = 65536;
 constexpr DWORD kDesktopAccess = 0x000001B3;
 
@@ -119,9 +119,9 @@ class Floor {
     if (opened == nullptr) {
       return;
     }
-    std::fill(std::begin(name_), std::end(name_), L'\0');
+    wchar_t name[256] = {};
     DWORD needed = 0;
-    ::GetUserObjectInformationW(opened, UOI_NAME, name_, sizeof(name_), &needed);
+    ::GetUserObjectInformationW(opened, UOI_NAME, name, sizeof(name), &needed);
     if (!::SetThreadDesktop(opened)) {
       ::CloseDesktop(opened);
       return;
@@ -174,7 +174,6 @@ class Floor {
   std::wstring folder_;
   std::wstring path_;
   HANDLE folder_handle_ = INVALID_HANDLE_VALUE;
-  wchar_t name_[256] = {};
   HDESK desktop_ = nullptr;
 };
 
@@ -197,30 +196,14 @@ HANDLE create_pipe(DWORD session) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const std::vector<std::wstring> arguments = command_line_arguments();
-  bool floor_mode = false;
-  bool mode_given = false;
+// wmain in a GUI-subsystem program: the runtime's start-up calls it all the same.
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring mode = argc == 3 ? argv[1] : L"";
   unsigned long long frames = 0;
-  DWORD session = own_session();
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    unsigned long long value = 0;
-    if (arguments[i] == L"--bare" || arguments[i] == L"--floor") {
-      floor_mode = arguments[i] == L"--floor";
-      mode_given = true;
-    } else if (arguments[i] == L"--session" && i + 1 < arguments.size() &&
-               parse_number(arguments[i + 1], value)) {
-      session = static_cast<DWORD>(value);
-      ++i;
-    } else if (frames == 0 && parse_number(arguments[i], value) && value > 0) {
-      frames = value;
-    } else {
-      return fail(kUsage);
-    }
-  }
-  if (!mode_given || frames == 0) {
+  if ((mode != L"--bare" && mode != L"--floor") || !parse_number(argv[2], frames) || frames == 0) {
     return fail(kUsage);
   }
+  const bool floor_mode = mode == L"--floor";
 
   // The commands are made before the clock starts.
   std::vector<InputCommand> commands;
@@ -233,7 +216,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Floor floor;
   std::vector<std::uint8_t> payload(kMaxPayload);
 
-  HANDLE pipe = create_pipe(session);
+  HANDLE pipe = create_pipe(own_session());
   if (pipe == INVALID_HANDLE_VALUE) {
     return fail("tarnu-bench-reference: CreateNamedPipeW failed with Windows error " +
                 std::to_string(::GetLastError()));
@@ -245,15 +228,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::uint64_t served = 0;
   double start = 0;
   for (;;) {
-    std::uint8_t prefix[4];
-    if (!read_exactly(pipe, prefix, 4)) {
+    // The length is little-endian, as Windows is.
+    DWORD length = 0;
+    if (!read_exactly(pipe, reinterpret_cast<std::uint8_t*>(&length), sizeof length)) {
       break;
     }
     if (served == 0) {
       start = now_seconds();
     }
-    const DWORD length = static_cast<DWORD>(prefix[0]) | static_cast<DWORD>(prefix[1]) << 8 |
-                         static_cast<DWORD>(prefix[2]) << 16 | static_cast<DWORD>(prefix[3]) << 24;
     if (length == 0 || length > kMaxPayload || !read_exactly(pipe, payload.data(), length)) {
       break;
     }

@@ -10,19 +10,9 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
-#include <vector>
 
 namespace {
-
-// Environment names compare without regard to case on Windows.
-struct NameLess {
-  bool operator()(const std::wstring& a, const std::wstring& b) const {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
-  }
-};
 
 std::wstring quoted(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
@@ -46,30 +36,21 @@ std::wstring quoted(const std::wstring& argument) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  std::map<std::wstring, std::wstring, NameLess> environment;
-  if (LPWCH block = ::GetEnvironmentStringsW()) {
-    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-      const std::wstring text = entry;
-      const std::size_t equals = text.find(L'=', 1);
-      if (equals != std::wstring::npos) {
-        environment[text.substr(0, equals)] = text.substr(equals + 1);
-      }
-    }
-    ::FreeEnvironmentStringsW(block);
-  }
-
   int i = 1;
   const bool print_exit_code = i < argc && std::wstring(argv[i]) == L"--print-exit-code";
   if (print_exit_code) {
     ++i;
   }
+  // The changes are made to this process's own environment, which the program inherits. An
+  // empty value is a variable set to nothing; only a null one removes it.
   for (; i < argc && std::wstring(argv[i]) != L"--"; ++i) {
     const std::wstring change = argv[i];
     const std::size_t equals = change.find(L'=');
     if (change.starts_with(L"-")) {
-      environment.erase(change.substr(1));
+      ::SetEnvironmentVariableW(change.substr(1).c_str(), nullptr);
     } else if (equals != std::wstring::npos && equals > 0) {
-      environment[change.substr(0, equals)] = change.substr(equals + 1);
+      ::SetEnvironmentVariableW(change.substr(0, equals).c_str(),
+                                change.substr(equals + 1).c_str());
     } else {
       fwprintf(stderr, L"tarnu-e2e-launch: bad change %ls\n", argv[i]);
       return 2;
@@ -86,19 +67,11 @@ int wmain(int argc, wchar_t** argv) {
   for (int j = i + 1; j < argc; ++j) {
     command_line += (j > i + 1 ? L" " : L"") + quoted(argv[j]);
   }
-  std::vector<wchar_t> block;
-  for (const auto& [name, value] : environment) {
-    const std::wstring entry = name + L"=" + value;
-    block.insert(block.end(), entry.begin(), entry.end());
-    block.push_back(L'\0');
-  }
-  block.push_back(L'\0');
-
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &process)) {
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
     fwprintf(stderr, L"tarnu-e2e-launch: CreateProcessW failed with Windows error %lu\n",
              ::GetLastError());
     return 2;

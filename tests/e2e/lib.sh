@@ -8,7 +8,6 @@ source "$TARNU_BUILD_DIR/testbed/env"
 
 HELPER_EXE="$TARNU_BUILD_DIR/src/main/tarnu-input-helper.exe"
 E2E_TMP=$(mktemp -d "$TARNU_BUILD_DIR/e2e.XXXXXX")
-trap 'rm -rf "$E2E_TMP"' EXIT
 
 FAILURES=0
 
@@ -186,6 +185,13 @@ worker_handles() {
     sed -n 's/^handles-of: //p'
 }
 
+# expect_handles_kept WHAT BEFORE AFTER: a handle count (BEFORE, which must be one) is back
+# where it was.
+expect_handles_kept() {
+  [[ "$2" =~ ^[1-9][0-9]*$ ]] || { fail "$1: no handle count [$2]"; return; }
+  expect_equal "$1" "$2" "$3"
+}
+
 # stop_group GROUP: ends a process group started here and waits until none of its processes
 # is left (so that a worker's pipe name is free again).
 stop_group() {
@@ -305,10 +311,11 @@ TABLE
 service_is_stopped() { [[ "$(service_state)" == 1 ]]; }
 service_is_running() { [[ "$(service_state)" == 4 ]]; }
 
-# service_remove_on_exit: removes the service however the script ends, then cleans up as
-# every script does (e2e_cleanup).
+# service_remove_on_exit: removes the service now (whatever an interrupted run left in the
+# prefix) and however the script ends, then cleans up as every script does (e2e_cleanup).
 service_remove_on_exit() {
   trap 'service_remove; e2e_cleanup' EXIT
+  service_remove
 }
 
 # helper_pids ROLE [EXE]: the Linux pids of this prefix's processes whose Windows command
@@ -349,6 +356,10 @@ workers() { helper_pids --worker ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
 services() { helper_pids --service ${SERVICE_EXE_WIN:+"$SERVICE_EXE_WIN"}; }
 one_worker() { [[ $(workers | wc -l) -eq 1 ]]; }
 no_helper_left() { [[ -z "$(workers)$(services)" ]]; }
+# expect_no_helper_left WHAT: within 5 s neither a worker nor a service process is left.
+expect_no_helper_left() {
+  wait_until 5 no_helper_left && pass "$1" || fail "$1: left running: $(workers | xargs) $(services | xargs)"
+}
 
 # service_create_and_start: the built executable installed with sc create and started;
 # STARTED_MS is when sc start was run.
@@ -372,11 +383,7 @@ service_stop_and_delete() {
   else
     fail "service state after stop: $(service_state)"
   fi
-  if wait_until 5 no_helper_left; then
-    pass "no worker and no service process remain"
-  else
-    fail "left running: $(workers | xargs) $(services | xargs)"
-  fi
+  expect_no_helper_left "no worker and no service process remain"
   run_program gone "$SEND_EXE" --session "$WINE_SESSION" "tap 0x45"
   expect_equal "no pipe after stop" 1 "$RC"
   run_program delete sc delete "$TARNU_SERVICE"
@@ -391,15 +398,11 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # wait_log_quiet LOG [SECONDS]: waits until LOG has not grown for half a second (at most
 # SECONDS, default 50).
-wait_log_quiet() {
-  local log=$1 seconds=${2:-50} previous=-1 lines i
-  for ((i = 0; i < seconds * 2; i++)); do
-    lines=$(wc -l <"$log")
-    ((lines == previous)) && return 0
-    previous=$lines
-    sleep 0.5
-  done
-  return 1
+wait_log_quiet() { QUIET_LINES=-1 && wait_until "${2:-50}" log_settled "$1"; }
+log_settled() {
+  local lines
+  lines=$(wc -l <"$1")
+  [[ $lines == "$QUIET_LINES" ]] || { QUIET_LINES=$lines && sleep 0.45 && false; }
 }
 
 # window_still_down LOG: the keys and buttons whose last message in the window's log is a
@@ -434,22 +437,17 @@ marked_lines() { (($(since_mark | grep -cE "$1") >= $2)); }
 # text_keys TEXT: input-send lines that type TEXT on a US layout by virtual-key code
 # (letters, digits, space, comma, full stop; capitals with Shift).
 text_keys() {
-  local text=$1 i c code
+  local text=$1 i c
   for ((i = 0; i < ${#text}; i++)); do
     c=${text:i:1}
     case "$c" in
-      [a-z]) code=$(printf '0x%02X' "'${c^^}") ;;
-      [A-Z0-9]) code=$(printf '0x%02X' "'$c") ;;
-      ' ') code=0x20 ;;
-      ',') code=0xBC ;;
-      '.') code=0xBE ;;
+      [A-Z]) printf '%s\n' "key 0x10 down" "tap $(printf '0x%02X' "'$c")" "key 0x10 up" ;;
+      [a-z0-9]) echo "tap $(printf '0x%02X' "'${c^^}")" ;;
+      ' ') echo "tap 0x20" ;;
+      ',') echo "tap 0xBC" ;;
+      '.') echo "tap 0xBE" ;;
       *) echo "text_keys: no key for [$c]" >&2; return 1 ;;
     esac
-    if [[ "$c" == [A-Z] ]]; then
-      printf '%s\n' "key 0x10 down" "tap $code" "key 0x10 up"
-    else
-      echo "tap $code"
-    fi
   done
 }
 

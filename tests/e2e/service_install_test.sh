@@ -54,11 +54,7 @@ expect_equal "registry key gone" "" "$(service_registry_value ImagePath)"
 [[ ! -e "$(dirname "$INSTALLED")" ]] && pass "installed copy and its folder removed" ||
   fail "left: $(ls "$(dirname "$INSTALLED")" | xargs)"
 [[ -f "$folder/tarnu-input-helper.exe" ]] && pass "the source is left alone" || fail "the source is gone"
-if wait_until 5 no_helper_left; then
-  pass "no worker and no service process remain"
-else
-  fail "left running: $(workers | xargs)"
-fi
+expect_no_helper_left "no worker and no service process remain"
 
 run_program uninstall2 cmd /c "$UNINSTALL"
 expect_equal "uninstall when not installed" 0 "$RC"

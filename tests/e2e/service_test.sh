@@ -7,7 +7,6 @@
 # replaced: supervisor_kills_test.sh.
 source "$(dirname "$0")/lib.sh"
 service_remove_on_exit
-service_remove  # whatever an interrupted run left in the prefix
 
 WINDOW_LOG="$E2E_TMP/window.log"
 

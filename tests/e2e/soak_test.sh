@@ -35,7 +35,6 @@ send ready "sleep 0"
 # The floor: one process for the whole soak, fed the cycles of each segment through a file
 # it follows (a FIFO would be held open by every Wine process started meanwhile).
 : >"$E2E_TMP/soak.txt"
-: >"$E2E_TMP/floor.txt"
 : >"$E2E_TMP/floor.in"
 setsid wine "$SOAK_EXE" floor "$(windows_path "$E2E_TMP/floor.in")" "$CYCLES" "$FRAMES" \
   "$EVERY" "$PLAN_KEY" </dev/null >"$E2E_TMP/floor.out" 2>"$E2E_TMP/floor.err" &

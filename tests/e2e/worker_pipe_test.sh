@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real worker and the real client under Wine: the session's pipe name, one instance that
-# serves client after client, and a second worker of the session refused.
+# serves client after client, and a second worker of the session refused. What a connection
+# leaves open is counted over 1000 of them in worker_injection_test.sh.
 source "$(dirname "$0")/lib.sh"
 
 base_dir=$(unix_path 'C:\e2e\pipe')
@@ -50,19 +51,6 @@ wait "$holder" && pass "holding client finished" || fail "holding client: $(cat 
 # The first worker is still there and serving.
 send after "move 50 50"
 expect_equal "first worker still serves" 0 "$RC"
-
-# Nothing is left open per connection: the worker's entries in the system handle table are
-# the same after 200 more clients (each pressing Shift, released at the connection's end).
-run_program warmup "$DRIVER" pipe-cycles "$WORKER_PIPE" 5
-before=$(worker_handles)
-run_program cycles "$DRIVER" pipe-cycles "$WORKER_PIPE" 200
-expect_equal "200 client cycles" "pipe-cycles: 200" "$(output cycles)"
-after=$(worker_handles)
-if [[ "$before" =~ ^[0-9]+$ && "$before" -gt 0 ]]; then
-  expect_equal "worker's handles after 200 clients (before: $before)" "$before" "$after"
-else
-  fail "worker's handle count unavailable: [$before]"
-fi
 
 stop_clean_worker "$first_worker"
 finish

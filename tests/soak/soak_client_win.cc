@@ -18,15 +18,12 @@
 //       prints "floor-sample cycle=C grown=G" at the soak's sampling points, G being how
 //       much its private memory has grown since it started, then "floor-done LAST". One
 //       process serves a whole soak, as one worker does.
-//   tarnu-soak-client.exe reconnect-loop PIPE N   connects and leaves N times in a row, every
-//                                                 other time after one byte of a length
 //   tarnu-soak-client.exe squat PIPE STOP_FILE     tries to create a pipe of the worker's name
 //                                                 in a tight loop until STOP_FILE exists;
 //                                                 prints "squat: tries=T created=C", exit
 //                                                 status 1 when it ever got the name
 //
-// Every client prints "NAME: done" on success and exits 0; a failure goes to standard error
-// with exit status 1.
+// A failure goes to standard error with exit status 1.
 
 #include <windows.h>
 
@@ -34,13 +31,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "command_encoder.h"
 #include "common/pipe_client_win.h"
 #include "soak_plan.h"
 #include "support/process_probe_win.h"
@@ -51,7 +47,6 @@ namespace {
 using tarnu::protocol::InputCommand;
 using tarnu::soak::Cycle;
 using tarnu::soak::SoakPlan;
-using Bytes = std::vector<std::uint8_t>;
 
 // Inside the test window the Wine tests open at (100, 100), 640 x 480.
 constexpr SoakPlan::Area kArea{120, 120, 720, 560};
@@ -77,8 +72,6 @@ int failed(const char* what) {
   std::fprintf(stderr, "tarnu-soak-client: %s (Windows error %lu)\n", what, ::GetLastError());
   return 1;
 }
-
-long number(const wchar_t* text) { return std::wcstol(text, nullptr, 0); }
 
 // The names of Ending's values, in their order.
 constexpr const char* kEndingNames[] = {"close", "zero-length", "huge-length", "mid-length",
@@ -156,56 +149,34 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
   return done == range.last && !worker_gone ? 0 : 1;
 }
 
-// Follows a file that another program appends lines to.
-class GrowingFile {
- public:
-  explicit GrowingFile(const std::wstring& path)
-      : file_(::CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr)) {}
-  ~GrowingFile() {
-    if (file_ != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(file_);
+// The next whole line of a file that another program appends lines to, waiting for it as
+// long as it takes.
+std::string next_line(std::ifstream& file) {
+  std::string line;
+  for (std::string part;; ::Sleep(50)) {
+    std::getline(file, part);
+    line += part;
+    if (!file.eof()) {
+      return line;
     }
+    // At the end for now, maybe inside a line. The C runtime remembers an end of file until
+    // the next seek, so a seek to where it is lets the next read see what was appended.
+    file.clear();
+    file.seekg(0, std::ios::cur);
   }
-  GrowingFile(const GrowingFile&) = delete;
-  GrowingFile& operator=(const GrowingFile&) = delete;
-  bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
-  // The next whole line, waiting for it as long as it takes.
-  std::string next_line() {
-    for (;;) {
-      const std::size_t end = pending_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        return line;
-      }
-      char chunk[256];
-      DWORD read = 0;
-      if (!::ReadFile(file_, chunk, sizeof chunk, &read, nullptr) || read == 0) {
-        ::Sleep(50);
-        continue;
-      }
-      pending_.append(chunk, read);
-    }
-  }
-
- private:
-  HANDLE file_;
-  std::string pending_;
-};
+}
 
 int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t frames,
               std::size_t every, std::uint64_t plan_key) {
-  GrowingFile control(control_path);
-  if (!control.valid()) {
+  std::ifstream control(control_path.c_str(), std::ios::binary);
+  if (!control) {
     return failed("cannot open the floor's control file");
   }
   const auto injector = tarnu::windows_input::make_win32_command_injector();
   const SoakPlan plan(plan_key, cycles, frames, kArea);
   const long long start = static_cast<long long>(tarnu::support::own_private_bytes());
   for (;;) {
-    const std::string line = control.next_line();
+    const std::string line = next_line(control);
     if (line.rfind("end", 0) == 0) {
       return 0;
     }
@@ -234,21 +205,6 @@ int floor_run(const std::wstring& control_path, std::size_t cycles, std::size_t 
   }
 }
 
-int reconnect_loop(const std::wstring& pipe_name, long times) {
-  const Bytes length = tarnu::tools::length_prefix(26);
-  for (long i = 0; i < times; ++i) {
-    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
-    if (!pipe.valid()) {
-      std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at %ld\n", i);
-      return 1;
-    }
-    if (i % 2 == 1) {
-      pipe.write(length.data(), 1);
-    }
-  }
-  return 0;
-}
-
 // What another user's process can try at any moment: take the worker's machine-wide name
 // with an instance of its own, to wait for the session's client in the worker's place.
 int squat(const std::wstring& pipe_name, const std::wstring& stop_file) {
@@ -272,8 +228,7 @@ int usage() {
   std::fprintf(
       stderr,
       "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
-      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | reconnect-loop PIPE N | "
-      "squat PIPE STOP_FILE\n");
+      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | squat PIPE STOP_FILE\n");
   return 2;
 }
 
@@ -284,7 +239,9 @@ int wmain(int argc, wchar_t** argv) {
     return usage();
   }
   const std::wstring mode = argv[1];
-  const auto count = [&](int i) { return static_cast<std::size_t>(number(argv[i])); };
+  const auto count = [&](int i) {
+    return static_cast<std::size_t>(std::wcstol(argv[i], nullptr, 0));
+  };
   const auto plan_key = [&](int i) {
     return argc > i ? static_cast<std::uint64_t>(std::wcstoull(argv[i], nullptr, 0)) : kDefaultSeed;
   };
@@ -294,22 +251,15 @@ int wmain(int argc, wchar_t** argv) {
     const std::size_t last = argc > i + 1 ? std::min(count(i + 1), cycles) : cycles;
     return Range{argc > i ? std::min(count(i), last) : 0, last};
   };
-  int status = 2;
   if (mode == L"soak" && argc >= 7) {
-    status = soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1),
-                  plan_key(7), range(8, count(4)));
-  } else if (mode == L"floor" && argc >= 6) {
-    status =
-        floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), plan_key(6));
-  } else if (mode == L"reconnect-loop" && argc >= 4) {
-    status = reconnect_loop(argv[2], number(argv[3]));
-  } else if (mode == L"squat" && argc >= 4) {
+    return soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1),
+                plan_key(7), range(8, count(4)));
+  }
+  if (mode == L"floor" && argc >= 6) {
+    return floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), plan_key(6));
+  }
+  if (mode == L"squat" && argc >= 4) {
     return squat(argv[2], argv[3]);
-  } else {
-    return usage();
   }
-  if (status == 0 && mode != L"soak" && mode != L"floor") {
-    std::printf("%ls: done\n", mode.c_str());
-  }
-  return status;
+  return usage();
 }

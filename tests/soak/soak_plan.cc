@@ -68,8 +68,6 @@ InputCommand valid_command(Random& random, const SoakPlan::Area& area) {
   return {InputCommand::ReleaseAll{}};
 }
 
-bool decodes(const Bytes& payload) { return protocol::decode_input_command(payload).has_value(); }
-
 // An undecodable payload: one of the fixed faults, random bytes, or a valid payload cut
 // short. Whatever happens to decode is turned into a reserved marker.
 Bytes invalid_payload(Random& random, const SoakPlan::Area& area) {
@@ -87,16 +85,14 @@ Bytes invalid_payload(Random& random, const SoakPlan::Area& area) {
     payload = tools::encode_input_command(valid_command(random, area));
     payload.resize(static_cast<std::size_t>(random.between(1, payload.size() - 1)));
   }
-  if (decodes(payload)) {
+  if (protocol::decode_input_command(payload).has_value()) {
     payload[0] = 0xc1;
   }
   return payload;
 }
 
 void append(Bytes& stream, const Bytes& bytes) {
-  for (const std::uint8_t byte : bytes) {
-    stream.push_back(byte);
-  }
+  stream.insert(stream.end(), bytes.begin(), bytes.end());
 }
 
 void append_frame(Bytes& stream, const Bytes& payload) {

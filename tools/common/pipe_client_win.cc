@@ -40,11 +40,4 @@ bool PipeWriter::write(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-void PipeWriter::close() {
-  if (valid()) {
-    ::CloseHandle(pipe_);
-    pipe_ = INVALID_HANDLE_VALUE;
-  }
-}
-
 }  // namespace tarnu::tools

@@ -22,7 +22,11 @@ class PipeWriter {
  public:
   PipeWriter(const std::wstring& name, DWORD wait_milliseconds)
       : pipe_(open_pipe_for_writing(name, wait_milliseconds, error_)) {}
-  ~PipeWriter() { close(); }
+  ~PipeWriter() {
+    if (valid()) {
+      ::CloseHandle(pipe_);
+    }
+  }
   PipeWriter(const PipeWriter&) = delete;
   PipeWriter& operator=(const PipeWriter&) = delete;
 
@@ -33,7 +37,6 @@ class PipeWriter {
   bool write(const std::uint8_t* data, std::size_t size);
   // Returns once the server has read everything written, or has gone away.
   void flush() { ::FlushFileBuffers(pipe_); }
-  void close();
 
  private:
   DWORD error_ = 0;  // before pipe_, whose opening sets it

@@ -16,10 +16,8 @@ class Writer {
  public:
   void map(std::uint32_t entries) { put(mp_encode_map(scratch(), entries)); }
   void str(std::string_view text) {
-    bytes_.resize(mark_ + mp_sizeof_str(static_cast<std::uint32_t>(text.size())));
-    mp_encode_str(reinterpret_cast<char*>(bytes_.data() + mark_), text.data(),
-                  static_cast<std::uint32_t>(text.size()));
-    mark_ = bytes_.size();
+    const auto size = static_cast<std::uint32_t>(text.size());
+    put(mp_encode_str(scratch(mp_sizeof_str(size)), text.data(), size));
   }
   void integer(std::int64_t value) {
     // msgpuck's int encoder is for negative values only.
@@ -39,8 +37,8 @@ class Writer {
 
  private:
   static constexpr std::size_t kLargestItem = 9;
-  char* scratch() {
-    bytes_.resize(mark_ + kLargestItem);
+  char* scratch(std::size_t size = kLargestItem) {
+    bytes_.resize(mark_ + size);
     return reinterpret_cast<char*>(bytes_.data() + mark_);
   }
   void put(char* end) {

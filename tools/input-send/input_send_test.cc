@@ -4,6 +4,7 @@
 #include "common/hex.h"
 #include "protocol/decode_input_command.h"
 #include "send_script.h"
+#include "support/payload_bytes.h"
 
 namespace tarnu::tools {
 namespace {
@@ -14,33 +15,24 @@ using protocol::MouseButton;
 
 Bytes hex(const char* text) { return parse_hex(text, " ").value(); }
 
-// The payloads a client normally writes, byte for byte.
+// The payloads a client normally writes (the map-form examples), byte for byte.
 TEST(EncodeInputCommand, MapFormOfTheReferencePayloads) {
   struct Case {
     InputCommand::Variant command;
-    const char* bytes;
+    const char* example;
   };
   const Case cases[] = {
-      {InputCommand::MouseMove{100, 200, std::nullopt},
-       "84 a4 74 79 70 65 a9 6d 6f 75 73 65 4d 6f 76 65 a1 78 64 a1 79 cc c8 ab 64 72 61 67 5f "
-       "62 75 74 74 6f 6e c0"},
-      {InputCommand::MouseMove{-5, 300, MouseButton::kLeft},
-       "84 a4 74 79 70 65 a9 6d 6f 75 73 65 4d 6f 76 65 a1 78 fb a1 79 cd 01 2c ab 64 72 61 67 "
-       "5f 62 75 74 74 6f 6e a4 6c 65 66 74"},
-      {InputCommand::MouseButton{MouseButton::kRight, true, 10, 20},
-       "85 a4 74 79 70 65 ab 6d 6f 75 73 65 42 75 74 74 6f 6e a6 62 75 74 74 6f 6e a5 72 69 67 "
-       "68 74 a4 64 6f 77 6e c3 a1 78 0a a1 79 14"},
-      {InputCommand::Scroll{0, -1},
-       "83 a4 74 79 70 65 a6 73 63 72 6f 6c 6c a7 64 65 6c 74 61 5f 78 00 a7 64 65 6c 74 61 5f "
-       "79 ff"},
-      {InputCommand::Key{0x41, true},
-       "83 a4 74 79 70 65 a3 6b 65 79 a8 6b 65 79 5f 63 6f 64 65 41 a4 64 6f 77 6e c3"},
-      {InputCommand::ReleaseAll{}, "81 a4 74 79 70 65 aa 72 65 6c 65 61 73 65 41 6c 6c"},
-      {InputCommand::SecureAttention{},
-       "81 a4 74 79 70 65 af 73 65 63 75 72 65 41 74 74 65 6e 74 69 6f 6e"},
+      {InputCommand::MouseMove{100, 200, std::nullopt}, "MouseMove"},
+      {InputCommand::MouseMove{-5, 300, MouseButton::kLeft}, "MouseMoveDrag"},
+      {InputCommand::MouseButton{MouseButton::kRight, true, 10, 20}, "MouseButton"},
+      {InputCommand::Scroll{0, -1}, "Scroll"},
+      {InputCommand::Key{0x41, true}, "Key"},
+      {InputCommand::ReleaseAll{}, "ReleaseAll"},
+      {InputCommand::SecureAttention{}, "SecureAttention"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(encode_input_command(InputCommand{c.command}), hex(c.bytes)) << c.bytes;
+    EXPECT_EQ(encode_input_command(InputCommand{c.command}), support::example_bytes(c.example))
+        << c.example;
   }
   // Widest integers take the 32-bit formats.
   const Bytes extreme =

@@ -1,5 +1,6 @@
 #include "send_script.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -19,18 +20,10 @@ constexpr std::uint16_t kVkSpace = 0x20;
 
 std::vector<std::string_view> split_words(std::string_view text) {
   std::vector<std::string_view> words;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
-      ++at;
-    }
-    const std::size_t start = at;
-    while (at < text.size() && text[at] != ' ' && text[at] != '\t') {
-      ++at;
-    }
-    if (at > start) {
-      words.push_back(text.substr(start, at - start));
-    }
+  for (std::size_t at = text.find_first_not_of(" \t"); at != std::string_view::npos;) {
+    const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+    words.push_back(text.substr(at, end - at));
+    at = text.find_first_not_of(" \t", end);
   }
   return words;
 }
@@ -77,21 +70,15 @@ std::optional<protocol::MouseButton> parse_button(std::string_view name) {
 }
 
 std::optional<bool> parse_direction(std::string_view word) {
-  if (word == "down") {
-    return true;
-  }
-  if (word == "up") {
-    return false;
-  }
-  return std::nullopt;
+  return word == "down" ? std::optional(true) : word == "up" ? std::optional(false) : std::nullopt;
 }
 
 SendStep command_step(InputCommand::Variant command) {
   return WriteStep{frame_payload(encode_input_command(InputCommand{std::move(command)}))};
 }
 
-void add_key(std::vector<SendStep>& steps, std::uint16_t key_code, bool down) {
-  steps.push_back(command_step(InputCommand::Key{key_code, down}));
+SendStep key_step(std::uint16_t key_code, bool down) {
+  return command_step(InputCommand::Key{key_code, down});
 }
 
 // Letters, digits and space as key presses; capitals with shift held around them.
@@ -114,33 +101,15 @@ Result<std::vector<SendStep>> type_text(std::string_view text) {
                         c + "`");
     }
     if (shift) {
-      add_key(steps, kVkShift, true);
+      steps.push_back(key_step(kVkShift, true));
     }
-    add_key(steps, key_code, true);
-    add_key(steps, key_code, false);
+    steps.push_back(key_step(key_code, true));
+    steps.push_back(key_step(key_code, false));
     if (shift) {
-      add_key(steps, kVkShift, false);
+      steps.push_back(key_step(kVkShift, false));
     }
   }
   return steps;
-}
-
-std::string usage_of(std::string_view verb) {
-  if (verb == "move")
-    return "move X Y [BUTTON]";
-  if (verb == "button")
-    return "button NAME down|up [X Y]";
-  if (verb == "scroll")
-    return "scroll DX DY";
-  if (verb == "key")
-    return "key VK down|up";
-  if (verb == "tap")
-    return "tap VK";
-  if (verb == "sleep")
-    return "sleep MS";
-  if (verb == "frame-len")
-    return "frame-len N";
-  return std::string(verb);
 }
 
 }  // namespace
@@ -155,8 +124,11 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
   }
   const std::string_view verb = words[0];
   const std::size_t count = words.size() - 1;
-  const auto bad = [verb](std::string_view why) -> Result<std::vector<SendStep>> {
-    return Unexpected(std::string(why) + " (usage: " + usage_of(verb) + ")");
+  // The verb's usage follows the reason; a verb without arguments is its own usage.
+  const auto bad = [verb](std::string_view why,
+                          std::string_view usage = {}) -> Result<std::vector<SendStep>> {
+    return Unexpected(std::string(why) + " (usage: " + std::string(usage.empty() ? verb : usage) +
+                      ")");
   };
   // Everything after the verb and the blanks behind it.
   const std::string_view rest = line.substr(
@@ -167,7 +139,7 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
     const auto y = count >= 2 ? parse_number<std::int32_t>(words[2]) : std::nullopt;
     const auto button = count == 3 ? parse_button(words[3]) : std::nullopt;
     if (!x || !y || count > 3 || (count == 3 && !button)) {
-      return bad("move: bad coordinates or button");
+      return bad("move: bad coordinates or button", "move X Y [BUTTON]");
     }
     return std::vector<SendStep>{command_step(InputCommand::MouseMove{*x, *y, button})};
   }
@@ -181,7 +153,7 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
       y = parse_number<std::int32_t>(words[4]);
     }
     if (!button || !down || !x || !y || (count != 2 && count != 4)) {
-      return bad("button: bad button, direction or coordinates");
+      return bad("button: bad button, direction or coordinates", "button NAME down|up [X Y]");
     }
     return std::vector<SendStep>{command_step(InputCommand::MouseButton{*button, *down, *x, *y})};
   }
@@ -189,7 +161,7 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
     const auto dx = count == 2 ? parse_number<std::int32_t>(words[1]) : std::nullopt;
     const auto dy = count == 2 ? parse_number<std::int32_t>(words[2]) : std::nullopt;
     if (!dx || !dy) {
-      return bad("scroll: bad deltas");
+      return bad("scroll: bad deltas", "scroll DX DY");
     }
     return std::vector<SendStep>{command_step(InputCommand::Scroll{*dx, *dy})};
   }
@@ -197,16 +169,13 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
     const auto key_code = count >= 1 ? parse_number<std::uint16_t>(words[1]) : std::nullopt;
     if (verb == "tap") {
       if (!key_code || count != 1) {
-        return bad("tap: bad virtual-key code");
+        return bad("tap: bad virtual-key code", "tap VK");
       }
-      std::vector<SendStep> steps;
-      add_key(steps, *key_code, true);
-      add_key(steps, *key_code, false);
-      return steps;
+      return std::vector<SendStep>{key_step(*key_code, true), key_step(*key_code, false)};
     }
     const auto down = count == 2 ? parse_direction(words[2]) : std::nullopt;
     if (!key_code || !down) {
-      return bad("key: bad virtual-key code or direction");
+      return bad("key: bad virtual-key code or direction", "key VK down|up");
     }
     return std::vector<SendStep>{command_step(InputCommand::Key{*key_code, *down})};
   }
@@ -220,15 +189,13 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
     if (count != 0) {
       return bad(std::string(verb) + ": takes no arguments");
     }
-    if (verb == "sas") {
-      return std::vector<SendStep>{command_step(InputCommand::SecureAttention{})};
-    }
-    return std::vector<SendStep>{command_step(InputCommand::ReleaseAll{})};
+    return std::vector<SendStep>{verb == "sas" ? command_step(InputCommand::SecureAttention{})
+                                               : command_step(InputCommand::ReleaseAll{})};
   }
   if (verb == "sleep") {
     const auto milliseconds = count == 1 ? parse_number<std::uint32_t>(words[1]) : std::nullopt;
     if (!milliseconds) {
-      return bad("sleep: bad duration");
+      return bad("sleep: bad duration", "sleep MS");
     }
     return std::vector<SendStep>{SleepStep{*milliseconds}};
   }
@@ -242,7 +209,7 @@ Result<std::vector<SendStep>> parse_send_line(std::string_view line) {
   if (verb == "frame-len") {
     const auto length = count == 1 ? parse_number<std::uint32_t>(words[1]) : std::nullopt;
     if (!length) {
-      return bad("frame-len: bad length");
+      return bad("frame-len: bad length", "frame-len N");
     }
     return std::vector<SendStep>{WriteStep{length_prefix(*length)}};
   }

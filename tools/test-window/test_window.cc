@@ -11,8 +11,7 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -34,9 +33,7 @@ void log_line(const char* format, ...) {
   if (length < 0) {
     return;
   }
-  if (length > static_cast<int>(sizeof line) - 2) {
-    length = static_cast<int>(sizeof line) - 2;
-  }
+  length = std::min(length, static_cast<int>(sizeof line) - 2);
   line[length++] = '\n';
   DWORD written = 0;
   ::WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
@@ -140,16 +137,13 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   }
   switch (message) {
     case WM_MOUSEWHEEL:
-      log_wheel_message("WM_MOUSEWHEEL", wparam, lparam);
-      return 0;
     case WM_MOUSEHWHEEL:
-      log_wheel_message("WM_MOUSEHWHEEL", wparam, lparam);
+      log_wheel_message(message == WM_MOUSEWHEEL ? "WM_MOUSEWHEEL" : "WM_MOUSEHWHEEL", wparam,
+                        lparam);
       return 0;
     case WM_SETFOCUS:
-      log_line("WM_SETFOCUS");
-      return 0;
     case WM_KILLFOCUS:
-      log_line("WM_KILLFOCUS");
+      log_line(message == WM_SETFOCUS ? "WM_SETFOCUS" : "WM_KILLFOCUS");
       return 0;
     case WM_TIMER:
       if (wparam == kLifetimeTimer) {
@@ -166,16 +160,11 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   }
 }
 
-int argument_or(int argc, wchar_t** argv, int index, int fallback) {
-  return index < argc ? static_cast<int>(std::wcstol(argv[index], nullptr, 10)) : fallback;
-}
-
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-  if (argv == nullptr || (argc != 2 && argc != 6)) {
+// wmain in a GUI-subsystem program: the runtime's start-up calls it all the same.
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2 && argc != 6) {
     std::fputs("usage: tarnu-test-window LOG_FILE [X Y WIDTH HEIGHT]\n", stderr);
     return 2;
   }
@@ -186,11 +175,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     std::fprintf(stderr, "cannot create the log file (Windows error %lu)\n", ::GetLastError());
     return 1;
   }
-  const int x = argument_or(argc, argv, 2, 100);
-  const int y = argument_or(argc, argv, 3, 100);
-  const int width = argument_or(argc, argv, 4, 640);
-  const int height = argument_or(argc, argv, 5, 480);
-  ::LocalFree(argv);
+  const auto argument = [&](int index, int fallback) {
+    return argc == 6 ? static_cast<int>(std::wcstol(argv[index], nullptr, 10)) : fallback;
+  };
+  const int x = argument(2, 100), y = argument(3, 100);
+  const int width = argument(4, 640), height = argument(5, 480);
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
 
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
