@@ -14,15 +14,15 @@ std::string hex(std::uint32_t value) {
 }  // namespace
 
 std::optional<platform::WindowsErrorCode> FakeProcessLaunchApi::call(
-    std::string text, Step step, std::initializer_list<platform::RawHandle> handles) {
-  calls_.push_back(std::move(text));
+    std::string text, std::initializer_list<platform::RawHandle> handles) {
+  const auto it = failures.find(text.substr(0, text.find('(')));
+  calls.push_back(std::move(text));
   for (const platform::RawHandle handle : handles) {
     if (!ledger_.is_open(handle)) {
       return platform::kErrorInvalidParameter;
     }
   }
-  const auto it = failures_.find(step);
-  return it == failures_.end() ? std::nullopt : std::optional(it->second);
+  return it == failures.end() ? std::nullopt : std::optional(it->second);
 }
 
 platform::RawHandle FakeProcessLaunchApi::open(const std::string& kind, const std::string& label) {
@@ -57,13 +57,13 @@ std::size_t FakeProcessLaunchApi::orphans_if_caller_dies() const {
 }
 
 std::uint32_t FakeProcessLaunchApi::active_console_session_id() {
-  calls_.push_back("WTSGetActiveConsoleSessionId");
+  calls.push_back("WTSGetActiveConsoleSessionId");
   return console_session;
 }
 
 Expected<platform::TokenHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::open_current_process_token(std::uint32_t access) {
-  if (auto code = call("OpenProcessToken(" + hex(access) + ")", Step::OpenProcessToken, {})) {
+  if (auto code = call("OpenProcessToken(" + hex(access) + ")", {})) {
     return Unexpected(*code);
   }
   const platform::RawHandle token = open("token", "service-token");
@@ -78,7 +78,7 @@ Expected<platform::TokenHandle, platform::WindowsErrorCode> FakeProcessLaunchApi
   if (auto code =
           call("DuplicateTokenEx(" + label(token) + "," + hex(access) + "," +
                    std::to_string(impersonation_level) + "," + std::to_string(token_type) + ")",
-               Step::DuplicateTokenEx, {token})) {
+               {token})) {
     return Unexpected(*code);
   }
   const platform::RawHandle duplicate = open("token", "worker-token");
@@ -91,7 +91,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_sessi
   const platform::RawHandle token = token_handle.raw();
   if (auto code = call("SetTokenInformation(" + label(token) + ",TokenSessionId," +
                            std::to_string(session) + ")",
-                       Step::SetTokenInformation, {token})) {
+                       {token})) {
     return Unexpected(*code);
   }
   token_sessions_[token] = session;
@@ -99,7 +99,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_token_sessi
 }
 
 Expected<std::u16string, platform::WindowsErrorCode> FakeProcessLaunchApi::module_file_name() {
-  if (auto code = call("GetModuleFileNameW", Step::GetModuleFileNameW, {})) {
+  if (auto code = call("GetModuleFileNameW", {})) {
     return Unexpected(*code);
   }
   return executable_path;
@@ -117,8 +117,8 @@ FakeProcessLaunchApi::create_process_as_user(platform::TokenHandle token_handle,
                                              const std::u16string& desktop,
                                              std::uint32_t creation_flags) {
   const platform::RawHandle token = token_handle.raw();
-  if (auto code = call("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")",
-                       Step::CreateProcessAsUserW, {token})) {
+  if (auto code =
+          call("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")", {token})) {
     return Unexpected(*code);
   }
   ++process_count_;
@@ -128,16 +128,16 @@ FakeProcessLaunchApi::create_process_as_user(platform::TokenHandle token_handle,
   const bool suspended = (creation_flags & platform::kCreateSuspended) != 0;
   processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
   thread_processes_[thread] = process;
-  launches_.push_back(Launch{label(token), token_sessions_[token], command_line, current_directory,
-                             desktop, creation_flags, platform::ProcessHandle(process)});
+  launches.push_back(Launch{token_sessions_[token], command_line, current_directory, desktop,
+                            platform::ProcessHandle(process)});
   return platform::CreatedProcess{platform::ProcessHandle(process), platform::ThreadHandle(thread)};
 }
 
 std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::ProcessHandle process,
                                                            std::uint32_t milliseconds) {
   const platform::RawHandle handle = process.raw();
-  calls_.push_back("WaitForSingleObject(" + label(handle) + "," + std::to_string(milliseconds) +
-                   ")");
+  calls.push_back("WaitForSingleObject(" + label(handle) + "," + std::to_string(milliseconds) +
+                  ")");
   if (wait_fails || !ledger_.is_open(handle)) {
     return platform::kWaitFailed;
   }
@@ -146,8 +146,9 @@ std::uint32_t FakeProcessLaunchApi::wait_for_single_object(platform::ProcessHand
 
 void FakeProcessLaunchApi::terminate_process(platform::ProcessHandle process,
                                              std::uint32_t exit_code) {
-  calls_.push_back("TerminateProcess(" + label(process) + "," + std::to_string(exit_code) + ")");
-  terminations_.emplace_back(process, exit_code);
+  calls.push_back("TerminateProcess(" + label(process.raw()) + "," + std::to_string(exit_code) +
+                  ")");
+  terminations.emplace_back(process, exit_code);
   if (ledger_.is_open(process)) {
     processes_[process.raw()].ended = true;
   }
@@ -155,7 +156,7 @@ void FakeProcessLaunchApi::terminate_process(platform::ProcessHandle process,
 
 Expected<platform::JobHandle, platform::WindowsErrorCode>
 FakeProcessLaunchApi::create_job_object() {
-  if (auto code = call("CreateJobObjectW", Step::CreateJobObjectW, {})) {
+  if (auto code = call("CreateJobObjectW", {})) {
     return Unexpected(*code);
   }
   ++job_count_;
@@ -167,8 +168,8 @@ FakeProcessLaunchApi::create_job_object() {
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::set_job_limit_flags(
     platform::JobHandle job_handle, std::uint32_t limit_flags) {
   const platform::RawHandle job = job_handle.raw();
-  if (auto code = call("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")",
-                       Step::SetInformationJobObject, {job})) {
+  if (auto code =
+          call("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")", {job})) {
     return Unexpected(*code);
   }
   jobs_[job].limit_flags = limit_flags;
@@ -180,7 +181,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_
   const platform::RawHandle job = job_handle.raw();
   const platform::RawHandle process = process_handle.raw();
   if (auto code = call("AssignProcessToJobObject(" + label(job) + "," + label(process) + ")",
-                       Step::AssignProcessToJobObject, {job, process})) {
+                       {job, process})) {
     return Unexpected(*code);
   }
   processes_[process].job = job;
@@ -190,7 +191,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::assign_process_
 Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
     platform::ThreadHandle thread_handle) {
   const platform::RawHandle thread = thread_handle.raw();
-  if (auto code = call("ResumeThread(" + label(thread) + ")", Step::ResumeThread, {thread})) {
+  if (auto code = call("ResumeThread(" + label(thread) + ")", {thread})) {
     return Unexpected(*code);
   }
   Process& process = processes_[thread_processes_.at(thread)];
@@ -202,7 +203,7 @@ Expected<void, platform::WindowsErrorCode> FakeProcessLaunchApi::resume_thread(
 }
 
 void FakeProcessLaunchApi::close_kernel_object(platform::RawHandle handle) {
-  calls_.push_back("CloseHandle(" + label(handle) + ")");
+  calls.push_back("CloseHandle(" + label(handle) + ")");
   const bool was_open = ledger_.is_open(handle);
   ledger_.release(handle, Release::kCloseHandle);
   // Each job has this one handle: closing it is closing the last one.
@@ -218,7 +219,7 @@ void FakeProcessLaunchApi::close_kernel_object(platform::RawHandle handle) {
 }
 
 void FakeProcessLaunchApi::free_local_memory(platform::RawHandle memory) {
-  calls_.push_back("LocalFree(" + label(memory) + ")");
+  calls.push_back("LocalFree(" + label(memory) + ")");
   ledger_.release(memory, Release::kLocalFree);
 }
 

@@ -14,33 +14,20 @@
 
 namespace tarnu::fakes {
 
-// Sessions, tokens, jobs and processes of a pretend machine. Every call is written to calls()
+// Sessions, tokens, jobs and processes of a pretend machine. Every call is written to `calls`
 // in a readable form (handles by role: "service-token", "worker-token", "job1", "process1",
 // "thread1", ...), every handle comes from the ledger, and CloseHandle goes through the same
 // object, so a test sees the whole sequence and whether anything leaked. A job closed with
 // kill-on-close set ends the processes in it, as the system does.
 class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public platform::HandleApi {
  public:
-  enum class Step {
-    OpenProcessToken,
-    DuplicateTokenEx,
-    SetTokenInformation,
-    GetModuleFileNameW,
-    CreateProcessAsUserW,
-    CreateJobObjectW,
-    SetInformationJobObject,
-    AssignProcessToJobObject,
-    ResumeThread,
-  };
-
   // What one successful CreateProcessAsUserW was given.
+  // (The token and the creation flags are in the call's entry in `calls`.)
   struct Launch {
-    std::string token;
     std::uint32_t token_session = 0;
     std::u16string command_line;
     std::u16string current_directory;
     std::u16string desktop;
-    std::uint32_t creation_flags = 0;
     platform::ProcessHandle process;
   };
 
@@ -53,19 +40,19 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // WaitForSingleObject fails (WAIT_FAILED) instead of reporting.
   bool wait_fails = false;
 
-  // Makes a step fail with the given error code from now on.
-  void fail(Step step, platform::WindowsErrorCode code) { failures_[step] = code; }
+  // Calls that fail from now on, by the Win32 name they are recorded under ("ResumeThread"),
+  // with the error code they give.
+  std::map<std::string, platform::WindowsErrorCode> failures;
 
   // The process ends by itself (or is killed by someone else): its handle is signalled.
   void end_process(platform::ProcessHandle process);
 
-  const std::vector<std::string>& calls() const { return calls_; }
-  void clear_calls() { calls_.clear(); }
-  const std::vector<Launch>& launches() const { return launches_; }
+  // What was asked of it (a test may clear `calls` to look at what follows).
+  std::vector<std::string> calls;
+  std::vector<Launch> launches;
   // Processes terminated through the seam, in order, with their exit codes.
-  const std::vector<std::pair<platform::ProcessHandle, std::uint32_t>>& terminations() const {
-    return terminations_;
-  }
+  std::vector<std::pair<platform::ProcessHandle, std::uint32_t>> terminations;
+
   // Processes started and neither ended nor terminated: what would still run.
   std::size_t running_processes() const;
   // Processes that have run (were created without CREATE_SUSPENDED, or were resumed) while
@@ -75,10 +62,6 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // handles: those in no job with kill-on-close.
   std::size_t orphans_if_caller_dies() const;
   std::string label(platform::RawHandle handle) const;
-  template <typename Kind>
-  std::string label(platform::Handle<Kind> handle) const {
-    return label(handle.raw());
-  }
 
   // ProcessLaunchApi
   std::uint32_t active_console_session_id() override;
@@ -120,9 +103,9 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     std::uint32_t limit_flags = 0;
   };
   // Records a call: the error it gives, if any (87 for a handle that is not open, or the
-  // failure set for its step).
+  // failure set for its name, the text before any parenthesis).
   std::optional<platform::WindowsErrorCode> call(
-      std::string text, Step step, std::initializer_list<platform::RawHandle> handles);
+      std::string text, std::initializer_list<platform::RawHandle> handles);
   template <typename Predicate>
   std::size_t count_processes(Predicate predicate) const {
     return static_cast<std::size_t>(
@@ -132,15 +115,11 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   platform::RawHandle open(const std::string& kind, const std::string& label);
 
   HandleLedger& ledger_;
-  std::map<Step, platform::WindowsErrorCode> failures_;
   std::map<platform::RawHandle, std::string> labels_;
   std::map<platform::RawHandle, std::uint32_t> token_sessions_;
   std::map<platform::RawHandle, Process> processes_;
   std::map<platform::RawHandle, platform::RawHandle> thread_processes_;
   std::map<platform::RawHandle, Job> jobs_;
-  std::vector<std::string> calls_;
-  std::vector<Launch> launches_;
-  std::vector<std::pair<platform::ProcessHandle, std::uint32_t>> terminations_;
   int process_count_ = 0;
   int job_count_ = 0;
 };
