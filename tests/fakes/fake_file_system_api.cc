@@ -79,7 +79,6 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
     return Unexpected(*refused);
   }
   directories.insert(path);
-  created_directories.push_back(path);
   directory_security.emplace_back(path, sddl);
   return {};
 }
