@@ -19,16 +19,10 @@ std::ostream& operator<<(std::ostream& out, const InputCall& call) {
   return out << std::dec << std::noshowbase;
 }
 
-void FakeInputApi::refuse_all(platform::WindowsErrorCode error) {
-  respond = [error](const platform::InputRecord&) { return platform::SendInputResult{0, error}; };
-}
-
 platform::SendInputResult FakeInputApi::send_input(const platform::InputRecord& record) {
   calls.push_back(InputCall::Sent(record));
-  if (respond) {
-    return respond(record);
-  }
-  return {1, platform::kErrorSuccess};
+  return refusal_ ? platform::SendInputResult{0, *refusal_}
+                  : platform::SendInputResult{1, platform::kErrorSuccess};
 }
 
 void FakeInputApi::set_cursor_pos(std::int32_t x, std::int32_t y) {
