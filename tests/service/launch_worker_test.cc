@@ -89,22 +89,6 @@ TEST_F(LaunchWorkerTest, AStoppedOrReleasedWorkerIsTerminatedThenItsJobClosed) {
   EXPECT_EQ(ledger.open_count(), 0u);
 }
 
-TEST_F(LaunchWorkerTest, TheOldWorkerIsTerminatedAndClosedBeforeAnythingElse) {
-  record_running_worker();
-  const platform::ProcessHandle old_process = worker.process();
-  // It may have exited already: it is terminated all the same.
-  api.end_process(old_process);
-
-  ASSERT_TRUE(launch_worker(worker, api, api));
-  ASSERT_GE(api.calls.size(), 4u);
-  EXPECT_EQ(Calls(api.calls.begin(), api.calls.begin() + 4),
-            (Calls{"TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)",
-                   "WTSGetActiveConsoleSessionId"}));
-  EXPECT_FALSE(ledger.is_open(old_process));
-  EXPECT_EQ(api.label(worker.process().raw()), "process2");
-  EXPECT_EQ(ledger.open_count("job"), 1u);
-}
-
 struct FailureCase {
   const char* name;
   const char* step;  // the call that fails; none: no session on the console
