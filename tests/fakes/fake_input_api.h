@@ -55,10 +55,34 @@ class FakeInputApi final : public platform::InputApi {
   // Refuses every event from now on with the given error.
   void refuse_all(platform::WindowsErrorCode error) { refusal_ = error; }
 
-  platform::SendInputResult send_input(const platform::InputRecord& record) override;
-  void set_cursor_pos(std::int32_t x, std::int32_t y) override;
-  std::int32_t get_system_metrics(int index) override;
-  std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t map_type) override;
+  platform::SendInputResult send_input(const platform::InputRecord& record) override {
+    calls.push_back(InputCall::Sent(record));
+    return refusal_ ? platform::SendInputResult{0, *refusal_}
+                    : platform::SendInputResult{1, platform::kErrorSuccess};
+  }
+  void set_cursor_pos(std::int32_t x, std::int32_t y) override {
+    calls.push_back(InputCall::Cursor(x, y));
+  }
+  std::int32_t get_system_metrics(int index) override {
+    metric_queries.push_back(index);
+    switch (index) {
+      case platform::kSmXVirtualScreen:
+        return left;
+      case platform::kSmYVirtualScreen:
+        return top;
+      case platform::kSmCxVirtualScreen:
+        return width;
+      case platform::kSmCyVirtualScreen:
+        return height;
+      default:
+        return 0;
+    }
+  }
+  std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t map_type) override {
+    map_types.push_back(map_type);
+    const auto it = scan_codes.find(code);
+    return it == scan_codes.end() ? 0 : it->second;
+  }
 
  private:
   std::optional<platform::WindowsErrorCode> refusal_;
