@@ -19,4 +19,20 @@ std::ostream& operator<<(std::ostream& out, const InputCall& call) {
   return out << std::dec << std::noshowbase;
 }
 
+std::int32_t FakeInputApi::get_system_metrics(int index) {
+  metric_queries.push_back(index);
+  switch (index) {
+    case platform::kSmXVirtualScreen:
+      return left;
+    case platform::kSmYVirtualScreen:
+      return top;
+    case platform::kSmCxVirtualScreen:
+      return width;
+    case platform::kSmCyVirtualScreen:
+      return height;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace tarnu::fakes

@@ -63,21 +63,7 @@ class FakeInputApi final : public platform::InputApi {
   void set_cursor_pos(std::int32_t x, std::int32_t y) override {
     calls.push_back(InputCall::Cursor(x, y));
   }
-  std::int32_t get_system_metrics(int index) override {
-    metric_queries.push_back(index);
-    switch (index) {
-      case platform::kSmXVirtualScreen:
-        return left;
-      case platform::kSmYVirtualScreen:
-        return top;
-      case platform::kSmCxVirtualScreen:
-        return width;
-      case platform::kSmCyVirtualScreen:
-        return height;
-      default:
-        return 0;
-    }
-  }
+  std::int32_t get_system_metrics(int index) override;
   std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t map_type) override {
     map_types.push_back(map_type);
     const auto it = scan_codes.find(code);
