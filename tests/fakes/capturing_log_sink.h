@@ -17,12 +17,20 @@ class CapturingLogSink final : public platform::LogSink {
     std::string message;
   };
 
-  CapturingLogSink();
-  ~CapturingLogSink() override;
+  CapturingLogSink() {
+    platform::set_log_sink(this);
+    platform::set_max_log_level(platform::LogLevelFilter::kTrace);
+  }
+  ~CapturingLogSink() override {
+    platform::set_max_log_level(platform::LogLevelFilter::kOff);
+    platform::set_log_sink(nullptr);
+  }
   CapturingLogSink(const CapturingLogSink&) = delete;
   CapturingLogSink& operator=(const CapturingLogSink&) = delete;
 
-  void write(const platform::LogRecord& record) override;
+  void write(const platform::LogRecord& record) override {
+    records.push_back({record.level, std::string(record.target), std::string(record.message)});
+  }
 
   std::vector<Captured> records;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -39,11 +40,53 @@ class FakeDesktopApi final : public platform::DesktopApi {
   platform::DesktopHandle thread_desktop;
 
   platform::DesktopHandle open_input_desktop(std::uint32_t flags, bool inherit,
-                                             std::uint32_t desired_access) override;
+                                             std::uint32_t desired_access) override {
+    opens.push_back({flags, inherit, desired_access});
+    if (open_fails) {
+      return {};
+    }
+    const auto handle = ledger_.open_as<platform::DesktopHandle>("desktop");
+    names_[handle.raw()] = input_desktop_name;
+    return handle;
+  }
   bool get_user_object_name(platform::DesktopHandle object, std::span<char16_t> buffer,
-                            std::uint32_t& needed_bytes) override;
-  bool set_thread_desktop(platform::DesktopHandle desktop) override;
-  void close_desktop(platform::DesktopHandle desktop) override;
+                            std::uint32_t& needed_bytes) override {
+    name_buffer_units.push_back(buffer.size());
+    name_needed_on_entry.push_back(needed_bytes);
+    if (name_query_fails || !ledger_.is_open(object)) {
+      return false;
+    }
+    const std::u16string& name = names_[object.raw()];
+    if (name_query_reports_no_length) {
+      needed_bytes = 0;
+      return true;
+    }
+    // The name and its terminator must fit (ERROR_INSUFFICIENT_BUFFER otherwise, also for a
+    // buffer one unit short).
+    needed_bytes = static_cast<std::uint32_t>((name.size() + 1) * sizeof(char16_t));
+    if (name.size() + 1 > buffer.size()) {
+      return false;
+    }
+    std::copy(name.begin(), name.end(), buffer.begin());
+    buffer[name.size()] = u'\0';
+    return true;
+  }
+  bool set_thread_desktop(platform::DesktopHandle desktop) override {
+    if (attach_fails || !ledger_.is_open(desktop)) {
+      return false;
+    }
+    thread_desktop = desktop;
+    return true;
+  }
+  void close_desktop(platform::DesktopHandle desktop) override {
+    if (desktop == thread_desktop) {
+      // ERROR_BUSY: the thread sits on this handle.
+      refused_closes.push_back(desktop);
+      return;
+    }
+    names_.erase(desktop.raw());
+    ledger_.release(desktop.raw(), Release::kCloseDesktop);
+  }
 
   std::size_t open_desktops() const { return ledger_.open_count("desktop"); }
 

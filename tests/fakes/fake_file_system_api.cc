@@ -79,7 +79,6 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
     return Unexpected(*refused);
   }
   directories.insert(path);
-  created_directories.push_back(path);
   directory_security.emplace_back(path, sddl);
   return {};
 }
@@ -173,8 +172,8 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::truncate(platform:
 
 Expected<std::uint32_t, platform::WindowsErrorCode> FakeFileSystemApi::write_file(
     platform::FileHandle file, std::span<const std::uint8_t> bytes) {
-  const auto it = open_files_.find(file.raw());
-  if (it == open_files_.end() || !ledger_.is_open(file)) {
+  const std::u16string* path = open_path(file.raw());
+  if (path == nullptr) {
     return Unexpected(platform::kErrorInvalidParameter);
   }
   if (write_limit == 0) {
@@ -182,7 +181,7 @@ Expected<std::uint32_t, platform::WindowsErrorCode> FakeFileSystemApi::write_fil
   }
   // Written at the file pointer, over what is there, as WriteFile does.
   const std::size_t count = std::min(bytes.size(), write_limit);
-  std::string& content = files[it->second];
+  std::string& content = files[*path];
   std::size_t& position = positions_[file.raw()];
   content.resize(std::max(content.size(), position + count));
   content.replace(position, count, reinterpret_cast<const char*>(bytes.data()), count);

@@ -47,7 +47,6 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::size_t write_limit = 1 << 20;
   std::uint64_t file_time = 0;
 
-  std::vector<std::u16string> created_directories;
   int temporary_directory_queries = 0;
   int truncations = 0;
   int inspections = 0;

@@ -19,22 +19,6 @@ std::ostream& operator<<(std::ostream& out, const InputCall& call) {
   return out << std::dec << std::noshowbase;
 }
 
-void FakeInputApi::refuse_all(platform::WindowsErrorCode error) {
-  respond = [error](const platform::InputRecord&) { return platform::SendInputResult{0, error}; };
-}
-
-platform::SendInputResult FakeInputApi::send_input(const platform::InputRecord& record) {
-  calls.push_back(InputCall::Sent(record));
-  if (respond) {
-    return respond(record);
-  }
-  return {1, platform::kErrorSuccess};
-}
-
-void FakeInputApi::set_cursor_pos(std::int32_t x, std::int32_t y) {
-  calls.push_back(InputCall::Cursor(x, y));
-}
-
 std::int32_t FakeInputApi::get_system_metrics(int index) {
   metric_queries.push_back(index);
   switch (index) {
@@ -49,12 +33,6 @@ std::int32_t FakeInputApi::get_system_metrics(int index) {
     default:
       return 0;
   }
-}
-
-std::uint32_t FakeInputApi::map_virtual_key(std::uint32_t code, std::uint32_t map_type) {
-  map_types.push_back(map_type);
-  const auto it = scan_codes.find(code);
-  return it == scan_codes.end() ? 0 : it->second;
 }
 
 }  // namespace tarnu::fakes

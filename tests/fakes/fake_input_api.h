@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/input_api.h"
@@ -47,20 +47,31 @@ class FakeInputApi final : public platform::InputApi {
   std::int32_t height = 1080;
   // MapVirtualKeyW(code, 0) results; codes not listed map to 0.
   std::map<std::uint32_t, std::uint32_t> scan_codes;
-  // Decides what SendInput gives for each event; accepts everything when empty.
-  std::function<platform::SendInputResult(const platform::InputRecord&)> respond;
 
   std::vector<InputCall> calls;
   std::vector<int> metric_queries;
   std::vector<std::uint32_t> map_types;
 
   // Refuses every event from now on with the given error.
-  void refuse_all(platform::WindowsErrorCode error);
+  void refuse_all(platform::WindowsErrorCode error) { refusal_ = error; }
 
-  platform::SendInputResult send_input(const platform::InputRecord& record) override;
-  void set_cursor_pos(std::int32_t x, std::int32_t y) override;
+  platform::SendInputResult send_input(const platform::InputRecord& record) override {
+    calls.push_back(InputCall::Sent(record));
+    return refusal_ ? platform::SendInputResult{0, *refusal_}
+                    : platform::SendInputResult{1, platform::kErrorSuccess};
+  }
+  void set_cursor_pos(std::int32_t x, std::int32_t y) override {
+    calls.push_back(InputCall::Cursor(x, y));
+  }
   std::int32_t get_system_metrics(int index) override;
-  std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t map_type) override;
+  std::uint32_t map_virtual_key(std::uint32_t code, std::uint32_t map_type) override {
+    map_types.push_back(map_type);
+    const auto it = scan_codes.find(code);
+    return it == scan_codes.end() ? 0 : it->second;
+  }
+
+ private:
+  std::optional<platform::WindowsErrorCode> refusal_;
 };
 
 }  // namespace tarnu::fakes

@@ -4,44 +4,6 @@
 
 namespace tarnu::fakes {
 
-FakeServiceControlApi::~FakeServiceControlApi() {
-  if (status_handle_) {
-    // A status handle needs no closing; it only has to come from somewhere.
-    ledger_.release(status_handle_.raw(), Release::kCloseHandle);
-  }
-}
-
-template <typename Predicate>
-bool FakeServiceControlApi::wait_until(Predicate predicate) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::seconds(10), predicate);
-}
-
-bool FakeServiceControlApi::wait_for_reports(std::size_t count) {
-  wait_until([&] { return reports_.size() >= count || main_returned_; });
-  std::lock_guard lock(mutex_);
-  return reports_.size() >= count;
-}
-
-bool FakeServiceControlApi::wait_for_service_main() {
-  return wait_until([&] { return main_returned_; });
-}
-
-std::uint32_t FakeServiceControlApi::control(std::uint32_t code, std::uint32_t event_type) {
-  platform::ServiceControlHandler handler = nullptr;
-  void* context = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    handler = handler_;
-    context = context_;
-  }
-  if (handler == nullptr) {
-    // The real dispatcher answers for a service that registered no handler.
-    return platform::kErrorCallNotImplemented;
-  }
-  return handler(code, event_type, nullptr, context);
-}
-
 Expected<void, platform::WindowsErrorCode> FakeServiceControlApi::start_dispatcher(
     std::u16string_view service_name, platform::ServiceMainFunction service_main) {
   {

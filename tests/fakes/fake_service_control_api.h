@@ -22,7 +22,12 @@ namespace tarnu::fakes {
 class FakeServiceControlApi final : public platform::ServiceControlApi {
  public:
   explicit FakeServiceControlApi(HandleLedger& ledger) : ledger_(ledger) {}
-  ~FakeServiceControlApi() override;
+  ~FakeServiceControlApi() override {
+    if (status_handle_) {
+      // A status handle needs no closing; it only has to come from somewhere.
+      ledger_.release(status_handle_.raw(), Release::kCloseHandle);
+    }
+  }
 
   // Configuration, set before start_dispatcher().
   std::function<void(FakeServiceControlApi&)> dispatcher_script;
@@ -34,11 +39,30 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
   // For dispatcher scripts: wait (at most 10 s, so a broken service cannot hang the test)
   // until `count` status reports were attempted, or until the service's main function has
   // returned. True if the count was reached.
-  bool wait_for_reports(std::size_t count);
+  bool wait_for_reports(std::size_t count) {
+    wait_until([&] { return reports_.size() >= count || main_returned_; });
+    std::lock_guard lock(mutex_);
+    return reports_.size() >= count;
+  }
   // Waits (at most 10 s) until the service's main function has returned.
-  bool wait_for_service_main();
+  bool wait_for_service_main() {
+    return wait_until([&] { return main_returned_; });
+  }
   // Delivers one control to the registered handler with its context, on this thread.
-  std::uint32_t control(std::uint32_t code, std::uint32_t event_type = 0);
+  std::uint32_t control(std::uint32_t code, std::uint32_t event_type = 0) {
+    platform::ServiceControlHandler handler = nullptr;
+    void* context = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      handler = handler_;
+      context = context_;
+    }
+    if (handler == nullptr) {
+      // The real dispatcher answers for a service that registered no handler.
+      return platform::kErrorCallNotImplemented;
+    }
+    return handler(code, event_type, nullptr, context);
+  }
 
   // What happened.
   std::vector<std::u16string> dispatched_names() const { return locked(dispatched_names_); }
@@ -63,7 +87,10 @@ class FakeServiceControlApi final : public platform::ServiceControlApi {
 
  private:
   template <typename Predicate>
-  bool wait_until(Predicate predicate);
+  bool wait_until(Predicate predicate) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), predicate);
+  }
   // A copy of a member, taken under the lock: the service's thread may be changing it.
   template <typename T>
   T locked(const T& member) const {

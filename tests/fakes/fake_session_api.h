@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <deque>
 #include <map>
 #include <optional>
@@ -30,18 +31,73 @@ class FakeSessionApi final : public platform::SessionApi {
 
   int token_queries = 0;
 
-  Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override;
+  Expected<std::uint32_t, platform::WindowsErrorCode> current_process_session() override {
+    return session;
+  }
   Expected<platform::TokenHandle, platform::WindowsErrorCode> query_user_token(
-      std::uint32_t session_id) override;
-  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_process_token() override;
-  std::uint32_t token_user_size(platform::TokenHandle token) override;
+      std::uint32_t) override {
+    ++token_queries;
+    if (!users_by_lookup.empty()) {
+      user_sid = users_by_lookup.front();
+      users_by_lookup.pop_front();
+    }
+    if (!user_sid) {
+      return Unexpected(platform::WindowsErrorCode{1008});  // ERROR_NO_TOKEN
+    }
+    const auto token = ledger_.open_as<platform::TokenHandle>("token");
+    token_sids_[token.raw()] = *user_sid;
+    return token;
+  }
+  // The process runs as SYSTEM.
+  Expected<platform::TokenHandle, platform::WindowsErrorCode> open_process_token() override {
+    const auto token = ledger_.open_as<platform::TokenHandle>("process token");
+    token_sids_[token.raw()] = u"S-1-5-18";
+    return token;
+  }
+  std::uint32_t token_user_size(platform::TokenHandle token) override {
+    return !ledger_.is_open(token) || token_user_size_zero ? 0 : kTokenUserSize;
+  }
   Expected<void, platform::WindowsErrorCode> read_token_user(platform::TokenHandle token,
-                                                             std::span<std::byte> buffer) override;
+                                                             std::span<std::byte> buffer) override {
+    if (!ledger_.is_open(token)) {
+      return Unexpected(platform::kErrorInvalidHandle);
+    }
+    if (buffer.size() < kTokenUserSize) {
+      return Unexpected(platform::WindowsErrorCode{122});  // ERROR_INSUFFICIENT_BUFFER
+    }
+    if (read_token_user_error) {
+      return Unexpected(*read_token_user_error);
+    }
+    std::memcpy(buffer.data(), kTokenUserMarker, sizeof(kTokenUserMarker));
+    const platform::RawHandle raw = token.raw();
+    std::memcpy(buffer.data() + sizeof(kTokenUserMarker), &raw, sizeof(raw));
+    return {};
+  }
   Expected<platform::SidText, platform::WindowsErrorCode> convert_token_user_sid_to_string(
-      std::span<const std::byte> token_user) override;
-  std::u16string wide_text(platform::SidText text) override;
+      std::span<const std::byte> token_user) override {
+    if (token_user.size() < kTokenUserSize ||
+        std::memcmp(token_user.data(), kTokenUserMarker, sizeof(kTokenUserMarker)) != 0) {
+      return Unexpected(platform::kErrorInvalidParameter);
+    }
+    if (convert_sid_error) {
+      return Unexpected(*convert_sid_error);
+    }
+    platform::RawHandle token = 0;
+    std::memcpy(&token, token_user.data() + sizeof(kTokenUserMarker), sizeof(token));
+    const auto text = ledger_.open_as<platform::SidText>("sid text");
+    texts_[text.raw()] = token_sids_[token];
+    return text;
+  }
+  std::u16string wide_text(platform::SidText text) override {
+    return ledger_.is_open(text) ? texts_[text.raw()] : u"<freed>";
+  }
 
  private:
+  // The fake's TOKEN_USER: a marker and the token's handle.
+  static constexpr char kTokenUserMarker[] = "token-user";
+  static constexpr std::uint32_t kTokenUserSize =
+      sizeof(kTokenUserMarker) + sizeof(platform::RawHandle);
+
   HandleLedger& ledger_;
   std::map<platform::RawHandle, std::u16string> texts_;
   // The SID of each open token; the TOKEN_USER buffer carries the token's handle.

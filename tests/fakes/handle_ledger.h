@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,7 +18,13 @@ using platform::Release;
 class HandleLedger {
  public:
   // A new handle of the given kind ("pipe", "token", "desktop", ...). Never 0.
-  platform::RawHandle open(const std::string& kind, Release how);
+  platform::RawHandle open(const std::string& kind, Release how) {
+    const platform::RawHandle handle = next_;
+    next_ += 4;
+    open_.emplace(handle, Entry{kind, how});
+    ++opened_total_;
+    return handle;
+  }
   // The same as a handle of its kind, released the way the kind is.
   template <typename HandleType>
   HandleType open_as(const std::string& kind) {
@@ -25,7 +32,17 @@ class HandleLedger {
   }
   // Records the release. Releasing an unknown or already released handle, or releasing it
   // the wrong way, is recorded in misuses().
-  void release(platform::RawHandle handle, Release how);
+  void release(platform::RawHandle handle, Release how) {
+    const auto it = open_.find(handle);
+    if (it == open_.end()) {
+      misuses_.push_back("release of a handle that is not open: " + std::to_string(handle));
+      return;
+    }
+    if (it->second.how != how) {
+      misuses_.push_back("wrong release for a " + it->second.kind + " handle");
+    }
+    open_.erase(it);
+  }
 
   bool is_open(platform::RawHandle handle) const { return open_.count(handle) != 0; }
   template <typename Kind>
@@ -33,7 +50,10 @@ class HandleLedger {
     return is_open(handle.raw());
   }
   std::size_t open_count() const { return open_.size(); }
-  std::size_t open_count(const std::string& kind) const;
+  std::size_t open_count(const std::string& kind) const {
+    return static_cast<std::size_t>(std::count_if(
+        open_.begin(), open_.end(), [&](const auto& entry) { return entry.second.kind == kind; }));
+  }
   std::size_t opened_total() const { return opened_total_; }
   const std::vector<std::string>& misuses() const { return misuses_; }
 

@@ -4,20 +4,6 @@
 
 namespace tarnu::fakes {
 
-windows_input::StatusOutcome RecordingCommandInjector::bind_input_desktop() {
-  journal_.record("bind");
-  return bind_outcome;
-}
-
-void RecordingCommandInjector::inject_command(const protocol::InputCommand& command) {
-  journal_.record("inject " + describe(command));
-}
-
-windows_input::StatusOutcome RecordingCommandInjector::release_at_connection_end() {
-  journal_.record("release at connection end");
-  return release_outcome;
-}
-
 std::string describe(const protocol::InputCommand& command) {
   using Command = protocol::InputCommand;
   // Built by appending: GCC 12 at -O3 misreads chains of operator+ (-Wrestrict).

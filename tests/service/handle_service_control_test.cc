@@ -26,8 +26,8 @@ struct ControlCase {
   std::uint32_t control;
   std::uint32_t event_type;
   std::uint32_t answer;
-  std::optional<ReceiveOutcome> event;
-  bool releases_context;
+  std::optional<ReceiveOutcome> event = std::nullopt;
+  bool releases_context = false;
 };
 
 // Named in test listings by their case name rather than their bytes.
@@ -71,27 +71,24 @@ INSTANTIATE_TEST_SUITE_P(
     ControlTable, HandleServiceControlTest,
     testing::Values(
         ControlCase{"Stop", kServiceControlStop, 0, kOk, ReceiveOutcome::Stop, true},
-        ControlCase{"Interrogate", kServiceControlInterrogate, 0, kOk, std::nullopt, false},
-        ControlCase{"Pause", kServiceControlPause, 0, kNotImplemented, std::nullopt, false},
-        ControlCase{"Continue", kServiceControlContinue, 0, kNotImplemented, std::nullopt, false},
-        ControlCase{"ParamChange", kServiceControlParamChange, 0, kNotImplemented, std::nullopt,
-                    false},
-        ControlCase{"SessionChangeReason0", kServiceControlSessionChange, 0, kNotImplemented,
-                    std::nullopt, false},
+        ControlCase{"Interrogate", kServiceControlInterrogate, 0, kOk},
+        ControlCase{"Pause", kServiceControlPause, 0, kNotImplemented},
+        ControlCase{"Continue", kServiceControlContinue, 0, kNotImplemented},
+        ControlCase{"ParamChange", kServiceControlParamChange, 0, kNotImplemented},
+        ControlCase{"SessionChangeReason0", kServiceControlSessionChange, 0, kNotImplemented},
         ControlCase{"SessionChangeConsoleConnect", kServiceControlSessionChange, 1, kOk,
-                    ReceiveOutcome::SessionChanged, false},
+                    ReceiveOutcome::SessionChanged},
         ControlCase{"SessionChangeLogon", kServiceControlSessionChange, 5, kOk,
-                    ReceiveOutcome::SessionChanged, false},
+                    ReceiveOutcome::SessionChanged},
         ControlCase{"SessionChangeTerminate", kServiceControlSessionChange, 11, kOk,
-                    ReceiveOutcome::SessionChanged, false},
-        ControlCase{"SessionChangeReason12", kServiceControlSessionChange, 12, kNotImplemented,
-                    std::nullopt, false},
+                    ReceiveOutcome::SessionChanged},
+        ControlCase{"SessionChangeReason12", kServiceControlSessionChange, 12, kNotImplemented},
         ControlCase{"Shutdown", kServiceControlShutdown, 0, kNotImplemented, std::nullopt, true},
         ControlCase{"Preshutdown", kServiceControlPreshutdown, 0, kNotImplemented, std::nullopt,
                     true},
-        ControlCase{"UserDefined128", 128, 0, kNotImplemented, std::nullopt, false},
-        ControlCase{"UserDefined255", 255, 0, kNotImplemented, std::nullopt, false},
-        ControlCase{"Unknown", 0x00000100, 0, kNotImplemented, std::nullopt, false}),
+        ControlCase{"UserDefined128", 128, 0, kNotImplemented},
+        ControlCase{"UserDefined255", 255, 0, kNotImplemented},
+        ControlCase{"Unknown", 0x00000100, 0, kNotImplemented}),
     [](const testing::TestParamInfo<ControlCase>& param_info) { return param_info.param.name; });
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(ServiceHostTest, DispatcherThatCannotStartGivesTheWinapiError) {
   EXPECT_EQ(dispatched.error().text(), "IO error in winapi call");
   EXPECT_EQ(control.dispatched_names(), std::vector<std::u16string>{u"TarnuInputService"});
   EXPECT_TRUE(control.registered_names().empty());
-  EXPECT_TRUE(processes.calls().empty());
+  EXPECT_TRUE(processes.calls.empty());
 }
 
 TEST_F(ServiceHostTest, RunsFromRunningToStoppedAroundOneWorker) {
@@ -65,9 +65,9 @@ TEST_F(ServiceHostTest, RunsFromRunningToStoppedAroundOneWorker) {
   EXPECT_EQ(control.report_handles(), std::vector<ServiceStatusHandle>(2, control.status_handle()));
   // The stop may have come before the supervisor's first wait: the worker was launched all
   // the same, then terminated with exit code 0 before SERVICE_STOPPED.
-  ASSERT_EQ(processes.launches().size(), 1u);
-  ASSERT_EQ(processes.terminations().size(), 1u);
-  EXPECT_EQ(processes.terminations()[0].second, 0u);
+  ASSERT_EQ(processes.launches.size(), 1u);
+  ASSERT_EQ(processes.terminations.size(), 1u);
+  EXPECT_EQ(processes.terminations[0].second, 0u);
 }
 
 TEST_F(ServiceHostTest, SessionChangesWakeTheSupervisorAndLateControlsAreAnsweredSafely) {
@@ -89,9 +89,9 @@ TEST_F(ServiceHostTest, SessionChangesWakeTheSupervisorAndLateControlsAreAnswere
 
   EXPECT_EQ(answers, (std::vector<std::uint32_t>{0, 120, 120, 0, 0, 120, 120}));
   // Exactly one decision pass, for the one real session change; the stop ended the loop.
-  EXPECT_EQ(std::count(processes.calls().begin(), processes.calls().end(),
-                       "WaitForSingleObject(process1,0)"),
-            1);
+  EXPECT_EQ(
+      std::count(processes.calls.begin(), processes.calls.end(), "WaitForSingleObject(process1,0)"),
+      1);
   EXPECT_EQ(control.reports(), (std::vector<ServiceStatus>{kRunningReport, kStoppedReport}));
 }
 
@@ -109,7 +109,7 @@ TEST_F(ServiceHostTest, FailedRegistrationEndsTheServiceSilentlyAndReleasesTheCo
   };
   ASSERT_TRUE(run());
   EXPECT_TRUE(control.reports().empty());
-  EXPECT_TRUE(processes.calls().empty());
+  EXPECT_TRUE(processes.calls.empty());
 }
 
 TEST_F(ServiceHostTest, FailedRunningReportLaunchesNoWorkerAndReportsNothingMore) {
@@ -121,7 +121,7 @@ TEST_F(ServiceHostTest, FailedRunningReportLaunchesNoWorkerAndReportsNothingMore
   };
   ASSERT_TRUE(run());
   EXPECT_EQ(control.reports(), std::vector<ServiceStatus>{kRunningReport});
-  EXPECT_TRUE(processes.calls().empty());
+  EXPECT_TRUE(processes.calls.empty());
   EXPECT_EQ(late_stop, kErrorSuccess);
 }
 

@@ -60,11 +60,11 @@ class SuperviseWorkerTest : public testing::Test {
 // still happens first.
 TEST_F(SuperviseWorkerTest, LaunchesAtOnceAndTerminatesWithExitCodeZeroAtStop) {
   run({{kStop, [&] {
-          ASSERT_EQ(api.launches().size(), 1u);
-          EXPECT_EQ(api.launches()[0].token_session, 1u);
-          api.clear_calls();
+          ASSERT_EQ(api.launches.size(), 1u);
+          EXPECT_EQ(api.launches[0].token_session, 1u);
+          api.calls.clear();
         }}});
-  EXPECT_EQ(api.calls(), stopped("1"));
+  EXPECT_EQ(api.calls, stopped("1"));
 }
 
 // A running worker, then one pass: rows of the state table for a worker that runs.
@@ -87,27 +87,27 @@ TEST_P(SupervisorPassTest, DecidesFromTheWorkerAndTheConsoleSessionOnly) {
   const PassCase& c = GetParam();
   run({{c.wake,
         [&] {
-          api.clear_calls();
+          api.calls.clear();
           if (c.worker_ends) {
-            api.end_process(api.launches()[0].process);
+            api.end_process(api.launches[0].process);
           }
           api.console_session = c.console_then;
         }},
        {kStop, [&] {
           if (c.replaced) {
-            ASSERT_EQ(api.launches().size(), 2u);
-            EXPECT_EQ(api.launches()[1].token_session, c.console_then);
+            ASSERT_EQ(api.launches.size(), 2u);
+            EXPECT_EQ(api.launches[1].token_session, c.console_then);
           } else {
-            EXPECT_EQ(api.launches().size(), 1u);
+            EXPECT_EQ(api.launches.size(), 1u);
           }
-          api.clear_calls();
+          api.calls.clear();
         }}});
 
   // At stop, the one current worker (if any) is terminated.
-  EXPECT_EQ(api.calls(), c.record_empty_after ? Calls{} : stopped(c.replaced ? "2" : "1"));
+  EXPECT_EQ(api.calls, c.record_empty_after ? Calls{} : stopped(c.replaced ? "2" : "1"));
   // A replaced worker was terminated (exit code 0) before its successor started.
-  EXPECT_EQ(api.terminations().size(), c.replaced ? 2u : 1u);
-  for (const auto& [process, code] : api.terminations()) {
+  EXPECT_EQ(api.terminations.size(), c.replaced ? 2u : 1u);
+  for (const auto& [process, code] : api.terminations) {
     EXPECT_EQ(code, 0u);
   }
 }
@@ -134,8 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The queue's last sender gone ends the loop as a stop does.
 TEST_F(SuperviseWorkerTest, AStillRunningWorkerIsCheckedWithAZeroWaitThenTheConsole) {
-  run({{kTimedOut, [&] { api.clear_calls(); }}, {ReceiveOutcome::Disconnected, nullptr}});
-  EXPECT_EQ(api.calls(),
+  run({{kTimedOut, [&] { api.calls.clear(); }}, {ReceiveOutcome::Disconnected, nullptr}});
+  EXPECT_EQ(api.calls,
             (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
                    "TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
 }
@@ -144,7 +144,7 @@ TEST_F(SuperviseWorkerTest, AFailingWaitCountsAsStillRunning) {
   run({{kTimedOut, [&] { api.wait_fails = true; }},
        {kTimedOut, [&] { api.console_session = platform::kNoConsoleSession; }},
        {kStop, nullptr}});
-  EXPECT_EQ(api.launches().size(), 1u);
+  EXPECT_EQ(api.launches.size(), 1u);
 }
 
 TEST_F(SuperviseWorkerTest, NoConsoleSessionAtStartRetriesEveryPassWithoutTerminating) {
@@ -157,18 +157,18 @@ TEST_F(SuperviseWorkerTest, NoConsoleSessionAtStartRetriesEveryPassWithoutTermin
        {kStop, nullptr}});
   // Launch attempts, the initial one and one per pass until the console has a session: 5
   // (initial + 4 passes), one success, then a check on the last pass.
-  EXPECT_EQ(std::count(api.calls().begin(), api.calls().end(), "WTSGetActiveConsoleSessionId"), 6);
-  ASSERT_EQ(api.launches().size(), 1u);
-  EXPECT_EQ(api.launches()[0].token_session, 2u);
+  EXPECT_EQ(std::count(api.calls.begin(), api.calls.end(), "WTSGetActiveConsoleSessionId"), 6);
+  ASSERT_EQ(api.launches.size(), 1u);
+  EXPECT_EQ(api.launches[0].token_session, 2u);
   // The only termination is the one at stop; every wait was the plain 2000 ms, no back-off.
-  EXPECT_EQ(api.terminations().size(), 1u);
+  EXPECT_EQ(api.terminations.size(), 1u);
 }
 
 TEST_F(SuperviseWorkerTest, StopWithNoWorkerRecordedTerminatesNothing) {
-  api.fail(FakeProcessLaunchApi::Step::CreateProcessAsUserW, 5);
+  api.failures["CreateProcessAsUserW"] = 5;
   run({{kTimedOut, nullptr}, {kStop, nullptr}});
-  EXPECT_TRUE(api.terminations().empty());
-  EXPECT_TRUE(api.launches().empty());
+  EXPECT_TRUE(api.terminations.empty());
+  EXPECT_TRUE(api.launches.empty());
 }
 
 TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPasses) {
@@ -177,13 +177,13 @@ TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPass
        {kSessionChanged, [&] { api.console_session = 2; }},
        {kStop, [&] {
           passes_before_stop = std::count_if(
-              api.calls().begin(), api.calls().end(),
+              api.calls.begin(), api.calls.end(),
               [](const std::string& call) { return call.starts_with("WaitForSingleObject"); });
         }}});
   EXPECT_EQ(passes_before_stop, 2);
   // The second pass saw the new console session and replaced the worker there.
-  ASSERT_EQ(api.launches().size(), 2u);
-  EXPECT_EQ(api.launches()[1].token_session, 2u);
+  ASSERT_EQ(api.launches.size(), 2u);
+  EXPECT_EQ(api.launches[1].token_session, 2u);
 }
 
 TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
@@ -193,7 +193,7 @@ TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
        {kTimedOut,
         [&] {
           killed_at = source->now();
-          api.end_process(api.launches()[0].process);
+          api.end_process(api.launches[0].process);
         }},
        {kTimedOut,
         [&] {
@@ -202,10 +202,10 @@ TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
           EXPECT_EQ(api.orphans_if_caller_dies(), 0u);
         }},
        {kStop, nullptr}});
-  ASSERT_EQ(api.launches().size(), 2u);
+  ASSERT_EQ(api.launches.size(), 2u);
   EXPECT_LE(replaced_at - killed_at, kSupervisorPollInterval);
   // Killed from outside: no exit code was examined, and the dead one was still terminated.
-  EXPECT_EQ(api.terminations().size(), 2u);
+  EXPECT_EQ(api.terminations.size(), 2u);
 }
 
 }  // namespace

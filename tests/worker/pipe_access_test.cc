@@ -4,10 +4,7 @@
 
 #include <functional>
 
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
-#include "fakes/fake_session_api.h"
-#include "fakes/handle_ledger.h"
+#include "support/fake_worker_platform.h"
 
 namespace tarnu::worker {
 namespace {
@@ -40,14 +37,12 @@ TEST(SessionUserSid, LoggedOnUserOrInteractiveUsers) {
        "IU"},
   };
   for (const Case& c : cases) {
-    fakes::HandleLedger ledger;
-    fakes::FakeHandleApi handles(ledger);
-    fakes::FakeSessionApi sessions(ledger);
-    c.arrange(sessions);
-    EXPECT_EQ(session_user_sid_text(sessions, handles, 1), c.expected) << c.name;
+    support::FakeWorkerPlatform world;
+    c.arrange(world.sessions);
+    EXPECT_EQ(session_user_sid_text(world.sessions, world.handles, 1), c.expected) << c.name;
     // The token is closed and the SID text freed on every path.
-    EXPECT_EQ(ledger.open_count(), 0u) << c.name;
-    EXPECT_TRUE(ledger.misuses().empty()) << c.name;
+    EXPECT_EQ(world.ledger.open_count(), 0u) << c.name;
+    EXPECT_TRUE(world.ledger.misuses().empty()) << c.name;
   }
 }
 

@@ -8,10 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "fakes/event_journal.h"
-#include "fakes/fake_file_system_api.h"
-#include "fakes/fake_handle_api.h"
-#include "fakes/handle_ledger.h"
+#include "support/fake_worker_platform.h"
 
 namespace tarnu::worker {
 namespace {
@@ -32,7 +29,8 @@ TEST(StatusFileTime, MillisecondsSinceUnixEpoch) {
   EXPECT_EQ(unix_time_milliseconds(0), 0u);
 }
 
-class WriteStatusTest : public ::testing::Test {
+// The worker's platform, ProgramData set to C:\ProgramData, at kFileTime.
+class WriteStatusTest : public ::testing::Test, public support::FakeWorkerPlatform {
  protected:
   WriteStatusTest() { files.file_time = kFileTime; }
 
@@ -47,17 +45,12 @@ class WriteStatusTest : public ::testing::Test {
     EXPECT_TRUE(ledger.misuses().empty());
   }
 
-  fakes::HandleLedger ledger;
-  fakes::EventJournal journal;
-  fakes::FakeHandleApi handles{ledger};
-  fakes::FakeFileSystemApi files{ledger, journal};
   std::map<std::uint32_t, StatusFile> status_files;
 };
 
 // A shorter text replaces a longer one; a write that takes only part of the bytes is continued.
 TEST_F(WriteStatusTest, ShorterTextReplacesLongerOneThroughShortWrites) {
   const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
   files.write_limit = 3;
   write(StatusOutcome::Failure("invalid input command length: 65537"));
   EXPECT_EQ(files.files[path], "1795186800123\n\ninvalid input command length: 65537\n");
@@ -99,7 +92,6 @@ TEST_F(WriteStatusTest, PathFollowsProgramDataFromWriteToWrite) {
 }
 
 TEST_F(WriteStatusTest, FailuresAreSkippedSilently) {
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
   const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
 
   // A directory where the file should be.
@@ -148,6 +140,14 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
       f.owners[folder] = owner;
     };
   };
+  // The victim's file in a folder of SYSTEM, then `more` done to it.
+  const auto existing_file = [&](std::function<void(fakes::FakeFileSystemApi&)> more) {
+    return [&, more](fakes::FakeFileSystemApi& f) {
+      existing_folder(u"S-1-5-18")(f);
+      f.files[path] = victim;
+      more(f);
+    };
+  };
   const Case cases[] = {
       {"missing folder", [](fakes::FakeFileSystemApi&) {}, written},
       {"missing base and folder",
@@ -169,37 +169,19 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
        },
        std::nullopt},
       {"file with a second hard link",
-       [&](fakes::FakeFileSystemApi& f) {
-         existing_folder(u"S-1-5-18")(f);
-         f.files[path] = victim;
-         f.link_counts[path] = 2;
-       },
-       victim},
+       existing_file([&](fakes::FakeFileSystemApi& f) { f.link_counts[path] = 2; }), victim},
       {"file that is a symbolic link",
-       [&](fakes::FakeFileSystemApi& f) {
-         existing_folder(u"S-1-5-18")(f);
-         f.files[path] = victim;
-         f.reparse_points.insert(path);
-       },
-       victim},
-      {"plain file with older content",
-       [&](fakes::FakeFileSystemApi& f) {
-         existing_folder(u"S-1-5-18")(f);
-         f.files[path] = victim;
-       },
-       written},
+       existing_file([&](fakes::FakeFileSystemApi& f) { f.reparse_points.insert(path); }), victim},
+      {"plain file with older content", existing_file([](fakes::FakeFileSystemApi&) {}), written},
   };
   for (const Case& c : cases) {
-    fakes::HandleLedger case_ledger;
-    fakes::EventJournal case_journal;
-    fakes::FakeHandleApi case_handles(case_ledger);
-    fakes::FakeFileSystemApi f(case_ledger, case_journal);
+    support::FakeWorkerPlatform world;
+    fakes::FakeFileSystemApi& f = world.files;
     f.file_time = kFileTime;
-    f.environment[u"ProgramData"] = u"C:\\ProgramData";
     f.directories.insert(u"C:\\ProgramData");
     c.arrange(f);
     const std::set<std::u16string> folders_before = f.directories;
-    write_status(f, case_handles, 1, StatusOutcome::Success("Default"), u"S-1-5-21-0-0-0-1000");
+    write_status(f, world.handles, 1, StatusOutcome::Success("Default"), u"S-1-5-21-0-0-0-1000");
     if (c.content) {
       EXPECT_EQ(f.files[path], *c.content) << c.name;
     } else {
@@ -215,15 +197,14 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
             << c.name << ": " << narrow(made);
       }
     } else {
-      EXPECT_TRUE(f.created_directories.empty()) << c.name;
+      EXPECT_TRUE(f.directory_security.empty()) << c.name;
     }
-    EXPECT_EQ(case_ledger.open_count(), 0u) << c.name;
-    EXPECT_TRUE(case_ledger.misuses().empty()) << c.name;
+    EXPECT_EQ(world.ledger.open_count(), 0u) << c.name;
+    EXPECT_TRUE(world.ledger.misuses().empty()) << c.name;
   }
 }
 
 TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
-  files.environment[u"ProgramData"] = u"C:\\ProgramData";
   write(StatusOutcome::Success("Default"));
   write(StatusOutcome::Success("Winlogon"));
   EXPECT_EQ(files.inspections, 2);  // missing, then made and checked
@@ -260,13 +241,11 @@ TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
       {u"x\\Tarnu", {}, {"x", "x\\Tarnu"}},
   };
   for (const Case& c : cases) {
-    fakes::HandleLedger ledger;
-    fakes::EventJournal journal;
-    fakes::FakeFileSystemApi files(ledger, journal);
-    files.directories = c.existing;
-    create_directory_chain(files, c.directory);
+    support::FakeWorkerPlatform world;
+    world.files.directories = c.existing;
+    create_directory_chain(world.files, c.directory);
     std::vector<std::string> created;
-    for (const auto& directory : files.created_directories) {
+    for (const auto& [directory, sddl] : world.files.directory_security) {
       created.push_back(narrow(directory));
     }
     EXPECT_EQ(created, c.created) << narrow(c.directory);
