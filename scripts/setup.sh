@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
-  googletest libbenchmark-dev libmsgpuck-dev unicode-data
+  googletest libbenchmark-dev libmsgpuck-dev
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb x11-apps x11-utils imagemagick
   wixl msitools osslsigncode openssl

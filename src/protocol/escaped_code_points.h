@@ -12,7 +12,8 @@ struct CodePointRange {
 
 // Sorted, disjoint ranges of the code points that a quoted text writes as \u{...}: control,
 // format, surrogate, private-use, unassigned, separator and combining-mark code points.
-// Generated from the Unicode character database when the project is built.
+// Generated from the Unicode character database by unicode/regenerate.sh and committed, so
+// that the texts do not depend on the Unicode data of the machine that builds them.
 extern const CodePointRange kEscapedCodePoints[];
 extern const std::size_t kEscapedCodePointRangeCount;
 

@@ -93,6 +93,14 @@ TEST(QuotedText, EscapesWhatWouldNotReadAsItself) {
       {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},           // emoji (So)
       {"\xE4\xB8\xAD", "\"\xE4\xB8\xAD\""},                   // CJK ideograph
       {"\xE0\xA4\x83", "\"\xE0\xA4\x83\""},  // spacing mark (Mc) is not combining here
+      // Assigned in Unicode 16 and 17: letters, printed as they are.
+      {"\xE1\xB2\x8A", "\"\xE1\xB2\x8A\""},          // U+1C8A Cyrillic small letter (16)
+      {"\xF0\x93\xB4\x85", "\"\xF0\x93\xB4\x85\""},  // U+13D05 hieroglyph (16)
+      {"\xE0\xB3\x9C", "\"\xE0\xB3\x9C\""},          // U+0CDC Kannada letter (17)
+      {"\xF0\xB2\xA6\x8B", "\"\xF0\xB2\xA6\x8B\""},  // U+3298B CJK ideograph (17)
+      // Still unassigned in Unicode 17, beside the new ones.
+      {"\xE0\xB3\x9B", R"("\u{cdb}")"},
+      {"\xF0\xB3\x92\x80", R"("\u{33480}")"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(quoted(c.text), c.quoted);
