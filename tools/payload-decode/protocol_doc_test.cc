@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/hex.h"
 #include "payload_line.h"
 
 namespace tarnu::tools {
@@ -64,28 +65,13 @@ std::optional<std::string> code_span(std::string_view cell) {
   return std::string(text);
 }
 
-// Pairs of hexadecimal digits separated by single spaces.
-bool is_hex_bytes(std::string_view text) {
-  if (text.size() % 3 != 2) {
-    return false;
-  }
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    const char c = text[at];
-    const bool digit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (at % 3 == 2 ? c != ' ' : !digit) {
-      return false;
-    }
-  }
-  return true;
-}
-
 struct Example {
   int line;
   std::string payload;  // hex without spaces
   std::optional<std::string> answer;
 };
 
-// Every row whose second of three cells is a code span of hex bytes.
+// Every row whose second of three cells is a code span of hex bytes (spaces between them).
 std::vector<Example> page_examples(std::istream& page) {
   std::vector<Example> examples;
   std::string line;
@@ -94,17 +80,11 @@ std::vector<Example> page_examples(std::istream& page) {
     if (!cells || cells->size() != 3) {
       continue;
     }
-    const auto hex = code_span((*cells)[1]);
-    if (!hex || !is_hex_bytes(*hex)) {
-      continue;
+    std::string payload = code_span((*cells)[1]).value_or("");
+    std::erase(payload, ' ');
+    if (!payload.empty() && parse_hex(payload)) {
+      examples.push_back({number, payload, code_span((*cells)[2])});
     }
-    std::string payload;
-    for (const char c : *hex) {
-      if (c != ' ') {
-        payload += c;
-      }
-    }
-    examples.push_back({number, payload, code_span((*cells)[2])});
   }
   return examples;
 }
