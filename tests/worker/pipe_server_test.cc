@@ -80,6 +80,14 @@ class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatfor
     EXPECT_TRUE(ledger.misuses().empty());
   }
 
+  std::vector<std::string> sddl_texts() const {
+    std::vector<std::string> texts;
+    for (const auto& text : pipes.sddl_texts) {
+      texts.push_back(fakes::narrow(text));
+    }
+    return texts;
+  }
+
   StatusOutcome bind_outcome = StatusOutcome::Success("Default");
   StatusOutcome release_outcome = StatusOutcome::Success("Default");
   std::string fatal;
@@ -250,15 +258,55 @@ TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
   sessions.users_by_lookup = {u"S-1-5-21-0-0-0-1000", std::nullopt, u"S-1-5-21-0-0-0-1001",
                               u"S-1-5-21-0-0-0-1001", u"S-1-5-21-0-0-0-1001"};
   serve();
-  std::vector<std::string> sddl;
-  for (const auto& text : pipes.sddl_texts) {
-    sddl.push_back(fakes::narrow(text));
-  }
-  EXPECT_EQ(sddl, (std::vector<std::string>{"D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)",
-                                            "D:P(A;;GA;;;SY)(A;;GA;;;IU)",
-                                            "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)"}));
+  EXPECT_EQ(sddl_texts(), (std::vector<std::string>{
+                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)",
+                              "D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)",
+                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)S:(ML;;NWNRNX;;;ME)"}));
   EXPECT_EQ(count(journal.events(), "set pipe security"), 2);
   EXPECT_EQ(pipes.instances_created, 1);
+}
+
+// Only "nobody logged on" admits the interactive users. Any other failed lookup leaves the
+// instance to SYSTEM and waits for no client: the worker pauses and looks again, and waits
+// for clients once a lookup succeeds. The name stays held throughout.
+TEST_F(PipeServerTest, AFailedLookupServesNobodyUntilOneSucceeds) {
+  using Lookup = fakes::FakeSessionApi::UserLookup;
+  const Unexpected<platform::WindowsErrorCode> denied(platform::kErrorAccessDenied);
+  const std::string system_only = "D:P(A;;GA;;;SY)S:(ML;;NWNRNX;;;ME)";
+  const std::string user = "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)";
+  struct Case {
+    const char* name;
+    std::vector<Lookup> lookups;
+    int clients;
+    Events expected;
+    std::vector<std::string> sddl;
+  };
+  const Case cases[] = {
+      {"from the start",
+       {denied, denied, u"S-1-5-21-0-0-0-1000"},
+       1,
+       {"create pipe", "pause 10", "pause 20", "set pipe security", "connect",
+        "release at connection end", ok("Default"), "disconnect"},
+       {system_only, user}},
+      {"after a client",
+       {u"S-1-5-21-0-0-0-1000", denied, u"S-1-5-21-0-0-0-1000"},
+       2,
+       {"create pipe", "connect", "release at connection end", ok("Default"), "disconnect",
+        "set pipe security", "pause 10", "set pipe security", "connect",
+        "release at connection end", ok("Default"), "disconnect"},
+       {user, system_only, user}},
+  };
+  for (const Case& c : cases) {
+    journal.clear();
+    pipes.sddl_texts.clear();
+    sessions.users_by_lookup.assign(c.lookups.begin(), c.lookups.end());
+    for (int client = 0; client < c.clients; ++client) {
+      connect({});
+    }
+    EXPECT_EQ(serve(), ending(c.expected)) << c.name;
+    EXPECT_EQ(sddl_texts(), c.sddl) << c.name;
+    EXPECT_EQ(fatal, kFatalAtEnd) << c.name;
+  }
 }
 
 TEST_F(PipeServerTest, NoWaitWithTheAccessOfAUserWhoHasGone) {
