@@ -83,7 +83,13 @@ std::string PipeServer::run() {
 }
 
 SessionUser PipeServer::look_up_session_user() {
-  return session_user(platform_.sessions, platform_.handles, session_);
+  SessionUser user = session_user(platform_.sessions, platform_.handles, session_);
+  // The status file is read by the session's user alone: nobody else when nobody is logged
+  // on or the user is unknown.
+  status_file_.set_reader(user.kind == SessionUser::Kind::kUser
+                              ? platform::utf8_to_utf16(user.sid_text)
+                              : std::u16string());
+  return user;
 }
 
 Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode>

@@ -33,8 +33,8 @@ inline constexpr std::uint32_t kLastBackOffMilliseconds = 1000;
 // the machine-wide name is never free for another process to take, open to SYSTEM and the
 // session's current user (SYSTEM alone, and no client waited for, while that user cannot be
 // told); clients of other sessions turned away unread; each frame decoded, recorded in the
-// status file and injected on the calling thread, and everything held released when the
-// client goes away.
+// status file (which that user alone reads) and injected on the calling thread, and
+// everything held released when the client goes away.
 class PipeServer {
  public:
   // `own_user_sid` is the worker's own token user as text, a trusted owner of the status
@@ -57,7 +57,7 @@ class PipeServer {
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer);
-  // Who is logged on to the session now.
+  // Who is logged on to the session now; the status file learns its reader from it.
   SessionUser look_up_session_user();
   // The pipe's security descriptor for the SDDL, owned.
   Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode> pipe_descriptor(

@@ -33,6 +33,8 @@ const Bytes kReleaseAll = support::example_bytes("ReleaseAll");
 
 Bytes frame(const Bytes& payload) { return tools::frame_payload(payload); }
 
+const std::u16string kStatusPath = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
+
 // The journal line of one status write at the fake clock's time (0 ms).
 std::string ok(const std::string& text) { return "write 0\n" + text + "\n\n"; }
 std::string failed(const std::string& text) { return "write 0\n\n" + text + "\n"; }
@@ -264,6 +266,18 @@ TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
                               "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)S:(ML;;NWNRNX;;;ME)"}));
   EXPECT_EQ(count(journal.events(), "set pipe security"), 2);
   EXPECT_EQ(pipes.instances_created, 1);
+  // The status file's reader follows along; nobody reads it while nobody is logged on.
+  std::vector<std::string> readers;
+  for (const auto& [path, sddl] : files.dacls_given) {
+    const std::string text = fakes::narrow(sddl);
+    if (path == kStatusPath && (readers.empty() || readers.back() != text)) {
+      readers.push_back(text);
+    }
+  }
+  EXPECT_EQ(readers,
+            (std::vector<std::string>{"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-0-0-0-1000)",
+                                      "D:P(A;;FA;;;SY)(A;;FA;;;BA)",
+                                      "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-0-0-0-1001)"}));
 }
 
 // Only "nobody logged on" admits the interactive users. Any other failed lookup leaves the
