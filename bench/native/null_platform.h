@@ -92,9 +92,17 @@ class NullFileSystemApi final : public platform::FileSystemApi {
       const std::u16string&) override {
     return kFolder;
   }
+  Expected<platform::SecurityDescriptor, platform::WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view) override {
+    return platform::SecurityDescriptor(4);
+  }
   Expected<platform::FileHandle, platform::WindowsErrorCode> open_or_create_for_writing(
-      const std::u16string&) override {
+      const std::u16string&, platform::SecurityDescriptor) override {
     return platform::FileHandle(2);
+  }
+  Expected<void, platform::WindowsErrorCode> set_protected_dacl(
+      platform::FileHandle, platform::SecurityDescriptor) override {
+    return {};
   }
   Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
       platform::FileHandle object) override {

@@ -49,18 +49,36 @@ class FileSystemApi {
   virtual Expected<void, WindowsErrorCode> create_directory_with_security(
       const std::u16string& path, std::u16string_view sddl) = 0;
 
-  // CreateFileW(path, READ_CONTROL | FILE_READ_ATTRIBUTES, share read | write, OPEN_EXISTING,
-  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT): the folder (or file) at the
-  // path itself, never what a link in its place points to. Without FILE_SHARE_DELETE the
-  // object cannot be renamed or deleted while the handle is open.
+  // CreateFileW(path, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES, share read | write,
+  // OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT): the folder (or
+  // file) at the path itself, never what a link in its place points to. Without
+  // FILE_SHARE_DELETE the object cannot be renamed or deleted while the handle is open;
+  // WRITE_DAC lets the object that was looked at be given its DACL through the same handle.
   virtual Expected<FileHandle, WindowsErrorCode> open_for_inspection(
       const std::u16string& path) = 0;
 
-  // CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, share read | write | delete,
-  // OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT): created when missing, opened as it is (not
-  // truncated) when present, and a link at the path is opened as itself, not followed.
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, NULL):
+  // a descriptor to create or secure files with (released with local_free).
+  virtual Expected<SecurityDescriptor, WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view sddl) = 0;
+
+  // CreateFileW(path, GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES, share read | write |
+  // delete, the descriptor in a non-inheritable SECURITY_ATTRIBUTES, OPEN_ALWAYS,
+  // FILE_FLAG_OPEN_REPARSE_POINT): created with the descriptor when missing, opened as it is
+  // (not truncated, its security unchanged) when present, and a link at the path is opened
+  // as itself, not followed.
   virtual Expected<FileHandle, WindowsErrorCode> open_or_create_for_writing(
-      const std::u16string& path) = 0;
+      const std::u16string& path, SecurityDescriptor security_descriptor) = 0;
+
+  // GetSecurityDescriptorDacl of the descriptor, then SetKernelObjectSecurity(file,
+  // DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION) with it: the open file
+  // or folder gets exactly that DACL, nothing inherited from its parent. Only that object
+  // changes; nothing is carried down to what a folder holds (SetSecurityInfo would walk
+  // the folder's contents by name, links included). A descriptor without a DACL is refused
+  // (ERROR_INVALID_SECURITY_DESCR) rather than open the object to everyone. Needs WRITE_DAC
+  // on the handle.
+  virtual Expected<void, WindowsErrorCode> set_protected_dacl(
+      FileHandle file, SecurityDescriptor security_descriptor) = 0;
 
   // GetFileInformationByHandleEx with FileAttributeTagInfo (the attributes) and with
   // FileStandardInfo (the number of hard links and the size).

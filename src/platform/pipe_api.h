@@ -29,8 +29,9 @@ class PipeApi {
 
   // GetSecurityDescriptorDacl of the descriptor, then SetSecurityInfo(pipe,
   // SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION) with
-  // that DACL: the instance's access as if it had been created with the descriptor. Clients
-  // already connected keep their handles.
+  // that DACL: the instance's access as if it had been created with the descriptor. The
+  // mandatory label it was created with stays; clients already connected keep their
+  // handles.
   virtual Expected<void, WindowsErrorCode> set_pipe_security(
       PipeHandle pipe, SecurityDescriptor security_descriptor) = 0;
 

@@ -26,6 +26,7 @@ inline constexpr WindowsErrorCode kErrorAlreadyExists = 183;
 inline constexpr WindowsErrorCode kErrorPipeBusy = 231;
 inline constexpr WindowsErrorCode kErrorNoData = 232;
 inline constexpr WindowsErrorCode kErrorPipeConnected = 535;
+inline constexpr WindowsErrorCode kErrorNoToken = 1008;
 inline constexpr WindowsErrorCode kErrorFailedServiceControllerConnect = 1063;
 
 }  // namespace tarnu::platform

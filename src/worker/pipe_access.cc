@@ -1,6 +1,7 @@
 #include "worker/pipe_access.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -14,16 +15,18 @@ std::u16string input_pipe_name(std::uint32_t session) {
   return name;
 }
 
-std::string input_pipe_sddl(std::string_view sid_text) {
-  std::string sddl = "D:P(A;;GA;;;SY)(A;;GA;;;";
-  sddl += sid_text;
-  sddl += ')';
+std::string input_pipe_sddl(const SessionUser& user) {
+  std::string sddl = "D:P(A;;GA;;;SY)";
+  if (user.kind != SessionUser::Kind::kUnknown) {
+    sddl += "(A;;GA;;;";
+    sddl += user.kind == SessionUser::Kind::kUser ? std::string_view(user.sid_text) : "IU";
+    sddl += ')';
+  }
+  sddl += "S:(ML;;NWNRNX;;;ME)";
   return sddl;
 }
 
 namespace {
-
-constexpr char kInteractiveUsers[] = "IU";
 
 // The User SID of a token as text; nothing when any step fails. Takes the token over.
 std::optional<std::string> token_user_sid_text(platform::SessionApi& sessions,
@@ -48,14 +51,21 @@ std::optional<std::string> token_user_sid_text(platform::SessionApi& sessions,
 
 }  // namespace
 
-std::string session_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles,
-                                  std::uint32_t session) {
-  // Fails when nobody is logged on, and for any caller that is not LocalSystem.
+SessionUser session_user(platform::SessionApi& sessions, platform::HandleApi& handles,
+                         std::uint32_t session) {
+  // Only ERROR_NO_TOKEN means that nobody is logged on; the query also fails for a caller
+  // that is not LocalSystem, for a session that does not exist, and when it cannot be made.
   const auto token = sessions.query_user_token(session);
   if (!token) {
-    return kInteractiveUsers;
+    return {token.error() == platform::kErrorNoToken ? SessionUser::Kind::kNobody
+                                                     : SessionUser::Kind::kUnknown,
+            {}};
   }
-  return token_user_sid_text(sessions, handles, *token).value_or(kInteractiveUsers);
+  auto sid_text = token_user_sid_text(sessions, handles, *token);
+  if (!sid_text) {
+    return {};
+  }
+  return {SessionUser::Kind::kUser, std::move(*sid_text)};
 }
 
 std::string process_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles) {

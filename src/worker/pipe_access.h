@@ -13,15 +13,31 @@ namespace tarnu::worker {
 // `\\.\pipe\tarnu-input-s<session>`.
 std::u16string input_pipe_name(std::uint32_t session);
 
-// The pipe's DACL: full access for SYSTEM and for the given SID text, nobody else, nothing
-// inherited.
-std::string input_pipe_sddl(std::string_view sid_text);
+// What a lookup of the user logged on to a session found.
+struct SessionUser {
+  enum class Kind {
+    // Someone is logged on: sid_text is their SID.
+    kUser,
+    // The session has no user token (ERROR_NO_TOKEN): nobody is logged on.
+    kNobody,
+    // The lookup failed otherwise: whoever is logged on is not known.
+    kUnknown,
+  };
+  Kind kind = Kind::kUnknown;
+  std::string sid_text;
+};
 
-// The string SID of the user logged on to the session, or "IU" (the interactive users) when
-// there is no user token, the token has no user data or the SID cannot be turned into text.
-// None of those fallbacks is an error: the pipe is then open to interactive users.
-std::string session_user_sid_text(platform::SessionApi& sessions, platform::HandleApi& handles,
-                                  std::uint32_t session);
+// The pipe's security descriptor as SDDL. The DACL gives full access to SYSTEM and to the
+// session's user, to the interactive users when nobody is logged on (the sign-in screen's
+// client), and to nobody else when the user is unknown; nothing is inherited. The mandatory
+// label keeps out every process below medium integrity (no read, write or execute up):
+// a sandboxed or low-integrity process of the user cannot even open the pipe, and so cannot
+// hold its one instance.
+std::string input_pipe_sddl(const SessionUser& user);
+
+// Who is logged on to the session: WTSQueryUserToken, then the token's user as SID text.
+SessionUser session_user(platform::SessionApi& sessions, platform::HandleApi& handles,
+                         std::uint32_t session);
 
 // The string SID of the worker process's own token user (SYSTEM when the service started
 // it), or "" when it cannot be had.

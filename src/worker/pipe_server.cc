@@ -21,8 +21,9 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
       status_file_(platform.files, platform.handles, session, std::move(own_user_sid)) {}
 
 std::string PipeServer::run() {
-  applied_sid_ = session_user_sid_text(platform_.sessions, platform_.handles, session_);
-  auto descriptor = pipe_descriptor(applied_sid_);
+  SessionUser user = look_up_session_user();
+  applied_sddl_ = input_pipe_sddl(user);
+  auto descriptor = pipe_descriptor(applied_sddl_);
   if (!descriptor) {
     return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
                                         descriptor.error());
@@ -42,32 +43,38 @@ std::string PipeServer::run() {
 
   std::uint32_t pause = 0;
   for (;;) {
-    const auto connected = platform_.pipes.connect_named_pipe(pipe.get());
-    // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
-    if (!connected && connected.error() != platform::kErrorPipeConnected) {
-      if (connected.error() == platform::kErrorInvalidHandle) {
-        // The handle is no pipe instance (any more): no wait on it can succeed.
-        record(injector_.release_at_connection_end());
-        return platform::windows_error_text("ConnectNamedPipe", connected.error());
-      }
-      // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
-      // closing until it is disconnected.
-      platform_.pipes.disconnect_named_pipe(pipe.get());
+    if (user.kind == SessionUser::Kind::kUnknown) {
+      // Whoever is logged on could not be told: the instance is SYSTEM's alone and waits for
+      // nobody until a lookup succeeds.
       pause = back_off(pause);
     } else {
-      if (admit_client(pipe.get())) {
-        serve_connection(pipe.get());
-        pause = 0;
+      const auto connected = platform_.pipes.connect_named_pipe(pipe.get());
+      // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
+      if (!connected && connected.error() != platform::kErrorPipeConnected) {
+        if (connected.error() == platform::kErrorInvalidHandle) {
+          // The handle is no pipe instance (any more): no wait on it can succeed.
+          record(injector_.release_at_connection_end());
+          return platform::windows_error_text("ConnectNamedPipe", connected.error());
+        }
+        // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
+        // closing until it is disconnected.
+        platform_.pipes.disconnect_named_pipe(pipe.get());
+        pause = back_off(pause);
+      } else {
+        if (admit_client(pipe.get())) {
+          serve_connection(pipe.get());
+          pause = 0;
+        }
+        platform_.pipes.disconnect_named_pipe(pipe.get());
       }
-      platform_.pipes.disconnect_named_pipe(pipe.get());
     }
 
     // Access follows whoever is logged on to the session before the next wait. The pipe
     // waits for nobody with the access of a user who has gone.
     for (;;) {
-      const std::string sid_text =
-          session_user_sid_text(platform_.sessions, platform_.handles, session_);
-      if (sid_text == applied_sid_ || apply_pipe_access(pipe.get(), sid_text)) {
+      user = look_up_session_user();
+      const std::string sddl = input_pipe_sddl(user);
+      if (sddl == applied_sddl_ || apply_pipe_access(pipe.get(), sddl)) {
         break;
       }
       pause = back_off(pause);
@@ -75,22 +82,32 @@ std::string PipeServer::run() {
   }
 }
 
+SessionUser PipeServer::look_up_session_user() {
+  SessionUser user = session_user(platform_.sessions, platform_.handles, session_);
+  // The status file is read by the session's user alone: nobody else when nobody is logged
+  // on or the user is unknown.
+  status_file_.set_reader(user.kind == SessionUser::Kind::kUser
+                              ? platform::utf8_to_utf16(user.sid_text)
+                              : std::u16string());
+  return user;
+}
+
 Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode>
-PipeServer::pipe_descriptor(const std::string& sid_text) {
-  const auto descriptor = platform_.pipes.security_descriptor_from_sddl(
-      platform::utf8_to_utf16(input_pipe_sddl(sid_text)));
+PipeServer::pipe_descriptor(const std::string& sddl) {
+  const auto descriptor =
+      platform_.pipes.security_descriptor_from_sddl(platform::utf8_to_utf16(sddl));
   if (!descriptor) {
     return Unexpected(descriptor.error());
   }
   return platform::ScopedSecurityDescriptor(platform_.handles, *descriptor);
 }
 
-bool PipeServer::apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text) {
-  const auto descriptor = pipe_descriptor(sid_text);
+bool PipeServer::apply_pipe_access(platform::PipeHandle pipe, const std::string& sddl) {
+  const auto descriptor = pipe_descriptor(sddl);
   if (!descriptor || !platform_.pipes.set_pipe_security(pipe, descriptor->get())) {
     return false;
   }
-  applied_sid_ = sid_text;
+  applied_sddl_ = sddl;
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/types.h"
 #include "protocol/input_command.h"
 #include "windows_input/command_injector.h"
+#include "worker/pipe_access.h"
 #include "worker/status_file.h"
 #include "worker/worker_platform.h"
 
@@ -30,9 +31,10 @@ inline constexpr std::uint32_t kLastBackOffMilliseconds = 1000;
 
 // The session's input pipe server: one pipe instance for the worker's whole life, so that
 // the machine-wide name is never free for another process to take, open to SYSTEM and the
-// session's current user; clients of other sessions turned away unread; each frame decoded,
-// recorded in the status file and injected on the calling thread, and everything held
-// released when the client goes away.
+// session's current user (SYSTEM alone, and no client waited for, while that user cannot be
+// told); clients of other sessions turned away unread; each frame decoded, recorded in the
+// status file (which that user alone reads) and injected on the calling thread, and
+// everything held released when the client goes away.
 class PipeServer {
  public:
   // `own_user_sid` is the worker's own token user as text, a trusted owner of the status
@@ -42,7 +44,9 @@ class PipeServer {
 
   // Serves clients one after another for ever. Returns only with the text of a fatal error:
   // the first security descriptor or the pipe could not be created, or the pipe instance
-  // stopped being one (what was held is released first).
+  // stopped being one (what was held is released first). A lookup of the session's user that
+  // fails for any reason but nobody being logged on is no error: the worker looks again
+  // after a pause.
   std::string run();
 
   // Serves one connected client: reads frames until the client goes away or sends a bad
@@ -53,11 +57,13 @@ class PipeServer {
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer);
-  // The pipe's security descriptor for the SID text, owned.
+  // Who is logged on to the session now; the status file learns its reader from it.
+  SessionUser look_up_session_user();
+  // The pipe's security descriptor for the SDDL, owned.
   Expected<platform::ScopedSecurityDescriptor, platform::WindowsErrorCode> pipe_descriptor(
-      const std::string& sid_text);
-  // Gives the instance the DACL for the SID text; false when it could not.
-  bool apply_pipe_access(platform::PipeHandle pipe, const std::string& sid_text);
+      const std::string& sddl);
+  // Gives the instance the DACL of the SDDL; false when it could not.
+  bool apply_pipe_access(platform::PipeHandle pipe, const std::string& sddl);
   // True for a client of the worker's own session; any other is recorded as refused.
   bool admit_client(platform::PipeHandle pipe);
   // Pauses for the next back-off step after `previous` (0: none yet) and returns it.
@@ -69,8 +75,8 @@ class PipeServer {
   CommandDecoder decoder_;
   std::uint32_t session_;
   StatusFile status_file_;
-  // The SID text whose DACL the pipe instance has.
-  std::string applied_sid_;
+  // The SDDL whose DACL the pipe instance has.
+  std::string applied_sddl_;
 };
 
 }  // namespace tarnu::worker

@@ -81,6 +81,16 @@ std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOut
   return content;
 }
 
+std::u16string status_file_sddl(std::u16string_view reader_sid) {
+  std::u16string sddl = u"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+  if (!reader_sid.empty()) {
+    sddl += u"(A;;FR;;;";
+    sddl += reader_sid;
+    sddl += u')';
+  }
+  return sddl;
+}
+
 void create_directory_chain(platform::FileSystemApi& files, const std::u16string& directory) {
   if (directory.empty()) {
     return;
@@ -112,6 +122,15 @@ StatusFile::StatusFile(platform::FileSystemApi& files, platform::HandleApi& hand
                        std::uint32_t session, std::u16string own_user_sid)
     : files_(files), handles_(handles), session_(session), own_user_sid_(std::move(own_user_sid)) {}
 
+void StatusFile::set_reader(std::u16string_view reader_sid) {
+  if (reader_sid == reader_sid_) {
+    return;
+  }
+  reader_sid_ = reader_sid;
+  file_descriptor_.reset();
+  file_secured_ = false;
+}
+
 void StatusFile::write(const StatusOutcome& outcome) {
   // ProgramData is read anew each time; the temporary directory only when it is not set.
   if (!files_.environment_variable(u"ProgramData", path_) && !files_.temporary_directory(path_)) {
@@ -122,24 +141,49 @@ void StatusFile::write(const StatusOutcome& outcome) {
   append_status_folder(path_);
   if (!folder_ || path_ != folder_path_) {
     folder_.reset();
+    // The file in another folder is another file, not secured yet.
+    file_secured_ = false;
     folder_ = open_status_folder();
     if (!folder_) {
       return;
     }
     folder_path_ = path_;
   }
+  if (!file_descriptor_) {
+    auto descriptor = files_.security_descriptor_from_sddl(status_file_sddl(reader_sid_));
+    if (!descriptor) {
+      return;
+    }
+    file_descriptor_ = platform::ScopedSecurityDescriptor(handles_, *descriptor);
+  }
   append_status_file_name(path_, session_);
 
   format_status_content(content_, unix_time_milliseconds(files_.precise_system_time()), outcome);
 
-  auto opened = files_.open_or_create_for_writing(path_);
+  auto opened = files_.open_or_create_for_writing(path_, file_descriptor_.get());
   if (!opened) {
+    // Whatever keeps the file from opening may have been done to the folder: it is let go
+    // and checked again before the next write.
+    folder_.reset();
     return;
   }
   const platform::ScopedFile file(handles_, *opened);
-  // Only now, once it is known to be our own plain file, is the old content dropped.
   const auto facts = files_.file_facts(file.get());
-  if (!facts || !is_plain_file(*facts) || (facts->size != 0 && !files_.truncate(file.get()))) {
+  if (!facts || !is_plain_file(*facts)) {
+    return;
+  }
+  // Only now, once it is known to be a plain file with no other name, may its security be
+  // changed: through a second name it would be someone else's file. One that another user
+  // owns is theirs to open up again, so it is not written at all.
+  if (!file_secured_) {
+    if (!has_trusted_owner(file.get()) ||
+        !files_.set_protected_dacl(file.get(), file_descriptor_.get())) {
+      return;
+    }
+    file_secured_ = true;
+  }
+  // And only then is the old content dropped.
+  if (facts->size != 0 && !files_.truncate(file.get())) {
     return;
   }
   std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content_.data()),
@@ -174,12 +218,24 @@ platform::ScopedFile StatusFile::open_status_folder() {
     return {};
   }
   // Whether just made or already there, the folder must be the folder itself and ours: a
-  // user who made it first owns it and could have planted anything in it.
+  // user who made it first owns it and could have planted anything in it. A folder that an
+  // administrator made gets what ProgramData gives, users adding files and links among it:
+  // it is used only once it has the worker's own DACL.
   platform::ScopedFile folder(handles_, *opened);
-  if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get())) {
+  if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get()) ||
+      !secure_folder(folder.get())) {
     return {};
   }
   return folder;
+}
+
+bool StatusFile::secure_folder(platform::FileHandle folder) {
+  const auto descriptor = files_.security_descriptor_from_sddl(kStatusFolderSddl);
+  if (!descriptor) {
+    return false;
+  }
+  const platform::ScopedSecurityDescriptor owned(handles_, *descriptor);
+  return files_.set_protected_dacl(folder, owned.get()).has_value();
 }
 
 bool StatusFile::is_plain_directory(platform::FileHandle folder) {
@@ -195,8 +251,8 @@ bool StatusFile::is_plain_file(const platform::FileFacts& facts) {
                                                        platform::kFileAttributeReparsePoint)) == 0;
 }
 
-bool StatusFile::has_trusted_owner(platform::FileHandle folder) {
-  if (!files_.owner_sid_text(folder, owner_)) {
+bool StatusFile::has_trusted_owner(platform::FileHandle object) {
+  if (!files_.owner_sid_text(object, owner_)) {
     return false;
   }
   return owner_ == kLocalSystemSid || owner_ == kAdministratorsSid ||

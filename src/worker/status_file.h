@@ -28,11 +28,17 @@ std::uint64_t unix_time_milliseconds(std::uint64_t file_time);
 // The three LF-terminated lines: time, success text, failure text.
 std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOutcome& outcome);
 
-// The status folder's DACL when the worker makes it: SYSTEM and Administrators in full
-// control, the interactive users allowed to read (the desktop application shows the status),
-// inherited by the files in it; protected, so that nothing looser comes from the parent.
-inline constexpr char16_t kStatusFolderSddl[] =
-    u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)";
+// The status folder's DACL, given to it when the worker makes it and again when it takes an
+// existing one: SYSTEM and Administrators in full control, inherited by what is made in it,
+// and nobody else; protected, so that nothing looser comes from the parent. Nobody else may
+// add a file or a link to it, or read it.
+inline constexpr char16_t kStatusFolderSddl[] = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// The status file's DACL: SYSTEM and Administrators in full control, and read access
+// (FILE_GENERIC_READ) for the session's user, who runs the desktop application that shows
+// the status; nobody else reads it when `reader_sid` is empty. The file records when each
+// key of the session was pressed and when the secure desktop was up.
+std::u16string status_file_sddl(std::u16string_view reader_sid);
 
 // Owners of a status folder that may be written into besides the worker's own user: a
 // folder owned by anyone else was made by, and is controlled by, that account.
@@ -50,17 +56,28 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
 //
 // The worker writes as SYSTEM into folders that other accounts may be able to create first
 // (ProgramData, the temporary directory). So the Tarnu folder is made with a protected DACL,
-// and a folder found there is used only when it is no link and its owner is SYSTEM,
-// Administrators or the worker's own user; the file is opened without following a link,
-// refused when it is one or has other hard links, and emptied through its own handle.
-// A folder that passed is kept open, without delete sharing, for as long as the writes go
-// to it: nobody can rename or replace it meanwhile, so it is not checked again.
+// and a folder found there is used only when it is no link, its owner is SYSTEM,
+// Administrators or the worker's own user, and it could be given that DACL (an
+// administrator may have made it by hand, open to users as ProgramData is). The file is
+// opened without following a link, refused when it is one or has other hard links, and
+// emptied through its own handle. A folder that passed is kept open, without delete sharing,
+// for as long as the writes go to it: nobody can rename or replace it meanwhile, so it is
+// not checked again. A file that cannot be opened lets the folder go, to be checked anew.
+//
+// Only the session's user reads the file besides SYSTEM and Administrators: it is made with
+// that DACL, and an existing one is given it once it has passed its checks, again whenever
+// the reader or the folder changes; the writes in between do no security work.
 class StatusFile {
  public:
   // `own_user_sid` is the SID text of the worker's own token user ("" when unknown), a
-  // trusted owner of the folder.
+  // trusted owner of the folder and the file. Until set_reader says otherwise nobody else
+  // reads the file.
   StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles, std::uint32_t session,
              std::u16string own_user_sid = {});
+
+  // The SID text of the user who may read the file from now on; "" for nobody. Costs
+  // nothing when the reader stays the same.
+  void set_reader(std::u16string_view reader_sid);
 
   // Replaces the file's content with the outcome. Whatever fails is skipped silently; the
   // caller never learns whether the file was written.
@@ -70,16 +87,23 @@ class StatusFile {
   // The status folder at path_, open, when it may be written into; nothing otherwise. Makes
   // it when it is missing.
   platform::ScopedFile open_status_folder();
+  // Gives the folder kStatusFolderSddl; false when it could not.
+  bool secure_folder(platform::FileHandle folder);
   // True when the object is what its kind says and nothing else: no link, not a folder
   // where a file belongs, no second name.
   bool is_plain_directory(platform::FileHandle folder);
   static bool is_plain_file(const platform::FileFacts& facts);
-  bool has_trusted_owner(platform::FileHandle folder);
+  bool has_trusted_owner(platform::FileHandle object);
 
   platform::FileSystemApi& files_;
   platform::HandleApi& handles_;
   std::uint32_t session_;
   std::u16string own_user_sid_;
+  std::u16string reader_sid_;
+  // The file's descriptor for reader_sid_, made at the first write after a change of reader.
+  platform::ScopedSecurityDescriptor file_descriptor_;
+  // Whether the file in folder_ has had file_descriptor_ applied.
+  bool file_secured_ = false;
   // The base directory, then the Tarnu folder, then the file.
   std::u16string path_;
   // The folder that passed the checks, and its path.

@@ -10,10 +10,20 @@ namespace {
 using platform::ScopedFile;
 using platform::WindowsErrorCode;
 
-// The status folder's descriptor, as the worker creates it.
-constexpr std::u16string_view kFolderSddl =
-    u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)";
+// The status folder's and the status file's descriptors, as the worker makes them.
+constexpr std::u16string_view kFolderSddl = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr std::u16string_view kFileSddl =
+    u"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-1-2-3-1001)";
 constexpr std::u16string_view kAdministrators = u"S-1-5-32-544";
+// ERROR_INVALID_SECURITY_DESCR.
+constexpr WindowsErrorCode kInvalidSecurityDescriptor = 1338;
+
+platform::ScopedSecurityDescriptor descriptor_of(World& world, std::u16string_view sddl) {
+  const auto made = world.files().security_descriptor_from_sddl(sddl);
+  EXPECT_TRUE(made) << narrow(sddl);
+  return made ? platform::ScopedSecurityDescriptor(world.handles(), *made)
+              : platform::ScopedSecurityDescriptor();
+}
 
 std::span<const std::uint8_t> bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -25,6 +35,7 @@ std::span<const std::uint8_t> bytes(std::string_view text) {
 // backup semantics).
 TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
   platform::FileSystemApi& files = world_->files();
+  const auto descriptor = descriptor_of(*world_, kFileSddl);
   const std::u16string root = world_->folder();
   const std::u16string folder = root + u"\\made";
   const std::u16string file = root + u"\\file.txt";
@@ -54,7 +65,9 @@ TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
        [&] { return opened(files.open_for_inspection(root + u"\\none\\x")); },
        platform::kErrorPathNotFound},
       {"write under a missing folder",
-       [&] { return opened(files.open_or_create_for_writing(root + u"\\none\\x.txt")); },
+       [&] {
+         return opened(files.open_or_create_for_writing(root + u"\\none\\x.txt", descriptor.get()));
+       },
        platform::kErrorPathNotFound},
       {"folder under a missing folder",
        [&] { return files.create_directory(root + u"\\none\\sub"); }, platform::kErrorPathNotFound},
@@ -77,7 +90,7 @@ TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
        [&] { return opened(files.open_for_inspection(root + u"\\garbled")); },
        platform::kErrorFileNotFound},
       {"open a folder for writing",
-       [&] { return opened(files.open_or_create_for_writing(folder)); },
+       [&] { return opened(files.open_or_create_for_writing(folder, descriptor.get())); },
        platform::kErrorAccessDenied},
   };
   for (const Case& c : cases) {
@@ -92,10 +105,11 @@ TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
 // was there; only truncate empties it.
 TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
   platform::FileSystemApi& files = world_->files();
+  const auto descriptor = descriptor_of(*world_, kFileSddl);
   const std::u16string path = world_->folder() + u"\\status.txt";
   world_->make_file(path, "hello world");
   {
-    const auto opened = files.open_or_create_for_writing(path);
+    const auto opened = files.open_or_create_for_writing(path, descriptor.get());
     ASSERT_TRUE(opened);
     ScopedFile file(world_->handles(), *opened);
     const auto facts = files.file_facts(file.get());
@@ -107,7 +121,7 @@ TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
   }
   EXPECT_EQ(world_->content(path), "HELLO world");
   {
-    const auto opened = files.open_or_create_for_writing(path);
+    const auto opened = files.open_or_create_for_writing(path, descriptor.get());
     ASSERT_TRUE(opened);
     ScopedFile file(world_->handles(), *opened);
     ASSERT_TRUE(files.truncate(file.get()));
@@ -129,6 +143,7 @@ TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
 // elevated administrator makes it (Windows' default owner for such tokens).
 TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
   platform::FileSystemApi& files = world_->files();
+  const auto descriptor = descriptor_of(*world_, kFileSddl);
   const std::u16string folder = world_->folder() + u"\\sub";
   const std::u16string secured = world_->folder() + u"\\secured";
   const std::u16string fresh = world_->folder() + u"\\fresh.txt";
@@ -138,7 +153,7 @@ TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
   ASSERT_TRUE(files.create_directory(folder));
   ASSERT_TRUE(files.create_directory_with_security(secured, kFolderSddl));
   {
-    const auto created = files.open_or_create_for_writing(fresh);
+    const auto created = files.open_or_create_for_writing(fresh, descriptor.get());
     ASSERT_TRUE(created);
     ScopedFile closed(world_->handles(), *created);
   }
@@ -177,6 +192,48 @@ TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
     EXPECT_TRUE(owner == user || owner == kAdministrators)
         << narrow(c.path) << " owned by " << narrow(owner) << ", process user " << narrow(user);
   }
+}
+
+// A folder and a file are given a protected DACL through the handles the worker holds
+// (opened with WRITE_DAC) and stay usable through them; a descriptor without a DACL is
+// refused rather than open the object to everyone; text that is no descriptor does not
+// convert. (Wine keeps no file descriptors, so what a DACL reads back as is checked over the
+// seam in the worker's tests.) The process's user keeps full control, so that the case's
+// folder can be removed after it on Windows too.
+TEST_F(FileSystemContract, ProtectedDaclsAreSetThroughTheHandle) {
+  platform::FileSystemApi& files = world_->files();
+  const std::u16string folder = world_->folder() + u"\\secured";
+  const std::u16string file = folder + u"\\status.txt";
+  const std::u16string user = world_->process_user_sid();
+  const auto folder_descriptor =
+      descriptor_of(*world_, std::u16string(kFolderSddl) + u"(A;OICI;FA;;;" + user + u")");
+  const auto file_descriptor =
+      descriptor_of(*world_, u"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + user + u")");
+  const auto owner_only = descriptor_of(*world_, u"O:SY");
+  ASSERT_TRUE(files.create_directory(folder));
+  {
+    const auto opened = files.open_for_inspection(folder);
+    ASSERT_TRUE(opened);
+    ScopedFile held(world_->handles(), *opened);
+    EXPECT_TRUE(files.set_protected_dacl(held.get(), folder_descriptor.get()));
+    const auto refused = files.set_protected_dacl(held.get(), owner_only.get());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), kInvalidSecurityDescriptor);
+
+    const auto created = files.open_or_create_for_writing(file, file_descriptor.get());
+    ASSERT_TRUE(created);
+    ScopedFile status(world_->handles(), *created);
+    EXPECT_TRUE(files.set_protected_dacl(status.get(), file_descriptor.get()));
+    EXPECT_TRUE(files.write_file(status.get(), bytes("written")));
+  }
+  EXPECT_EQ(world_->content(file), "written");
+
+  const auto garbled = files.security_descriptor_from_sddl(u"not a descriptor");
+  if (garbled) {
+    platform::ScopedSecurityDescriptor leaked(world_->handles(), *garbled);
+  }
+  ASSERT_FALSE(garbled);
+  EXPECT_EQ(garbled.error(), platform::kErrorInvalidParameter);
 }
 
 // Unset, empty and values around the first buffer (64 units) and far beyond it; the caller's

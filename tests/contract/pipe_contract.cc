@@ -9,8 +9,10 @@ using platform::ScopedPipe;
 using platform::ScopedSecurityDescriptor;
 using platform::WindowsErrorCode;
 
-// The shape of the worker's descriptor: SYSTEM and one user, nobody else.
-constexpr std::u16string_view kPipeSddl = u"D:P(A;;GA;;;SY)(A;;GRGW;;;S-1-5-21-1-2-3-1001)";
+// The shape of the worker's descriptor: SYSTEM and one user, nobody else, and nothing below
+// medium integrity. Every case creates and connects with the label on.
+constexpr std::u16string_view kPipeSddl =
+    u"D:P(A;;GA;;;SY)(A;;GRGW;;;S-1-5-21-1-2-3-1001)S:(ML;;NWNRNX;;;ME)";
 // ERROR_INVALID_SECURITY_DESCR.
 constexpr WindowsErrorCode kInvalidSecurityDescriptor = 1338;
 

@@ -80,6 +80,9 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
   }
   directories.insert(path);
   directory_security.emplace_back(path, sddl);
+  if (!sddl.empty()) {
+    dacls_given.emplace_back(path, sddl);
+  }
   return {};
 }
 
@@ -93,6 +96,15 @@ std::optional<platform::WindowsErrorCode> FakeFileSystemApi::creation_refused(
     return platform::kErrorAccessDenied;
   }
   return std::nullopt;
+}
+
+std::u16string FakeFileSystemApi::dacl_of(const std::u16string& path) const {
+  for (auto it = dacls_given.rbegin(); it != dacls_given.rend(); ++it) {
+    if (it->first == path) {
+      return it->second;
+    }
+  }
+  return {};
 }
 
 const std::u16string* FakeFileSystemApi::open_path(platform::RawHandle handle) const {
@@ -112,15 +124,32 @@ Expected<platform::FileHandle, platform::WindowsErrorCode> FakeFileSystemApi::op
   return object;
 }
 
+Expected<platform::SecurityDescriptor, platform::WindowsErrorCode>
+FakeFileSystemApi::security_descriptor_from_sddl(std::u16string_view sddl) {
+  if (!fakes::converts_as_sddl(sddl)) {
+    return Unexpected(platform::kErrorInvalidParameter);
+  }
+  const auto descriptor = ledger_.open_as<platform::SecurityDescriptor>("security descriptor");
+  descriptors_[descriptor.raw()] = sddl;
+  return descriptor;
+}
+
 Expected<platform::FileHandle, platform::WindowsErrorCode>
-FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path) {
+FakeFileSystemApi::open_or_create_for_writing(const std::u16string& path,
+                                              platform::SecurityDescriptor security_descriptor) {
+  if (!ledger_.is_open(security_descriptor)) {
+    return Unexpected(platform::WindowsErrorCode{1338});  // ERROR_INVALID_SECURITY_DESCR
+  }
   if (exists_as_directory(path)) {
     return Unexpected(platform::kErrorAccessDenied);
   }
   if (const auto refused = creation_refused(path)) {
     return Unexpected(*refused);
   }
-  files[path];  // created empty when missing, left as it is otherwise
+  // Created empty, with the descriptor's DACL, when missing; left as it is otherwise.
+  if (files.emplace(path, std::string()).second) {
+    dacls_given.emplace_back(path, descriptors_[security_descriptor.raw()]);
+  }
   const auto file = ledger_.open_as<platform::FileHandle>("file");
   open_files_[file.raw()] = path;
   positions_[file.raw()] = 0;
@@ -157,6 +186,23 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::owner_sid_text(
   }
   const auto owner = owners.find(*path);
   text = owner == owners.end() ? default_owner : owner->second;
+  return {};
+}
+
+Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::set_protected_dacl(
+    platform::FileHandle file, platform::SecurityDescriptor security_descriptor) {
+  const std::u16string* path = open_path(file.raw());
+  if (path == nullptr || !ledger_.is_open(security_descriptor)) {
+    return Unexpected(platform::kErrorInvalidHandle);
+  }
+  const std::u16string& sddl = descriptors_[security_descriptor.raw()];
+  if (!fakes::sddl_has_dacl(sddl)) {
+    return Unexpected(platform::WindowsErrorCode{1338});  // ERROR_INVALID_SECURITY_DESCR
+  }
+  if (set_dacl_error) {
+    return Unexpected(*set_dacl_error);
+  }
+  dacls_given.emplace_back(*path, sddl);
   return {};
 }
 

@@ -43,6 +43,11 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::optional<platform::WindowsErrorCode> owner_error;
   // The SDDL each folder was made with, in order of creation ("" for default security).
   std::vector<std::pair<std::u16string, std::u16string>> directory_security;
+  // Every DACL given to a file or folder, in order, as its path and SDDL: with its creation
+  // (a folder made with security, a file made with a descriptor) or set on it later.
+  std::vector<std::pair<std::u16string, std::u16string>> dacls_given;
+  // SetKernelObjectSecurity fails with this code.
+  std::optional<platform::WindowsErrorCode> set_dacl_error;
   // WriteFile hands over at most this many bytes a call; 0 makes it fail.
   std::size_t write_limit = 1 << 20;
   std::uint64_t file_time = 0;
@@ -58,8 +63,12 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
       const std::u16string& path, std::u16string_view sddl) override;
   Expected<platform::FileHandle, platform::WindowsErrorCode> open_for_inspection(
       const std::u16string& path) override;
+  Expected<platform::SecurityDescriptor, platform::WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view sddl) override;
   Expected<platform::FileHandle, platform::WindowsErrorCode> open_or_create_for_writing(
-      const std::u16string& path) override;
+      const std::u16string& path, platform::SecurityDescriptor security_descriptor) override;
+  Expected<void, platform::WindowsErrorCode> set_protected_dacl(
+      platform::FileHandle file, platform::SecurityDescriptor security_descriptor) override;
   Expected<platform::FileFacts, platform::WindowsErrorCode> file_facts(
       platform::FileHandle file) override;
   Expected<void, platform::WindowsErrorCode> owner_sid_text(platform::FileHandle file,
@@ -68,6 +77,9 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   Expected<std::uint32_t, platform::WindowsErrorCode> write_file(
       platform::FileHandle file, std::span<const std::uint8_t> bytes) override;
   std::uint64_t precise_system_time() override { return file_time; }
+
+  // The last DACL given to the path ("" when none was).
+  std::u16string dacl_of(const std::u16string& path) const;
 
  private:
   bool exists_as_directory(const std::u16string& path) const;
@@ -81,6 +93,8 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::map<platform::RawHandle, std::u16string> open_files_;
   // Each open file's pointer: 0 after opening, moved on by every write.
   std::map<platform::RawHandle, std::size_t> positions_;
+  // The SDDL behind each descriptor handed out.
+  std::map<platform::RawHandle, std::u16string> descriptors_;
 };
 
 // UTF-16 path as plain text, for test messages.

@@ -19,11 +19,24 @@ class FakeSessionApi final : public platform::SessionApi {
 
   // ProcessIdToSessionId's result.
   Expected<std::uint32_t, platform::WindowsErrorCode> session = std::uint32_t{1};
-  // The logged-on user's SID text; nothing means WTSQueryUserToken fails.
+  // One WTSQueryUserToken result: the SID text of the user logged on, nobody (std::nullopt,
+  // ERROR_NO_TOKEN) or another failure.
+  struct UserLookup {
+    UserLookup(const char16_t* user) : sid(user) {}             // NOLINT
+    UserLookup(std::nullopt_t) {}                               // NOLINT
+    UserLookup(Unexpected<platform::WindowsErrorCode> failure)  // NOLINT
+        : error(failure.error()) {}
+    std::optional<std::u16string> sid;
+    platform::WindowsErrorCode error = platform::kErrorNoToken;
+  };
+
+  // The logged-on user's SID text; nothing means WTSQueryUserToken fails with
+  // user_token_error.
   std::optional<std::u16string> user_sid = u"S-1-5-21-0-0-0-1000";
-  // The users that successive WTSQueryUserToken calls find, one a call (nothing: nobody
-  // logged on); once used up, user_sid stays as the last one left it.
-  std::deque<std::optional<std::u16string>> users_by_lookup;
+  platform::WindowsErrorCode user_token_error = platform::kErrorNoToken;
+  // What successive WTSQueryUserToken calls find, one a call; once used up, user_sid and
+  // user_token_error stay as the last one left them.
+  std::deque<UserLookup> users_by_lookup;
   // Failure points along the lookup.
   bool token_user_size_zero = false;
   std::optional<platform::WindowsErrorCode> read_token_user_error;
@@ -38,11 +51,12 @@ class FakeSessionApi final : public platform::SessionApi {
       std::uint32_t) override {
     ++token_queries;
     if (!users_by_lookup.empty()) {
-      user_sid = users_by_lookup.front();
+      user_sid = users_by_lookup.front().sid;
+      user_token_error = users_by_lookup.front().error;
       users_by_lookup.pop_front();
     }
     if (!user_sid) {
-      return Unexpected(platform::WindowsErrorCode{1008});  // ERROR_NO_TOKEN
+      return Unexpected(user_token_error);
     }
     const auto token = ledger_.open_as<platform::TokenHandle>("token");
     token_sids_[token.raw()] = *user_sid;

@@ -33,6 +33,8 @@ const Bytes kReleaseAll = support::example_bytes("ReleaseAll");
 
 Bytes frame(const Bytes& payload) { return tools::frame_payload(payload); }
 
+const std::u16string kStatusPath = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
+
 // The journal line of one status write at the fake clock's time (0 ms).
 std::string ok(const std::string& text) { return "write 0\n" + text + "\n\n"; }
 std::string failed(const std::string& text) { return "write 0\n\n" + text + "\n"; }
@@ -78,6 +80,14 @@ class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatfor
   void TearDown() override {
     EXPECT_EQ(ledger.open_count(), 0u) << "handles left open";
     EXPECT_TRUE(ledger.misuses().empty());
+  }
+
+  std::vector<std::string> sddl_texts() const {
+    std::vector<std::string> texts;
+    for (const auto& text : pipes.sddl_texts) {
+      texts.push_back(fakes::narrow(text));
+    }
+    return texts;
   }
 
   StatusOutcome bind_outcome = StatusOutcome::Success("Default");
@@ -250,15 +260,67 @@ TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
   sessions.users_by_lookup = {u"S-1-5-21-0-0-0-1000", std::nullopt, u"S-1-5-21-0-0-0-1001",
                               u"S-1-5-21-0-0-0-1001", u"S-1-5-21-0-0-0-1001"};
   serve();
-  std::vector<std::string> sddl;
-  for (const auto& text : pipes.sddl_texts) {
-    sddl.push_back(fakes::narrow(text));
-  }
-  EXPECT_EQ(sddl, (std::vector<std::string>{"D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)",
-                                            "D:P(A;;GA;;;SY)(A;;GA;;;IU)",
-                                            "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)"}));
+  EXPECT_EQ(sddl_texts(), (std::vector<std::string>{
+                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)",
+                              "D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)",
+                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)S:(ML;;NWNRNX;;;ME)"}));
   EXPECT_EQ(count(journal.events(), "set pipe security"), 2);
   EXPECT_EQ(pipes.instances_created, 1);
+  // The status file's reader follows along; nobody reads it while nobody is logged on.
+  std::vector<std::string> readers;
+  for (const auto& [path, sddl] : files.dacls_given) {
+    const std::string text = fakes::narrow(sddl);
+    if (path == kStatusPath && (readers.empty() || readers.back() != text)) {
+      readers.push_back(text);
+    }
+  }
+  EXPECT_EQ(readers,
+            (std::vector<std::string>{"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-0-0-0-1000)",
+                                      "D:P(A;;FA;;;SY)(A;;FA;;;BA)",
+                                      "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-0-0-0-1001)"}));
+}
+
+// Only "nobody logged on" admits the interactive users. Any other failed lookup leaves the
+// instance to SYSTEM and waits for no client: the worker pauses and looks again, and waits
+// for clients once a lookup succeeds. The name stays held throughout.
+TEST_F(PipeServerTest, AFailedLookupServesNobodyUntilOneSucceeds) {
+  using Lookup = fakes::FakeSessionApi::UserLookup;
+  const Unexpected<platform::WindowsErrorCode> denied(platform::kErrorAccessDenied);
+  const std::string system_only = "D:P(A;;GA;;;SY)S:(ML;;NWNRNX;;;ME)";
+  const std::string user = "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)";
+  struct Case {
+    const char* name;
+    std::vector<Lookup> lookups;
+    int clients;
+    Events expected;
+    std::vector<std::string> sddl;
+  };
+  const Case cases[] = {
+      {"from the start",
+       {denied, denied, u"S-1-5-21-0-0-0-1000"},
+       1,
+       {"create pipe", "pause 10", "pause 20", "set pipe security", "connect",
+        "release at connection end", ok("Default"), "disconnect"},
+       {system_only, user}},
+      {"after a client",
+       {u"S-1-5-21-0-0-0-1000", denied, u"S-1-5-21-0-0-0-1000"},
+       2,
+       {"create pipe", "connect", "release at connection end", ok("Default"), "disconnect",
+        "set pipe security", "pause 10", "set pipe security", "connect",
+        "release at connection end", ok("Default"), "disconnect"},
+       {user, system_only, user}},
+  };
+  for (const Case& c : cases) {
+    journal.clear();
+    pipes.sddl_texts.clear();
+    sessions.users_by_lookup.assign(c.lookups.begin(), c.lookups.end());
+    for (int client = 0; client < c.clients; ++client) {
+      connect({});
+    }
+    EXPECT_EQ(serve(), ending(c.expected)) << c.name;
+    EXPECT_EQ(sddl_texts(), c.sddl) << c.name;
+    EXPECT_EQ(fatal, kFatalAtEnd) << c.name;
+  }
 }
 
 TEST_F(PipeServerTest, NoWaitWithTheAccessOfAUserWhoHasGone) {

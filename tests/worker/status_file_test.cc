@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,6 +15,8 @@ namespace tarnu::worker {
 namespace {
 
 using fakes::narrow;
+
+constexpr char kFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // A FILETIME with a sub-millisecond part, and its Unix time in milliseconds.
 constexpr std::uint64_t kFileTime = 116444736000000000ULL + 17951868001234567ULL;
@@ -37,7 +40,10 @@ class WriteStatusTest : public ::testing::Test, public support::FakeWorkerPlatfo
   // Writes through one StatusFile per session, kept across the test's writes as the worker
   // keeps its own, so that every case also runs on reused buffers.
   void write(const StatusOutcome& outcome, std::uint32_t session = 1) {
-    status_files.try_emplace(session, files, handles, session).first->second.write(outcome);
+    status_file(session).write(outcome);
+  }
+  StatusFile& status_file(std::uint32_t session = 1) {
+    return status_files.try_emplace(session, files, handles, session).first->second;
   }
   void TearDown() override {
     status_files.clear();
@@ -168,10 +174,19 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
          f.reparse_points.insert(folder);
        },
        std::nullopt},
+      {"folder of Administrators that cannot be given its DACL",
+       [&](fakes::FakeFileSystemApi& f) {
+         existing_folder(u"S-1-5-32-544")(f);
+         f.set_dacl_error = 5;
+       },
+       std::nullopt},
       {"file with a second hard link",
        existing_file([&](fakes::FakeFileSystemApi& f) { f.link_counts[path] = 2; }), victim},
       {"file that is a symbolic link",
        existing_file([&](fakes::FakeFileSystemApi& f) { f.reparse_points.insert(path); }), victim},
+      {"file a user planted while the folder was open to them",
+       existing_file([&](fakes::FakeFileSystemApi& f) { f.owners[path] = u"S-1-5-21-7-7-7-1001"; }),
+       victim},
       {"plain file with older content", existing_file([](fakes::FakeFileSystemApi&) {}), written},
   };
   for (const Case& c : cases) {
@@ -192,12 +207,20 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
       ASSERT_FALSE(f.directory_security.empty()) << c.name;
       EXPECT_EQ(f.directory_security.back().first, folder) << c.name;
       for (const auto& [made, sddl] : f.directory_security) {
-        EXPECT_EQ(narrow(sddl),
-                  made == folder ? "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)" : "")
+        EXPECT_EQ(narrow(sddl), made == folder ? kFolderSddl : "")
             << c.name << ": " << narrow(made);
       }
     } else {
       EXPECT_TRUE(f.directory_security.empty()) << c.name;
+    }
+    // A folder written into has the worker's DACL, whoever made it, and so has the file
+    // (nobody reads it here but SYSTEM and Administrators). A file not written keeps its own:
+    // through a second name it may be anybody's.
+    if (c.content == written) {
+      EXPECT_EQ(narrow(f.dacl_of(folder)), kFolderSddl) << c.name;
+      EXPECT_EQ(narrow(f.dacl_of(path)), "D:P(A;;FA;;;SY)(A;;FA;;;BA)") << c.name;
+    } else {
+      EXPECT_EQ(f.dacl_of(path), u"") << c.name;
     }
     EXPECT_EQ(world.ledger.open_count(), 0u) << c.name;
     EXPECT_TRUE(world.ledger.misuses().empty()) << c.name;
@@ -225,6 +248,78 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   EXPECT_EQ(files.inspections, 6);
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
+  // A file that does not open lets its folder go, and the folder is checked again.
+  files.environment[u"ProgramData"] = u"D:\\Data";
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.inspections, 7);
+  files.directories.insert(u"D:\\Data\\Tarnu\\input-helper-status-s1.txt");
+  write(StatusOutcome::Success("Winlogon"));
+  EXPECT_EQ(files.inspections, 7);
+  EXPECT_EQ(ledger.open_count("inspected object"), 0u);
+  files.owners[u"D:\\Data\\Tarnu"] = u"S-1-5-21-7-7-7-1001";
+  files.directories.erase(u"D:\\Data\\Tarnu\\input-helper-status-s1.txt");
+  write(StatusOutcome::Success("Winlogon"));
+  EXPECT_EQ(files.inspections, 8);
+  EXPECT_EQ(files.files[u"D:\\Data\\Tarnu\\input-helper-status-s1.txt"],
+            "1795186800123\nDefault\n\n");
+}
+
+// The file is readable by the session's user alone besides SYSTEM and Administrators, and by
+// nobody else when nobody is logged on. A new file is made so; an existing one is given the
+// DACL at its first write after a change of reader or folder, and the writes in between do
+// no security work.
+TEST_F(WriteStatusTest, OnlyTheSessionUserReadsTheFile) {
+  const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
+  const std::u16string elsewhere = u"D:\\Data\\Tarnu\\input-helper-status-s1.txt";
+  const std::string nobody = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+  const std::string user = nobody + "(A;;FR;;;S-1-5-21-0-0-0-1000)";
+  const std::string other = nobody + "(A;;FR;;;S-1-5-21-0-0-0-1001)";
+  files.directories = {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu", u"D:\\Data"};
+  files.files[path] = "left by an older worker, readable by every interactive user";
+  struct Step {
+    std::optional<std::u16string> reader;
+    std::u16string program_data;
+    std::u16string file;
+    std::string dacl;
+    // DACLs given to the file by the first of the step's writes.
+    std::size_t given;
+  };
+  const Step steps[] = {
+      {std::nullopt, u"C:\\ProgramData", path, nobody, 1},
+      {u"S-1-5-21-0-0-0-1000", u"C:\\ProgramData", path, user, 1},
+      {u"S-1-5-21-0-0-0-1000", u"C:\\ProgramData", path, user, 0},
+      {u"", u"C:\\ProgramData", path, nobody, 1},
+      {u"S-1-5-21-0-0-0-1001", u"C:\\ProgramData", path, other, 1},
+      // Made with its DACL in the new folder, and given it again once.
+      {std::nullopt, u"D:\\Data", elsewhere, other, 2},
+  };
+  for (const Step& step : steps) {
+    const std::string label = step.dacl + " at " + narrow(step.file);
+    if (step.reader) {
+      status_file().set_reader(*step.reader);
+    }
+    files.environment[u"ProgramData"] = step.program_data;
+    std::size_t expected_given = step.given;
+    for (const char* text : {"Default", "Winlogon", "Default"}) {
+      const std::size_t before = files.dacls_given.size();
+      write(StatusOutcome::Success(text));
+      const auto given = std::count_if(files.dacls_given.begin() + before, files.dacls_given.end(),
+                                       [&](const auto& entry) { return entry.first == step.file; });
+      EXPECT_EQ(static_cast<std::size_t>(given), expected_given) << label << ", " << text;
+      EXPECT_EQ(files.files[step.file], std::string("1795186800123\n") + text + "\n\n") << label;
+      expected_given = 0;
+    }
+    EXPECT_EQ(narrow(files.dacl_of(step.file)), step.dacl) << label;
+  }
+  // A file whose readers cannot be changed is not written, and tried again next time.
+  status_file().set_reader(u"S-1-5-21-0-0-0-1000");
+  files.set_dacl_error = 5;
+  write(StatusOutcome::Success("Winlogon"));
+  EXPECT_EQ(files.files[elsewhere], "1795186800123\nDefault\n\n");
+  files.set_dacl_error.reset();
+  write(StatusOutcome::Success("Winlogon"));
+  EXPECT_EQ(files.files[elsewhere], "1795186800123\nWinlogon\n\n");
+  EXPECT_EQ(narrow(files.dacl_of(elsewhere)), user);
 }
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {

@@ -20,6 +20,7 @@ static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 static_assert(kErrorPipeBusy == ERROR_PIPE_BUSY);
 static_assert(kErrorNoData == ERROR_NO_DATA);
 static_assert(kErrorPipeConnected == ERROR_PIPE_CONNECTED);
+static_assert(kErrorNoToken == ERROR_NO_TOKEN);
 static_assert(kErrorFailedServiceControllerConnect == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
 
 }  // namespace tarnu::platform

@@ -22,6 +22,10 @@ WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastEr
 
 LPCWSTR wide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
 
+PSECURITY_DESCRIPTOR to_pointer(SecurityDescriptor descriptor) {
+  return reinterpret_cast<PSECURITY_DESCRIPTOR>(descriptor.raw());
+}
+
 using GetTempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
 
 // GetTempPath2W exists from Windows 11 and Server 2022 on (and gives SYSTEM a private
@@ -114,7 +118,7 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
     const std::u16string& path) {
   // Backup semantics: the only way CreateFileW opens a folder. No FILE_SHARE_DELETE: nobody
   // renames the folder away while it is held.
-  HANDLE object = ::CreateFileW(wide(path.c_str()), READ_CONTROL | FILE_READ_ATTRIBUTES,
+  HANDLE object = ::CreateFileW(wide(path.c_str()), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (object == INVALID_HANDLE_VALUE) {
@@ -123,18 +127,55 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
   return wrap<FileHandle>(object);
 }
 
+Expected<SecurityDescriptor, WindowsErrorCode> Win32FileSystemApi::security_descriptor_from_sddl(
+    std::u16string_view sddl) {
+  const std::u16string text(sddl);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(text.c_str()), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    return Unexpected(last_error());
+  }
+  return wrap<SecurityDescriptor>(descriptor);
+}
+
 Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_writing(
-    const std::u16string& path) {
+    const std::u16string& path, SecurityDescriptor security_descriptor) {
   // OPEN_ALWAYS rather than CREATE_ALWAYS: an existing file is not truncated before the
-  // caller has looked at what it is.
+  // caller has looked at what it is. The descriptor counts only when the file is created.
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = to_pointer(security_descriptor);
+  attributes.bInheritHandle = FALSE;
   HANDLE file =
-      ::CreateFileW(wide(path.c_str()), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      ::CreateFileW(wide(path.c_str()), GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return Unexpected(last_error());
   }
   return wrap<FileHandle>(file);
+}
+
+Expected<void, WindowsErrorCode> Win32FileSystemApi::set_protected_dacl(
+    FileHandle file, SecurityDescriptor security_descriptor) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!::GetSecurityDescriptorDacl(to_pointer(security_descriptor), &present, &dacl, &defaulted)) {
+    return Unexpected(last_error());
+  }
+  if (!present || dacl == nullptr) {
+    // No DACL, or a null one, would give everyone full access.
+    return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SECURITY_DESCR));
+  }
+  // The descriptor goes to the object as it is (NtSetSecurityObject): no inheritance is
+  // worked out from the parent and nothing below a folder is touched.
+  if (!::SetKernelObjectSecurity(to_handle(file),
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                 to_pointer(security_descriptor))) {
+    return Unexpected(last_error());
+  }
+  return {};
 }
 
 Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(FileHandle file) {

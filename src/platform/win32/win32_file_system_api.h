@@ -12,8 +12,12 @@ class Win32FileSystemApi final : public FileSystemApi {
   Expected<void, WindowsErrorCode> create_directory_with_security(
       const std::u16string& path, std::u16string_view sddl) override;
   Expected<FileHandle, WindowsErrorCode> open_for_inspection(const std::u16string& path) override;
+  Expected<SecurityDescriptor, WindowsErrorCode> security_descriptor_from_sddl(
+      std::u16string_view sddl) override;
   Expected<FileHandle, WindowsErrorCode> open_or_create_for_writing(
-      const std::u16string& path) override;
+      const std::u16string& path, SecurityDescriptor security_descriptor) override;
+  Expected<void, WindowsErrorCode> set_protected_dacl(
+      FileHandle file, SecurityDescriptor security_descriptor) override;
   Expected<FileFacts, WindowsErrorCode> file_facts(FileHandle file) override;
   Expected<void, WindowsErrorCode> owner_sid_text(FileHandle file, std::u16string& text) override;
   Expected<void, WindowsErrorCode> truncate(FileHandle file) override;
