@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/expected.h"
@@ -27,6 +28,13 @@ inline constexpr std::uint32_t kCreateNoWindow = 0x08000000;
 // JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: the job's processes are terminated when the last
 // handle to the job is closed, also when its owner is killed and the system closes it.
 inline constexpr std::uint32_t kJobLimitKillOnJobClose = 0x00002000;
+// JOB_OBJECT_LIMIT_ACTIVE_PROCESS: at most ActiveProcessLimit processes run in the job; a
+// process that would exceed it (a child one of them starts) is terminated instead.
+inline constexpr std::uint32_t kJobLimitActiveProcess = 0x00000008;
+// JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION: the job's processes run with
+// SEM_NOGPFAULTERRORBOX, so an unhandled exception ends the process at once instead of
+// showing an error dialog or starting an error reporter.
+inline constexpr std::uint32_t kJobLimitDieOnUnhandledException = 0x00000400;
 
 // The two handles of PROCESS_INFORMATION; the caller owns both.
 struct CreatedProcess {
@@ -58,6 +66,16 @@ class ProcessLaunchApi {
   virtual Expected<void, WindowsErrorCode> set_token_session_id(TokenHandle token,
                                                                 std::uint32_t session) = 0;
 
+  // For each NUL-terminated privilege name, LookupPrivilegeValueW(nullptr, name, &luid) and
+  // AdjustTokenPrivileges(token, FALSE, {1, luid, SE_PRIVILEGE_REMOVED}, 0, nullptr, nullptr):
+  // the privilege is gone from the token for good and cannot be enabled again. The token
+  // needs TOKEN_ADJUST_PRIVILEGES. A privilege the token does not hold (the call succeeds
+  // with ERROR_NOT_ALL_ASSIGNED) and a name this system does not know
+  // (ERROR_NO_SUCH_PRIVILEGE) are skipped; any other failure of either call stops at that
+  // name with its error, the names before it already removed.
+  virtual Expected<void, WindowsErrorCode> remove_token_privileges(
+      TokenHandle token, std::span<const char16_t* const> names) = 0;
+
   // GetModuleFileNameW for the program's own executable, however long its path is.
   virtual Expected<std::u16string, WindowsErrorCode> module_file_name() = 0;
 
@@ -78,10 +96,11 @@ class ProcessLaunchApi {
   virtual Expected<JobHandle, WindowsErrorCode> create_job_object() = 0;
 
   // SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)
-  // with a zeroed JOBOBJECT_EXTENDED_LIMIT_INFORMATION whose BasicLimitInformation.LimitFlags
-  // is limit_flags (kJobLimit...).
-  virtual Expected<void, WindowsErrorCode> set_job_limit_flags(JobHandle job,
-                                                               std::uint32_t limit_flags) = 0;
+  // with a zeroed JOBOBJECT_EXTENDED_LIMIT_INFORMATION whose BasicLimitInformation has
+  // LimitFlags = limit_flags (kJobLimit...) and ActiveProcessLimit = active_process_limit
+  // (looked at only with kJobLimitActiveProcess).
+  virtual Expected<void, WindowsErrorCode> set_job_limits(JobHandle job, std::uint32_t limit_flags,
+                                                          std::uint32_t active_process_limit) = 0;
 
   // AssignProcessToJobObject(job, process).
   virtual Expected<void, WindowsErrorCode> assign_process_to_job_object(JobHandle job,

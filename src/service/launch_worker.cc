@@ -78,6 +78,12 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
     return Unexpected(
         platform::windows_error_text("SetTokenInformation(TokenSessionId)", moved.error()));
   }
+  // A copy that still holds a privilege it should not is never used to start a worker.
+  if (Expected<void, platform::WindowsErrorCode> reduced =
+          processes.remove_token_privileges(worker_token.get(), kPrivilegesTheWorkerDoesNotUse);
+      !reduced) {
+    return Unexpected(platform::windows_error_text("AdjustTokenPrivileges", reduced.error()));
+  }
 
   Expected<std::u16string, platform::WindowsErrorCode> path = processes.module_file_name();
   if (!path) {
@@ -96,7 +102,7 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
   }
   platform::ScopedJob job(handles, *made);
   if (Expected<void, platform::WindowsErrorCode> limited =
-          processes.set_job_limit_flags(job.get(), platform::kJobLimitKillOnJobClose);
+          processes.set_job_limits(job.get(), kWorkerJobLimits, kWorkerJobActiveProcesses);
       !limited) {
     return Unexpected(platform::windows_error_text(
         "SetInformationJobObject(JobObjectExtendedLimitInformation)", limited.error()));

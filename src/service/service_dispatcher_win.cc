@@ -17,8 +17,9 @@ Expected<void, platform::WinapiError> run_service_dispatcher() {
 }
 
 // The access mask and flags the portable launch and host code pass, held to the SDK's.
-static_assert(kWorkerTokenAccess == (TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY |
-                                     TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID));
+static_assert(kWorkerTokenAccess ==
+              (TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES |
+               TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID));
 static_assert(kWorkerCreationFlags ==
               (CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED));
 static_assert(kRunningControlsAccepted == (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SESSIONCHANGE));

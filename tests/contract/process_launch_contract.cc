@@ -9,9 +9,9 @@ using platform::ScopedThread;
 using platform::ScopedToken;
 using platform::WindowsErrorCode;
 
-// TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT |
-// TOKEN_ADJUST_SESSIONID, as the service asks for its own token.
-constexpr std::uint32_t kTokenAccess = 0x0000018B;
+// TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES |
+// TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID, as the service asks for its own token.
+constexpr std::uint32_t kTokenAccess = 0x000001AB;
 constexpr WindowsErrorCode kPrivilegeNotHeld = 1314;
 // Long enough for a child under Wine; a case that waits this long has failed anyway.
 constexpr std::uint32_t kPatienceMs = 10000;
@@ -122,7 +122,8 @@ TEST_F(ProcessLaunchContract, WaitsSeeChildrenEnd) {
   }
 }
 
-// The worker's job: kill-on-close ends a process in it when the job's last handle closes.
+// The worker's job: a suspended process is its one active process, and kill-on-close ends
+// it when the job's last handle closes.
 TEST_F(ProcessLaunchContract, ClosingAKillOnCloseJobEndsItsProcesses) {
   Launcher launcher(*world_);
   ASSERT_TRUE(launcher.token());
@@ -133,12 +134,36 @@ TEST_F(ProcessLaunchContract, ClosingAKillOnCloseJobEndsItsProcesses) {
     const auto created = processes.create_job_object();
     ASSERT_TRUE(created);
     ScopedJob job(world_->handles(), *created);
-    ASSERT_TRUE(processes.set_job_limit_flags(job.get(), platform::kJobLimitKillOnJobClose));
+    ASSERT_TRUE(processes.set_job_limits(job.get(),
+                                         platform::kJobLimitKillOnJobClose |
+                                             platform::kJobLimitActiveProcess |
+                                             platform::kJobLimitDieOnUnhandledException,
+                                         1));
     ASSERT_TRUE(processes.assign_process_to_job_object(job.get(), child->process.get()));
     EXPECT_EQ(processes.wait_for_single_object(child->process.get(), 0), platform::kWaitTimeout);
   }
   EXPECT_EQ(processes.wait_for_single_object(child->process.get(), kPatienceMs),
             platform::kWaitObject0);
+}
+
+// Privileges removed from a copy of the token are gone from a child started with it; the
+// others stay. A name the system does not know, and a second removal of one already gone,
+// are no failure.
+TEST_F(ProcessLaunchContract, PrivilegesRemovedFromATokenAreGoneFromItsChild) {
+  Launcher launcher(*world_);
+  ASSERT_TRUE(launcher.token());
+  platform::ProcessLaunchApi& processes = world_->processes();
+  const char16_t* const removed[] = {u"SeDebugPrivilege", u"SeBackupPrivilege",
+                                     u"SeNoSuchThingPrivilege"};
+  ASSERT_TRUE(processes.remove_token_privileges(launcher.token().get(), removed));
+  ASSERT_TRUE(processes.remove_token_privileges(launcher.token().get(), removed));
+  auto child = launcher.start(platform::kCreateSuspended);
+  ASSERT_TRUE(child) << child.error();
+  const std::set<std::u16string> held = world_->process_privileges(child->process.get());
+  processes.terminate_process(child->process.get(), 7);
+  EXPECT_EQ(held.count(u"SeDebugPrivilege") + held.count(u"SeBackupPrivilege"), 0u);
+  EXPECT_EQ(held.count(u"SeTcbPrivilege"), 1u);
+  EXPECT_EQ(held.count(u"SeChangeNotifyPrivilege"), 1u);
 }
 
 }  // namespace

@@ -336,16 +336,18 @@ helper_pids() {
 
 # service_windows_pid: the Windows process id (what taskkill takes; Linux pids are not it) of
 # the helper that Wine's service manager (services.exe) started, from wmic's process list;
-# empty when there is none.
-service_windows_pid() {
+# empty when there is none. worker_windows_pid: that of a helper the helper started.
+service_windows_pid() { helper_windows_pid services.exe; }
+worker_windows_pid() { helper_windows_pid tarnu-input-helper.exe; }
+helper_windows_pid() {
   local list="$E2E_TMP/wmic-processes.txt"
   wine wmic process get Name,ParentProcessId,ProcessId </dev/null >"$list" 2>/dev/null || true
   # UTF-16 with a byte order mark, CRLF, one "Name Parent Id" row per process.
-  iconv -f UTF-16 -t UTF-8 "$list" 2>/dev/null | tr -d '\r' | awk '
+  iconv -f UTF-16 -t UTF-8 "$list" 2>/dev/null | tr -d '\r' | awk -v parent_name="$1" '
     NR > 1 && NF == 3 { name[$3] = tolower($1); parent[$3] = $2 }
     END {
       for (id in name)
-        if (name[id] == "tarnu-input-helper.exe" && name[parent[id]] == "services.exe") print id
+        if (name[id] == "tarnu-input-helper.exe" && name[parent[id]] == parent_name) print id
     }'
 }
 

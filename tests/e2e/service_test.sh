@@ -33,6 +33,17 @@ else
 fi
 first=$(workers)
 
+# The worker's token is the service's without the privileges it has no use for: of the 21 a
+# Wine process holds, these three stay (LocalSystem holds more on Windows; the removal list
+# is checked against every privilege name natively, tests/service/launch_worker_test.cc).
+worker_winpid=$(worker_windows_pid | xargs)
+run_program privileges "$SOAK_EXE" privileges "$worker_winpid"
+expect_equal "the worker's privileges (process $worker_winpid)" \
+  "SeChangeNotifyPrivilege SeCreateGlobalPrivilege SeTcbPrivilege" \
+  "$(output privileges | sed 's/^privileges: //' | tr ' ' '\n' | sort | xargs)"
+run_program privileges-service "$SOAK_EXE" privileges "$(service_windows_pid | xargs)"
+echo "figure: the service holds $(($(output privileges-service | wc -w) - 1)) privileges"
+
 # A running worker is left alone: after more than two supervisor passes it is the same one.
 sleep 4.5
 expect_equal "the same worker after two passes" "$first" "$(workers)"

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <map>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   // (The token and the creation flags are in the call's entry in `calls`.)
   struct Launch {
     std::uint32_t token_session = 0;
+    std::set<std::u16string> token_privileges;
     std::u16string command_line;
     std::u16string current_directory;
     std::u16string desktop;
@@ -38,6 +41,44 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::uint32_t console_session = 1;
   std::u16string executable_path = u"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe";
   std::map<platform::WindowsErrorCode, std::u16string> messages;
+  // What the process's own token holds: by default every privilege the system has a name
+  // for, so that a privilege left out of a removal shows.
+  std::set<std::u16string> own_privileges = {u"SeAssignPrimaryTokenPrivilege",
+                                             u"SeAuditPrivilege",
+                                             u"SeBackupPrivilege",
+                                             u"SeChangeNotifyPrivilege",
+                                             u"SeCreateGlobalPrivilege",
+                                             u"SeCreatePagefilePrivilege",
+                                             u"SeCreatePermanentPrivilege",
+                                             u"SeCreateSymbolicLinkPrivilege",
+                                             u"SeCreateTokenPrivilege",
+                                             u"SeDebugPrivilege",
+                                             u"SeDelegateSessionUserImpersonatePrivilege",
+                                             u"SeEnableDelegationPrivilege",
+                                             u"SeImpersonatePrivilege",
+                                             u"SeIncreaseBasePriorityPrivilege",
+                                             u"SeIncreaseQuotaPrivilege",
+                                             u"SeIncreaseWorkingSetPrivilege",
+                                             u"SeLoadDriverPrivilege",
+                                             u"SeLockMemoryPrivilege",
+                                             u"SeMachineAccountPrivilege",
+                                             u"SeManageVolumePrivilege",
+                                             u"SeProfileSingleProcessPrivilege",
+                                             u"SeRelabelPrivilege",
+                                             u"SeRemoteShutdownPrivilege",
+                                             u"SeRestorePrivilege",
+                                             u"SeSecurityPrivilege",
+                                             u"SeShutdownPrivilege",
+                                             u"SeSyncAgentPrivilege",
+                                             u"SeSystemEnvironmentPrivilege",
+                                             u"SeSystemProfilePrivilege",
+                                             u"SeSystemtimePrivilege",
+                                             u"SeTakeOwnershipPrivilege",
+                                             u"SeTcbPrivilege",
+                                             u"SeTimeZonePrivilege",
+                                             u"SeTrustedCredManAccessPrivilege",
+                                             u"SeUndockPrivilege",
+                                             u"SeUnsolicitedInputPrivilege"};
   // WaitForSingleObject fails (WAIT_FAILED) instead of reporting.
   bool wait_fails = false;
 
@@ -72,6 +113,10 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
                                 (job->second.limit_flags & platform::kJobLimitKillOnJobClose) == 0);
     });
   }
+  // What the token a process was started with held.
+  const std::set<std::u16string>& process_privileges(platform::ProcessHandle process) const {
+    return processes_.at(process.raw()).privileges;
+  }
   std::string label(platform::RawHandle handle) const {
     const auto it = labels_.find(handle);
     return it == labels_.end() ? "unknown-" + std::to_string(handle) : it->second;
@@ -89,6 +134,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     }
     const platform::RawHandle token = open("token", "service-token");
     token_sessions_[token] = 0;
+    token_privileges_[token] = own_privileges;
     return platform::TokenHandle(token);
   }
   Expected<platform::TokenHandle, platform::WindowsErrorCode> duplicate_token(
@@ -103,6 +149,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     }
     const platform::RawHandle duplicate = open("token", "worker-token");
     token_sessions_[duplicate] = token_sessions_[token];
+    token_privileges_[duplicate] = token_privileges_[token];
     return platform::TokenHandle(duplicate);
   }
   Expected<void, platform::WindowsErrorCode> set_token_session_id(
@@ -114,6 +161,17 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
       return Unexpected(*code);
     }
     token_sessions_[token] = session;
+    return {};
+  }
+  Expected<void, platform::WindowsErrorCode> remove_token_privileges(
+      platform::TokenHandle token_handle, std::span<const char16_t* const> names) override {
+    const platform::RawHandle token = token_handle.raw();
+    if (auto code = call("AdjustTokenPrivileges(" + label(token) + ")", {token})) {
+      return Unexpected(*code);
+    }
+    for (const char16_t* name : names) {
+      token_privileges_[token].erase(name);
+    }
     return {};
   }
   Expected<std::u16string, platform::WindowsErrorCode> module_file_name() override {
@@ -140,10 +198,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     const platform::RawHandle process = open("process", "process" + number);
     const platform::RawHandle thread = open("thread", "thread" + number);
     const bool suspended = (creation_flags & platform::kCreateSuspended) != 0;
-    processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
+    processes_[process] = Process{.suspended = suspended,
+                                  .ran_outside_a_job = !suspended,
+                                  .privileges = token_privileges_[token]};
     thread_processes_[thread] = process;
-    launches.push_back(Launch{token_sessions_[token], command_line, current_directory, desktop,
-                              platform::ProcessHandle(process)});
+    launches.push_back(Launch{token_sessions_[token], token_privileges_[token], command_line,
+                              current_directory, desktop, platform::ProcessHandle(process)});
     return platform::CreatedProcess{platform::ProcessHandle(process),
                                     platform::ThreadHandle(thread)};
   }
@@ -174,14 +234,16 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     jobs_[job] = Job{};
     return platform::JobHandle(job);
   }
-  Expected<void, platform::WindowsErrorCode> set_job_limit_flags(
-      platform::JobHandle job_handle, std::uint32_t limit_flags) override {
+  Expected<void, platform::WindowsErrorCode> set_job_limits(
+      platform::JobHandle job_handle, std::uint32_t limit_flags,
+      std::uint32_t active_process_limit) override {
     const platform::RawHandle job = job_handle.raw();
-    if (auto code =
-            call("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + ")", {job})) {
+    if (auto code = call("SetInformationJobObject(" + label(job) + "," + hex(limit_flags) + "," +
+                             std::to_string(active_process_limit) + ")",
+                         {job})) {
       return Unexpected(*code);
     }
-    jobs_[job].limit_flags = limit_flags;
+    jobs_[job] = Job{limit_flags, active_process_limit};
     return {};
   }
   Expected<void, platform::WindowsErrorCode> assign_process_to_job_object(
@@ -235,10 +297,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     bool ended = false;
     bool suspended = false;
     bool ran_outside_a_job = false;
+    std::set<std::u16string> privileges;
     platform::RawHandle job = 0;
   };
   struct Job {
     std::uint32_t limit_flags = 0;
+    std::uint32_t active_process_limit = 0;
   };
   // A number as the fake writes flags and access masks into `calls`.
   static std::string hex(std::uint32_t value) {
@@ -274,6 +338,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   HandleLedger& ledger_;
   std::map<platform::RawHandle, std::string> labels_;
   std::map<platform::RawHandle, std::uint32_t> token_sessions_;
+  std::map<platform::RawHandle, std::set<std::u16string>> token_privileges_;
   std::map<platform::RawHandle, Process> processes_;
   std::map<platform::RawHandle, platform::RawHandle> thread_processes_;
   std::map<platform::RawHandle, Job> jobs_;

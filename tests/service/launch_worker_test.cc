@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,13 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
 
   EXPECT_EQ(api.calls, (Calls{
                            "WTSGetActiveConsoleSessionId",
-                           "OpenProcessToken(0x18b)",
-                           "DuplicateTokenEx(service-token,0x18b,2,1)",
+                           "OpenProcessToken(0x1ab)",
+                           "DuplicateTokenEx(service-token,0x1ab,2,1)",
                            "SetTokenInformation(worker-token,TokenSessionId,3)",
+                           "AdjustTokenPrivileges(worker-token)",
                            "GetModuleFileNameW",
                            "CreateJobObjectW",
-                           "SetInformationJobObject(job1,0x2000)",
+                           "SetInformationJobObject(job1,0x2408,1)",
                            "CreateProcessAsUserW(worker-token,0x8000404)",
                            "AssignProcessToJobObject(job1,process1)",
                            "ResumeThread(thread1)",
@@ -57,6 +59,10 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
   ASSERT_EQ(api.launches.size(), 1u);
   const FakeProcessLaunchApi::Launch& launch = api.launches[0];
   EXPECT_EQ(launch.token_session, 3u);
+  // Of every privilege there is, the worker's token keeps only these.
+  EXPECT_EQ(launch.token_privileges,
+            (std::set<std::u16string>{u"SeChangeNotifyPrivilege", u"SeCreateGlobalPrivilege",
+                                      u"SeTcbPrivilege"}));
   EXPECT_EQ(launch.command_line, u"\"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe\" --worker");
   EXPECT_EQ(launch.current_directory, u"C:\\Program Files\\Tarnu");
   EXPECT_EQ(launch.desktop, u"WinSta0\\Default");
@@ -149,18 +155,24 @@ INSTANTIATE_TEST_SUITE_P(
                     "OpenProcessToken",
                     5,
                     "OpenProcessToken failed with Windows error 5",
-                    {"OpenProcessToken(0x18b)"}},
+                    {"OpenProcessToken(0x1ab)"}},
         FailureCase{"DuplicateTokenEx",
                     "DuplicateTokenEx",
                     1314,
                     "DuplicateTokenEx failed with Windows error 1314",
-                    {"DuplicateTokenEx(service-token,0x18b,2,1)", "CloseHandle(service-token)"}},
+                    {"DuplicateTokenEx(service-token,0x1ab,2,1)", "CloseHandle(service-token)"}},
         FailureCase{"SetTokenInformation",
                     "SetTokenInformation",
                     1314,
                     "SetTokenInformation(TokenSessionId) failed with Windows error 1314",
                     {"SetTokenInformation(worker-token,TokenSessionId,1)",
                      "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{"AdjustTokenPrivileges",
+                    "AdjustTokenPrivileges",
+                    6,
+                    "AdjustTokenPrivileges failed with Windows error 6",
+                    {"AdjustTokenPrivileges(worker-token)", "CloseHandle(worker-token)",
+                     "CloseHandle(service-token)"}},
         FailureCase{
             "GetModuleFileNameWWithSystemText",
             "GetModuleFileNameW",
@@ -185,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
                     87,
                     "SetInformationJobObject(JobObjectExtendedLimitInformation) failed with "
                     "Windows error 87",
-                    {"SetInformationJobObject(job2,0x2000)", "CloseHandle(job2)",
+                    {"SetInformationJobObject(job2,0x2408,1)", "CloseHandle(job2)",
                      "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
         FailureCase{"CreateProcessAsUserW",
                     "CreateProcessAsUserW",
@@ -214,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "OpenProcessToken",
                     0xFFFFFFFF,
                     "OpenProcessToken failed with Windows error 4294967295",
-                    {"OpenProcessToken(0x18b)"}}),
+                    {"OpenProcessToken(0x1ab)"}}),
     [](const testing::TestParamInfo<FailureCase>& param_info) { return param_info.param.name; });
 
 TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {

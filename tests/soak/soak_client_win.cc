@@ -22,6 +22,8 @@
 //                                                 in a tight loop until STOP_FILE exists;
 //                                                 prints "squat: tries=T created=C", exit
 //                                                 status 1 when it ever got the name
+//   tarnu-soak-client.exe privileges PID           prints "privileges: NAME..." for the
+//                                                 process PID's token
 //
 // A failure goes to standard error with exit status 1.
 
@@ -34,6 +36,7 @@
 #include <cwchar>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -224,11 +227,32 @@ int squat(const std::wstring& pipe_name, const std::wstring& stop_file) {
   return created == 0 ? 0 : 1;
 }
 
+// The privileges of another process (the worker, started by the service with fewer than
+// its own), on one line.
+int privileges(DWORD process_id) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  const auto names = process == nullptr ? std::nullopt : tarnu::support::privilege_names(process);
+  if (process != nullptr) {
+    ::CloseHandle(process);
+  }
+  if (!names) {
+    std::fprintf(stderr, "cannot read the privileges of process %lu: error %lu\n", process_id,
+                 ::GetLastError());
+    return 1;
+  }
+  std::printf("privileges:");
+  for (const std::wstring& name : *names) {
+    std::printf(" %ls", name.c_str());
+  }
+  std::printf("\n");
+  return 0;
+}
+
 int usage() {
   std::fprintf(
       stderr,
       "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
-      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | squat PIPE STOP_FILE\n");
+      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | squat PIPE STOP_FILE | privileges PID\n");
   return 2;
 }
 
@@ -260,6 +284,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"squat" && argc >= 4) {
     return squat(argv[2], argv[3]);
+  }
+  if (mode == L"privileges" && argc >= 3) {
+    return privileges(static_cast<DWORD>(count(2)));
   }
   return usage();
 }

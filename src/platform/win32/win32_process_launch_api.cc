@@ -18,6 +18,8 @@ static_assert(kCreateSuspended == CREATE_SUSPENDED);
 static_assert(kCreateUnicodeEnvironment == CREATE_UNICODE_ENVIRONMENT);
 static_assert(kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
+static_assert(kJobLimitActiveProcess == JOB_OBJECT_LIMIT_ACTIVE_PROCESS);
+static_assert(kJobLimitDieOnUnhandledException == JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION);
 namespace {
 
 Unexpected<WindowsErrorCode> last_error() {
@@ -61,6 +63,29 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_token_session_id(
   DWORD value = session;
   if (!::SetTokenInformation(to_handle(token), TokenSessionId, &value, sizeof(value))) {
     return last_error();
+  }
+  return {};
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
+    TokenHandle token, std::span<const char16_t* const> names) {
+  // One privilege a call: ERROR_NOT_ALL_ASSIGNED then means only that the token does not
+  // hold this one, never that a privilege it does hold was left in place.
+  for (const char16_t* name : names) {
+    TOKEN_PRIVILEGES removal{};
+    removal.PrivilegeCount = 1;
+    removal.Privileges[0].Attributes = SE_PRIVILEGE_REMOVED;
+    if (!::LookupPrivilegeValueW(nullptr, reinterpret_cast<const wchar_t*>(name),
+                                 &removal.Privileges[0].Luid)) {
+      // A privilege newer than this system: no token here can hold it.
+      if (::GetLastError() == ERROR_NO_SUCH_PRIVILEGE) {
+        continue;
+      }
+      return last_error();
+    }
+    if (!::AdjustTokenPrivileges(to_handle(token), FALSE, &removal, 0, nullptr, nullptr)) {
+      return last_error();
+    }
   }
   return {};
 }
@@ -127,10 +152,11 @@ Expected<JobHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object()
   return wrap<JobHandle>(job);
 }
 
-Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limit_flags(
-    JobHandle job, std::uint32_t limit_flags) {
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limits(
+    JobHandle job, std::uint32_t limit_flags, std::uint32_t active_process_limit) {
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = limit_flags;
+  limits.BasicLimitInformation.ActiveProcessLimit = active_process_limit;
   if (!::SetInformationJobObject(to_handle(job), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
     return last_error();

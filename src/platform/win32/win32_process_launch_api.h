@@ -13,14 +13,16 @@ class Win32ProcessLaunchApi final : public ProcessLaunchApi {
                                                           std::uint32_t token_type) override;
   Expected<void, WindowsErrorCode> set_token_session_id(TokenHandle token,
                                                         std::uint32_t session) override;
+  Expected<void, WindowsErrorCode> remove_token_privileges(
+      TokenHandle token, std::span<const char16_t* const> names) override;
   Expected<std::u16string, WindowsErrorCode> module_file_name() override;
   std::u16string error_message(WindowsErrorCode code) override;
   Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
       TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
       const std::u16string& desktop, std::uint32_t creation_flags) override;
   Expected<JobHandle, WindowsErrorCode> create_job_object() override;
-  Expected<void, WindowsErrorCode> set_job_limit_flags(JobHandle job,
-                                                       std::uint32_t limit_flags) override;
+  Expected<void, WindowsErrorCode> set_job_limits(JobHandle job, std::uint32_t limit_flags,
+                                                  std::uint32_t active_process_limit) override;
   Expected<void, WindowsErrorCode> assign_process_to_job_object(JobHandle job,
                                                                 ProcessHandle process) override;
   Expected<void, WindowsErrorCode> resume_thread(ThreadHandle thread) override;
