@@ -1,6 +1,7 @@
 # Shared compile settings for every target of the project (not for third-party code).
 
-set(TARNU_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+set(TARNU_WARNINGS -Wall -Wextra -Wpedantic -Wshadow
+                    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor> -Werror)
 
 if(TARNU_SANITIZE AND NOT WIN32)
   set(TARNU_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all

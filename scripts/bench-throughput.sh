@@ -80,8 +80,8 @@ measure() {
   # shellcheck disable=SC1091
   source "$build/testbed/env"
   start_server "$name" "$@"
-  if ! wine "$client" --wait 30000 "$frames" </dev/null >"$work/$name.client" \
-    2>"$work/$name.client.err"; then
+  if ! wine "$client" --wait 30000 --server-user "$WINE_USER_SID" "$frames" </dev/null \
+    >"$work/$name.client" 2>"$work/$name.client.err"; then
     echo "bench-throughput: the client failed against the $name:" >&2
     cat "$work/$name.client.err" "$work/$name.err" >&2
     exit 1

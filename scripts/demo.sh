@@ -81,7 +81,7 @@ release-all
 SCRIPT
 echo "== the client's script ($demo_dir/script.txt)"
 grep -v '^#' "$demo_dir/script.txt" | sed 's/^/  /'
-wine "$send_exe" --wait 10000 <"$demo_dir/script.txt" 2>&1 | tr -d '\r' | sed 's/^/  /'
+wine "$send_exe" --wait 10000 --server-user "$WINE_USER_SID" <"$demo_dir/script.txt" 2>&1 | tr -d '\r' | sed 's/^/  /'
 sleep 1
 
 echo "== the same through a window that logs what it receives"
@@ -93,8 +93,8 @@ for _ in $(seq 200); do
   grep -q '^ready ' "$window_log" 2>/dev/null && break
   sleep 0.1
 done
-wine "$send_exe" --wait 10000 "move 1420 300" "button left down" "button left up" \
-  "type Tarnu 42" "scroll 0 -2" "release-all" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
+wine "$send_exe" --wait 10000 --server-user "$WINE_USER_SID" "move 1420 300" "button left down" \
+  "button left up" "type Tarnu 42" "scroll 0 -2" "release-all" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
 sleep 1
 typed=$(sed -n 's/^WM_CHAR .* text=\([^ ]*\) .*/\1/p' "$window_log" | tr -d '\n')
 printf '  typed text received: "%b"\n' "$typed"

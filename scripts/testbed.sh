@@ -47,6 +47,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export DISPLAY=:$(tr -d '\n' <"$state/display")
 export TARNU_TESTBED_STATE="$state"
+# Every program of the prefix, services included, runs as this user; none as LocalSystem. The
+# pipe's clients are told to expect it (--server-user); not exported, nothing reads it there.
+WINE_USER_SID=S-1-5-21-0-0-0-1000
 ENV
   # shellcheck disable=SC1091
   source "$state/env"

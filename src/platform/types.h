@@ -25,6 +25,7 @@ inline constexpr WindowsErrorCode kErrorCallNotImplemented = 120;
 inline constexpr WindowsErrorCode kErrorAlreadyExists = 183;
 inline constexpr WindowsErrorCode kErrorPipeBusy = 231;
 inline constexpr WindowsErrorCode kErrorNoData = 232;
+inline constexpr WindowsErrorCode kErrorPipeNotConnected = 233;
 inline constexpr WindowsErrorCode kErrorPipeConnected = 535;
 inline constexpr WindowsErrorCode kErrorNoToken = 1008;
 inline constexpr WindowsErrorCode kErrorFailedServiceControllerConnect = 1063;

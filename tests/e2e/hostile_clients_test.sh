@@ -4,7 +4,8 @@
 # 65536-byte frame one byte at a time, and one that connects, presses Shift and leaves in a
 # tight loop while a squatter tries to take the pipe's name.
 # After each, the worker serves the next well-behaved client (its key reaches the test
-# window) and nothing stays held.
+# window) and nothing stays held. First of all, a hostile server: a process that takes the
+# pipe's name before any worker runs gets nothing from the client.
 source "$(dirname "$0")/lib.sh"
 
 LOG="$E2E_TMP/window.log"
@@ -36,13 +37,54 @@ well_behaved() {
   expect_equal "$name: nothing held afterwards" "" "${held%|*}"
 }
 
+# refused NAME ARGS...: runs the client with the default expected server user (LocalSystem,
+# which no process under Wine runs as); it must exit with 1, having sent nothing, naming the
+# server it found: a process running as the Wine user.
+refused() {
+  local name=$1
+  shift
+  run_program "$name" "$SEND_EXE" --wait 10000 "$@"
+  expect_equal "$name: exit status" 1 "$RC"
+  expect_equal "$name: nothing reported sent" "" "$(output "$name")"
+  local expected="^tarnu-input-send: pipe server is not the input helper: process [0-9]+ runs as"
+  expected+=" $WINE_USER_SID, not S-1-5-18\$"
+  [[ "$(errors "$name")" =~ $expected ]] && pass "$name: $(errors "$name")" ||
+    fail "$name: refusal [$(errors "$name")]"
+}
+
 start_focused_window "$LOG"
+
+# 0. Before any worker runs, another process creates the pipe's name and reads whatever its
+# first client writes. The client sees that it does not run as LocalSystem and leaves
+# without writing a byte.
+hostile impostor "$SOAK_EXE" impostor "$WORKER_PIPE"
+impostor_pid=$HOSTILE_PID
+wait_for_log "$E2E_TMP/impostor.out" '^impostor: listening' 1 10 || fail "the impostor never listened"
+refused impostor-client "type Pw1"
+if wait_until 10 process_gone "$impostor_pid"; then
+  expect_equal "what the impostor received" "impostor: listening|impostor: received 0 bytes|" \
+    "$(output impostor | tr '\n' '|')"
+else
+  fail "the client never reached the impostor"
+  kill "$impostor_pid" 2>/dev/null || true
+fi
+wait "$impostor_pid" 2>/dev/null || true
+
 start_own_worker
 worker_group=$WORKER_GROUP
 
+# Under Wine the real worker fails the default check too; told to expect the Wine user, the
+# same client types through it.
+refused worker-by-default "type Pw1"
+mark_log
+send wine-user "type Pw1"
+expect_equal "client expecting the Wine user ($(errors wine-user))" 0 "$RC"
+wait_since_mark '^WM_CHAR .*text=1 ' || fail "the typed text never arrived"
+expect_equal "typed through the real worker" "Pw1" "$(typed_text "$LOG" "$MARK")"
+
 # 1. Connects, never writes, and leaves after 2 s; the next client waits for it.
 mark_log
-hostile idle "$SEND_EXE" --wait 10000 "sleep 2000"
+hostile idle "$SEND_EXE" --wait 10000 --server-user "$WINE_USER_SID" "sleep 2000"
 sleep 0.5
 well_behaved after-idle 0x42
 wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
@@ -51,7 +93,8 @@ wait "$HOSTILE_PID" && pass "the idle client held the pipe and left" ||
 # 2. Presses Shift, writes 2 bytes of a length and stalls for 2 s. Shift is released when
 # it leaves, before the next client's key arrives.
 mark_log
-hostile stall "$SEND_EXE" --wait 10000 "key 0x10 down" "bytes 1a 00" "sleep 2000"
+hostile stall "$SEND_EXE" --wait 10000 --server-user "$WINE_USER_SID" "key 0x10 down" \
+  "bytes 1a 00" "sleep 2000"
 wait_for_log "$LOG" '^WM_KEYDOWN vk=0x10' 1 10 || fail "the stalling client's Shift never arrived"
 well_behaved after-stall 0x43
 wait "$HOSTILE_PID" || fail "stalling client: $(cat "$E2E_TMP/stall.err")"
@@ -86,7 +129,7 @@ stop_squat="$E2E_TMP/stop-squat"
 hostile squat "$SOAK_EXE" squat "$WORKER_PIPE" "$(windows_path "$stop_squat")"
 squat_pid=$HOSTILE_PID
 start=$(now_ms)
-run_program loop "$DRIVER" pipe-cycles "$WORKER_PIPE" 300
+run_program loop "$DRIVER" --server-user "$WINE_USER_SID" pipe-cycles "$WINE_SESSION" 300
 expect_equal "reconnect loop ($(errors loop))" "pipe-cycles: 300" "$(output loop)"
 echo "300 connections in $(($(now_ms) - start)) ms"
 touch "$stop_squat"

@@ -134,7 +134,8 @@ SEND_EXE="$TARNU_BUILD_DIR/tools/input-send/tarnu-input-send.exe"
 LAUNCH_EXE="$TARNU_BUILD_DIR/tests/e2e/tarnu-e2e-launch.exe"
 DRIVER="$TARNU_BUILD_DIR/tests/windows_input/tarnu-inject-driver.exe"
 SOAK_EXE="$TARNU_BUILD_DIR/tests/soak/tarnu-soak-client.exe"
-# Under Wine every process is in session 1.
+# Under Wine every process is in session 1, and runs as WINE_USER_SID (from the test bed's
+# env), which the pipe's clients are told to expect of the worker in place of LocalSystem.
 WINE_SESSION=1
 WORKER_PIPE="\\\\.\\pipe\\tarnu-input-s$WINE_SESSION"
 # Process groups started here (workers, status recorders), ended when the script exits.
@@ -205,12 +206,13 @@ stop_group() {
 output() { tr -d '\r' <"$E2E_TMP/$1.out"; }
 errors() { tr -d '\r' <"$E2E_TMP/$1.err"; }
 
-# send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe), keeps its exit
-# status in RC and its output in $E2E_TMP/NAME.out and .err.
+# send NAME ARGS...: runs the pipe client (waiting up to 10 s for the pipe, accepting a
+# server that runs as the Wine user), keeps its exit status in RC and its output in
+# $E2E_TMP/NAME.out and .err.
 send() {
   local name=$1
   shift
-  run_program "$name" "$SEND_EXE" --wait 10000 "$@"
+  run_program "$name" "$SEND_EXE" --wait 10000 --server-user "$WINE_USER_SID" "$@"
 }
 
 # unix_path WINDOWS_PATH: where a C:\ path of the prefix lies on this side.
@@ -386,7 +388,7 @@ service_stop_and_delete() {
     fail "service state after stop: $(service_state)"
   fi
   expect_no_helper_left "no worker and no service process remain"
-  run_program gone "$SEND_EXE" --session "$WINE_SESSION" "tap 0x45"
+  run_program gone "$SEND_EXE" --session "$WINE_SESSION" --server-user "$WINE_USER_SID" "tap 0x45"
   expect_equal "no pipe after stop" 1 "$RC"
   run_program delete sc delete "$TARNU_SERVICE"
   expect_equal "sc delete" 0 "$RC"

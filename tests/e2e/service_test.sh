@@ -13,7 +13,7 @@ WINDOW_LOG="$E2E_TMP/window.log"
 # type_through_pipe NAME VK CHAR: taps the key through the session's pipe (the client waits
 # up to 8 s for a pipe to open) and waits until the window has received CHAR. True if it did.
 type_through_pipe() {
-  run_program "$1" "$SEND_EXE" --session 1 --wait 8000 "tap $2"
+  run_program "$1" "$SEND_EXE" --session 1 --wait 8000 --server-user "$WINE_USER_SID" "tap $2"
   [[ $RC -eq 0 ]] || { echo "client: $(errors "$1")" >&2; return 1; }
   wait_for_log "$WINDOW_LOG" "^WM_CHAR .* text=$3 " 1 5
 }

@@ -47,8 +47,8 @@ for ((first = 0; first < CYCLES; first += SEGMENT)); do
   log="$E2E_TMP/window-$first.log"
   start_focused_window "$log"
 
-  run_program soak "$SOAK_EXE" soak "$WORKER_PIPE" tarnu-input-helper.exe "$CYCLES" "$FRAMES" \
-    "$EVERY" "$PLAN_KEY" "$first" "$last"
+  run_program soak "$SOAK_EXE" --server-user "$WINE_USER_SID" soak "$WINE_SESSION" \
+    tarnu-input-helper.exe "$CYCLES" "$FRAMES" "$EVERY" "$PLAN_KEY" "$first" "$last"
   output soak >>"$E2E_TMP/soak.txt"
   summary=$(output soak | grep '^soak:' || true)
   echo "cycles $first-$((last - 1)): $summary"

@@ -38,7 +38,8 @@ for ((round = 0; round < KILLS; round++)); do
   times+=($(($(now_ms) - killed)))
   # A key through the new worker's pipe reaches the window (the client waits for the pipe).
   ups=$(log_count "$WINDOW_LOG" '^WM_KEYUP vk=0x42')
-  run_program "key$round" "$SEND_EXE" --session 1 --wait 8000 "tap 0x42"
+  run_program "key$round" "$SEND_EXE" --session 1 --wait 8000 --server-user "$WINE_USER_SID" \
+    "tap 0x42"
   if ((RC == 0)) && wait_for_log "$WINDOW_LOG" '^WM_KEYUP vk=0x42' $((ups + 1)) 5; then
     served+=($(($(now_ms) - killed)))
   else

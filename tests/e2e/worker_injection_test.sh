@@ -26,14 +26,14 @@ expect_equal "status file names the input desktop" "|Default||" \
 # A thousand connection cycles, each pressing Shift, leave the worker's handle count where
 # it was. The first cycles allocate the thread's input state for good, so they come before
 # the first count.
-wine "$DRIVER" pipe-cycles "$WORKER_PIPE" 20 </dev/null >/dev/null 2>&1
+wine "$DRIVER" --server-user "$WINE_USER_SID" pipe-cycles "$WINE_SESSION" 20 </dev/null >/dev/null 2>&1
 wait_for_status_lines "$STATUS_FILE" "Default" "" || true
 sleep 0.5
 mark_log
 MARK_UPS=$(log_count "$LOG" '^WM_KEYUP vk=0x10')
 BEFORE=$(worker_handles)
 START_MS=$(date +%s%3N)
-run_program cycles "$DRIVER" pipe-cycles "$WORKER_PIPE" 1000
+run_program cycles "$DRIVER" --server-user "$WINE_USER_SID" pipe-cycles "$WINE_SESSION" 1000
 ELAPSED_MS=$(($(date +%s%3N) - START_MS))
 expect_equal "pipe cycles" "pipe-cycles: 1000" "$(output cycles)"
 handles_back() { AFTER=$(worker_handles) && [[ "$AFTER" == "$BEFORE" ]]; }

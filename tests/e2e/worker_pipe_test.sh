@@ -26,7 +26,7 @@ for i in 1 2 3; do
 done
 
 # No worker serves another session.
-run_program other "$SEND_EXE" --session 2 "move 1 1"
+run_program other "$SEND_EXE" --session 2 --server-user "$WINE_USER_SID" "move 1 1"
 expect_equal "other session: exit status" 1 "$RC"
 expect_equal "other session: error" \
   "tarnu-input-send: cannot open \\\\.\\pipe\\tarnu-input-s2 (no worker serves this session): CreateFileW failed with Windows error 2" \
@@ -35,7 +35,8 @@ expect_equal "other session: error" \
 # A second worker of the session fails at pipe creation while the first one lives (a client
 # keeps it connected meanwhile; between clients the instance is there all the same). Windows reports access denied (5) because of
 # FILE_FLAG_FIRST_PIPE_INSTANCE; Wine reports ERROR_PIPE_BUSY (231).
-wine "$SEND_EXE" --wait 10000 "sleep 3000" "move 5 5" </dev/null >"$E2E_TMP/hold.out" 2>&1 &
+wine "$SEND_EXE" --wait 10000 --server-user "$WINE_USER_SID" "sleep 3000" "move 5 5" \
+  </dev/null >"$E2E_TMP/hold.out" 2>&1 &
 holder=$!
 sleep 1
 run_program second "$HELPER_EXE" --worker

@@ -1,9 +1,11 @@
-// The soak, and the hostile clients of the worker's pipe that tarnu-input-send cannot play,
-// for the Wine tests:
+// The soak, and the hostile clients of the worker's pipe that tarnu-input-send cannot play
+// and a hostile server of its name, for the Wine tests:
 //
-//   tarnu-soak-client.exe soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]]
+//   tarnu-soak-client.exe [--server-user SID] soak SESSION EXE CYCLES FRAMES EVERY
+//                         [PLAN_KEY [FIRST [LAST]]]
 //       plays cycles FIRST to LAST - 1 (default: all) of the soak plan of CYCLES connections
-//       and FRAMES frames against the worker serving PIPE, whose executable is named EXE.
+//       and FRAMES frames against the worker of SESSION, whose executable is named EXE and
+//       which must run as SID (default S-1-5-18, LocalSystem).
 //       At cycle FIRST, at every multiple of EVERY and at the plan's end, once the worker
 //       listens again, prints "soak-sample cycle=C handles=H private=P" (the worker's
 //       entries in the system handle table and its private bytes); at the end prints
@@ -24,6 +26,10 @@
 //                                                 status 1 when it ever got the name
 //   tarnu-soak-client.exe privileges PID           prints "privileges: NAME..." for the
 //                                                 process PID's token
+//   tarnu-soak-client.exe impostor PIPE           creates a pipe of the worker's name first,
+//                                                 prints "impostor: listening", reads what
+//                                                 its first client writes until it leaves,
+//                                                 and prints "impostor: received N bytes"
 //
 // A failure goes to standard error with exit status 1.
 
@@ -89,8 +95,10 @@ struct Range {
   std::size_t first, last;
 };
 
-int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cycles,
-         std::size_t frames, std::size_t every, std::uint64_t plan_key, Range range) {
+int soak(std::uint32_t session, const char* server_user, const std::wstring& exe,
+         std::size_t cycles, std::size_t frames, std::size_t every, std::uint64_t plan_key,
+         Range range) {
+  const std::wstring pipe_name = tarnu::tools::worker_pipe_name(session);
   const tarnu::support::ProcessProbe worker(exe);
   if (!worker.valid()) {
     return failed("no single running worker to watch");
@@ -116,9 +124,9 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
       break;
     }
     const Cycle cycle = plan.cycle(done);
-    tarnu::tools::PipeWriter pipe(pipe_name, kOpenWaitMilliseconds);
+    tarnu::tools::PipeWriter pipe(session, kOpenWaitMilliseconds, server_user);
     if (!pipe.valid()) {
-      std::fprintf(stderr, "tarnu-soak-client: cannot open the pipe at cycle %zu\n", done);
+      std::fprintf(stderr, "tarnu-soak-client: cycle %zu: %s\n", done, pipe.error().message);
       break;
     }
     std::size_t offset = 0;
@@ -131,8 +139,7 @@ int soak(const std::wstring& pipe_name, const std::wstring& exe, std::size_t cyc
     // close.
     pipe.flush();
     if (!written) {
-      std::fprintf(stderr, "tarnu-soak-client: write failed at cycle %zu (Windows error %lu)\n",
-                   done, pipe.error());
+      std::fprintf(stderr, "tarnu-soak-client: cycle %zu: %s\n", done, pipe.error().message);
       break;
     }
     sent_frames += cycle.frames;
@@ -248,17 +255,50 @@ int privileges(DWORD process_id) {
   return 0;
 }
 
+// What any process can do while no worker holds the name: serve it itself and read what the
+// session's next client writes.
+int impostor(const std::wstring& pipe_name) {
+  HANDLE pipe =
+      ::CreateNamedPipeW(pipe_name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                         PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return failed("impostor: cannot create the pipe");
+  }
+  std::printf("impostor: listening\n");
+  std::fflush(stdout);
+  // A client that came first is still there (535) or has already left (232).
+  unsigned long long received = 0;
+  if (::ConnectNamedPipe(pipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED ||
+      ::GetLastError() == ERROR_NO_DATA) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+      received += got;
+    }
+  }
+  ::CloseHandle(pipe);
+  std::printf("impostor: received %llu bytes\n", received);
+  return 0;
+}
+
 int usage() {
-  std::fprintf(
-      stderr,
-      "usage: tarnu-soak-client soak PIPE EXE CYCLES FRAMES EVERY [PLAN_KEY [FIRST [LAST]]] | "
-      "floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | squat PIPE STOP_FILE | privileges PID\n");
+  std::fprintf(stderr,
+               "usage: tarnu-soak-client [--server-user SID] soak SESSION EXE CYCLES FRAMES EVERY "
+               "[PLAN_KEY [FIRST [LAST]]] | floor CONTROL CYCLES FRAMES EVERY [PLAN_KEY] | "
+               "squat PIPE STOP_FILE | impostor PIPE | privileges PID\n");
   return 2;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // The user the worker must run as: LocalSystem unless the caller says otherwise.
+  std::string server_user = TARNU_INPUT_LOCAL_SYSTEM_SID;
+  if (argc >= 3 && std::wstring(argv[1]) == L"--server-user") {
+    server_user.assign(argv[2], argv[2] + std::wcslen(argv[2]));  // a SID is ASCII
+    argv += 2;
+    argc -= 2;
+  }
   if (argc < 2) {
     return usage();
   }
@@ -276,8 +316,8 @@ int wmain(int argc, wchar_t** argv) {
     return Range{argc > i ? std::min(count(i), last) : 0, last};
   };
   if (mode == L"soak" && argc >= 7) {
-    return soak(argv[2], argv[3], count(4), count(5), std::max<std::size_t>(count(6), 1),
-                plan_key(7), range(8, count(4)));
+    return soak(static_cast<std::uint32_t>(count(2)), server_user.c_str(), argv[3], count(4),
+                count(5), std::max<std::size_t>(count(6), 1), plan_key(7), range(8, count(4)));
   }
   if (mode == L"floor" && argc >= 6) {
     return floor_run(argv[2], count(3), count(4), std::max<std::size_t>(count(5), 1), plan_key(6));
@@ -287,6 +327,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (mode == L"privileges" && argc >= 3) {
     return privileges(static_cast<DWORD>(count(2)));
+  }
+  if (mode == L"impostor" && argc >= 3) {
+    return impostor(argv[2]);
   }
   return usage();
 }

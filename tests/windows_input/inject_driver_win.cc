@@ -13,9 +13,12 @@
 //                             before and after as "cycles: N before=A after=B"
 //   handles-of EXE            prints "handles-of: N" for the one running process whose
 //                             executable is named EXE (-1 when there is none or several)
-//   pipe-cycles PIPE N        as a pipe client, N times: connect to PIPE (waiting for the
-//                             server's next instance), write one frame pressing Shift,
-//                             close; prints "pipe-cycles: N" or "pipe-cycles: failed at I"
+//   --server-user SID         the user the pipe-cycles that follow expect the worker to run
+//                             as (before: S-1-5-18, LocalSystem)
+//   pipe-cycles SESSION N     as a client of the client library, N times: connect to the
+//                             worker of SESSION (waiting for its next instance), send one
+//                             command pressing Shift, close; prints "pipe-cycles: N" or
+//                             "pipe-cycles: failed at I: WHY"
 //
 // Commands run in order on the main thread, as the worker runs them.
 
@@ -27,7 +30,7 @@
 #include <memory>
 #include <string>
 
-#include "common/pipe_client_win.h"
+#include "client/tarnu_input_client.h"
 #include "support/process_probe_win.h"
 #include "windows_input/command_injector.h"
 
@@ -62,25 +65,25 @@ bool parse_button(const std::wstring& name, MouseButton& button) {
   return false;
 }
 
-// One length-prefixed frame: {"type": "key", "key_code": 0x10, "down": true}.
-constexpr unsigned char kShiftDownFrame[] = {
-    26,   0,    0,    0,    0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65, 0x79, 0xa8,
-    0x6b, 0x65, 0x79, 0x5f, 0x63, 0x6f, 0x64, 0x65, 0x10, 0xa4, 0x64, 0x6f, 0x77, 0x6e, 0xc3};
+// One command's payload: {"type": "key", "key_code": 0x10, "down": true}.
+constexpr std::uint8_t kShiftDown[] = {0x83, 0xa4, 0x74, 0x79, 0x70, 0x65, 0xa3, 0x6b, 0x65,
+                                       0x79, 0xa8, 0x6b, 0x65, 0x79, 0x5f, 0x63, 0x6f, 0x64,
+                                       0x65, 0x10, 0xa4, 0x64, 0x6f, 0x77, 0x6e, 0xc3};
 
-long pipe_cycles(const std::wstring& name, long cycles) {
+// The number of cycles done; `error` says why the next one failed.
+long pipe_cycles(std::uint32_t session, const char* server_user, long cycles,
+                 tarnu_input_error& error) {
   for (long cycle = 0; cycle < cycles; ++cycle) {
-    DWORD error = 0;
+    tarnu_input_client* client = nullptr;
     // Waits up to 10 s for the server to offer an instance.
-    HANDLE pipe = tarnu::tools::open_pipe_for_writing(name, 10000, error);
-    if (pipe == INVALID_HANDLE_VALUE) {
+    if (tarnu_input_connect(session, 10000, server_user, &client, &error) != TARNU_INPUT_OK) {
       return cycle;
     }
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(pipe, kShiftDownFrame, sizeof kShiftDownFrame, &written, nullptr);
+    const int sent = tarnu_input_send_command(client, kShiftDown, sizeof kShiftDown, &error);
     // Returns once the server has read everything, so no frame is lost to the close.
-    ::FlushFileBuffers(pipe);
-    ::CloseHandle(pipe);
-    if (!ok || written != sizeof kShiftDownFrame) {
+    tarnu_input_flush(client, nullptr);
+    tarnu_input_close(client);
+    if (sent != TARNU_INPUT_OK) {
       return cycle;
     }
   }
@@ -97,6 +100,7 @@ int usage(const wchar_t* at) {
 int wmain(int argc, wchar_t** argv) {
   std::unique_ptr<tarnu::windows_input::CommandInjector> injector =
       tarnu::windows_input::make_win32_command_injector();
+  std::string server_user = TARNU_INPUT_LOCAL_SYSTEM_SID;
   for (int i = 1; i < argc; ++i) {
     const std::wstring command = argv[i];
     const int left = argc - i - 1;
@@ -138,13 +142,19 @@ int wmain(int argc, wchar_t** argv) {
       const DWORD pid = tarnu::support::process_by_name(argv[i + 1]);
       std::printf("handles-of: %ld\n", pid == 0 ? -1L : tarnu::support::system_handle_count(pid));
       i += 1;
+    } else if (command == L"--server-user" && left >= 1) {
+      const std::wstring sid = argv[i + 1];
+      server_user.assign(sid.begin(), sid.end());  // a SID is ASCII
+      i += 1;
     } else if (command == L"pipe-cycles" && left >= 2) {
       const long cycles = number(argv[i + 2]);
-      const long done = pipe_cycles(argv[i + 1], cycles);
+      tarnu_input_error error{};
+      const long done = pipe_cycles(static_cast<std::uint32_t>(number(argv[i + 1])),
+                                    server_user.c_str(), cycles, error);
       if (done == cycles) {
         std::printf("pipe-cycles: %ld\n", cycles);
       } else {
-        std::printf("pipe-cycles: failed at %ld\n", done);
+        std::printf("pipe-cycles: failed at %ld: %s\n", done, error.message);
       }
       i += 2;
     } else if (command == L"cycles" && left >= 1) {

@@ -6,41 +6,37 @@
 #include <cstdint>
 #include <string>
 
+#include "client/tarnu_input_client.h"
+
 namespace tarnu::tools {
 
 // The worker's pipe name for a session: `\\.\pipe\tarnu-input-s<session>`.
 std::wstring worker_pipe_name(DWORD session);
 
-// Opens a pipe for writing. A pipe that does not exist yet or is busy with another client
-// is tried again until `wait_milliseconds` have passed (a busy one waited for with
-// WaitNamedPipeW). On failure returns INVALID_HANDLE_VALUE with the last CreateFileW error
-// in `error`.
-HANDLE open_pipe_for_writing(const std::wstring& name, DWORD wait_milliseconds, DWORD& error);
-
-// A pipe opened for writing as open_pipe_for_writing opens it; closed when it goes.
+// A checked connection to a session's worker pipe (tarnu_input_connect), closed when it
+// goes: the server must run as `server_user_sid` (nullptr: LocalSystem) in that session.
 class PipeWriter {
  public:
-  PipeWriter(const std::wstring& name, DWORD wait_milliseconds)
-      : pipe_(open_pipe_for_writing(name, wait_milliseconds, error_)) {}
-  ~PipeWriter() {
-    if (valid()) {
-      ::CloseHandle(pipe_);
-    }
+  PipeWriter(std::uint32_t session, std::uint32_t wait_milliseconds, const char* server_user_sid) {
+    tarnu_input_connect(session, wait_milliseconds, server_user_sid, &client_, &error_);
   }
+  ~PipeWriter() { tarnu_input_close(client_); }
   PipeWriter(const PipeWriter&) = delete;
   PipeWriter& operator=(const PipeWriter&) = delete;
 
-  bool valid() const { return pipe_ != INVALID_HANDLE_VALUE; }
-  // Why the open or the last write failed: a Windows error code.
-  DWORD error() const { return error_; }
-  // Writes all `size` bytes, in as many WriteFile calls as the pipe takes them in.
-  bool write(const std::uint8_t* data, std::size_t size);
+  bool valid() const { return client_ != nullptr; }
+  // Why the connection or the last write failed.
+  const tarnu_input_error& error() const { return error_; }
+  // Writes all `size` bytes as they are.
+  bool write(const std::uint8_t* data, std::size_t size) {
+    return tarnu_input_write_raw(client_, data, size, &error_) == TARNU_INPUT_OK;
+  }
   // Returns once the server has read everything written, or has gone away.
-  void flush() { ::FlushFileBuffers(pipe_); }
+  void flush() { tarnu_input_flush(client_, nullptr); }
 
  private:
-  DWORD error_ = 0;  // before pipe_, whose opening sets it
-  HANDLE pipe_;
+  tarnu_input_error error_{};
+  tarnu_input_client* client_ = nullptr;
 };
 
 }  // namespace tarnu::tools

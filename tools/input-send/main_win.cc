@@ -1,11 +1,12 @@
 // tarnu-input-send: writes input commands to a worker's pipe, for diagnostics on a real
 // machine (as an administrator, or as the session's user) and for the end-to-end tests.
 //
-//   tarnu-input-send.exe [--session N] [--wait MS] [COMMAND ...]
+//   tarnu-input-send.exe [--session N] [--wait MS] [--server-user SID] [COMMAND ...]
 //
 // Each argument is one command line; without commands, lines are read from standard input
 // until its end. Every line is checked before the pipe is opened, so a bad line sends
-// nothing.
+// nothing; so does a pipe whose server is not the session's input helper (see
+// client/tarnu_input_client.h).
 
 #include <windows.h>
 
@@ -14,9 +15,9 @@
 #include <variant>
 #include <vector>
 
-#include "common/pipe_client_win.h"
+#include "client/server_check.h"
+#include "client/tarnu_input_client.h"
 #include "platform/text.h"
-#include "platform/windows_error.h"
 #include "send_script.h"
 
 namespace {
@@ -24,7 +25,11 @@ namespace {
 using tarnu::tools::SendStep;
 
 constexpr char kUsage[] =
-    "usage: tarnu-input-send.exe [--session N] [--wait MS] [COMMAND ...]\n"
+    "usage: tarnu-input-send.exe [--session N] [--wait MS] [--server-user SID] [COMMAND ...]\n"
+    "  --session N        the pipe of session N (default: this program's session)\n"
+    "  --wait MS          wait up to MS milliseconds for a missing or busy pipe\n"
+    "  --server-user SID  the user the pipe's server must run as (default S-1-5-18,\n"
+    "                     LocalSystem); nothing is sent to any other server\n"
     "commands (one per argument, or one per line on standard input):\n"
     "  move X Y [BUTTON] | button NAME down|up [X Y] | scroll DX DY | key VK down|up | tap VK\n"
     "  type TEXT | release-all | sas | sleep MS | raw HEX | bytes HEX | frame-len N\n";
@@ -42,9 +47,9 @@ std::string narrow(const std::wstring& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  DWORD session = 0;
-  bool session_given = false;
-  DWORD wait_milliseconds = 0;
+  std::uint32_t session = TARNU_INPUT_OWN_SESSION;
+  std::uint32_t wait_milliseconds = 0;
+  std::string server_user = TARNU_INPUT_LOCAL_SYSTEM_SID;
   std::vector<std::string> lines;
   std::vector<std::string> origins;
   for (int i = 1; i < argc; ++i) {
@@ -55,9 +60,10 @@ int wmain(int argc, wchar_t** argv) {
       if (end == argv[i + 1] || *end != L'\0') {
         return fail("bad number after " + narrow(argument) + "\n" + kUsage);
       }
-      (argument == L"--session" ? session : wait_milliseconds) = static_cast<DWORD>(value);
-      session_given = session_given || argument == L"--session";
+      (argument == L"--session" ? session : wait_milliseconds) = static_cast<std::uint32_t>(value);
       ++i;
+    } else if (argument == L"--server-user" && i + 1 < argc) {
+      server_user = narrow(argv[++i]);
     } else if (argument == L"--help" || argument == L"-h") {
       std::cout << kUsage;
       return 0;
@@ -89,19 +95,13 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
 
-  if (!session_given && !::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
-    return fail(tarnu::platform::windows_error_text("ProcessIdToSessionId", ::GetLastError()));
+  tarnu_input_client* client = nullptr;
+  tarnu_input_error error{};
+  if (tarnu_input_connect(session, wait_milliseconds, server_user.c_str(), &client, &error) !=
+      TARNU_INPUT_OK) {
+    return fail(error.message);
   }
-  const std::wstring name = tarnu::tools::worker_pipe_name(session);
-  tarnu::tools::PipeWriter pipe(name, wait_milliseconds);
-  if (!pipe.valid()) {
-    const DWORD error = pipe.error();
-    const std::string why = error == ERROR_FILE_NOT_FOUND ? " (no worker serves this session)"
-                            : error == ERROR_PIPE_BUSY    ? " (another client is connected)"
-                                                          : "";
-    return fail("cannot open " + narrow(name) + why + ": " +
-                tarnu::platform::windows_error_text("CreateFileW", error));
-  }
+  const std::string name = tarnu::client::worker_pipe_name(tarnu_input_client_session(client));
 
   std::size_t bytes = 0;
   int status = 0;
@@ -111,19 +111,19 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     const auto& write = std::get<tarnu::tools::WriteStep>(step);
-    if (!pipe.write(write.bytes.data(), write.bytes.size())) {
-      status = fail("write to " + narrow(name) + ": " +
-                    tarnu::platform::windows_error_text("WriteFile", pipe.error()));
+    if (tarnu_input_write_raw(client, write.bytes.data(), write.bytes.size(), &error) !=
+        TARNU_INPUT_OK) {
+      status = fail(error.message);
       break;
     }
     bytes += write.bytes.size();
   }
   // Returns once the worker has read everything (or has gone away), so that a script's
   // last frames are not cut off by the close.
-  pipe.flush();
+  tarnu_input_flush(client, nullptr);
+  tarnu_input_close(client);
   if (status == 0) {
-    std::cout << "sent " << bytes << " bytes in " << frames << " write(s) to " << narrow(name)
-              << "\n";
+    std::cout << "sent " << bytes << " bytes in " << frames << " write(s) to " << name << "\n";
   }
   return status;
 }

@@ -19,6 +19,7 @@ static_assert(kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
 static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 static_assert(kErrorPipeBusy == ERROR_PIPE_BUSY);
 static_assert(kErrorNoData == ERROR_NO_DATA);
+static_assert(kErrorPipeNotConnected == ERROR_PIPE_NOT_CONNECTED);
 static_assert(kErrorPipeConnected == ERROR_PIPE_CONNECTED);
 static_assert(kErrorNoToken == ERROR_NO_TOKEN);
 static_assert(kErrorFailedServiceControllerConnect == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);

@@ -1,0 +1,91 @@
+#include "client/server_check.h"
+
+#include "client/tarnu_input_client.h"
+#include "platform/types.h"
+#include "platform/windows_error.h"
+
+namespace tarnu::client {
+namespace {
+
+constexpr char kNotTheHelper[] = "pipe server is not the input helper: process ";
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string worker_pipe_name(std::uint32_t session) {
+  return "\\\\.\\pipe\\tarnu-input-s" + std::to_string(session);
+}
+
+bool is_sid_text(std::string_view text) {
+  if (text.size() < 2 || (text[0] != 'S' && text[0] != 's') || text[1] != '-') {
+    return false;
+  }
+  // Numbers separated by single dashes: the revision (1), the authority and the
+  // sub-authorities.
+  std::size_t numbers = 0;
+  for (std::size_t at = 2;; ++at) {
+    const std::size_t start = at;
+    while (at < text.size() && is_digit(text[at])) {
+      ++at;
+    }
+    if (at == start || (numbers == 0 && text.substr(start, at - start) != "1")) {
+      return false;
+    }
+    ++numbers;
+    if (at == text.size()) {
+      return numbers >= 3;
+    }
+    if (text[at] != '-') {
+      return false;
+    }
+  }
+}
+
+std::optional<std::string> session_refusal(const PipeServer& server,
+                                           std::uint32_t expected_session) {
+  if (server.session == expected_session) {
+    return std::nullopt;
+  }
+  return kNotTheHelper + std::to_string(server.process_id) + " is in session " +
+         std::to_string(server.session) + ", not " + std::to_string(expected_session);
+}
+
+std::optional<std::string> user_refusal(const PipeServer& server,
+                                        std::string_view expected_user_sid) {
+  // SID texts differ at most in the case of the leading S; the rest is digits and dashes.
+  if (server.user_sid.size() == expected_user_sid.size() && !server.user_sid.empty() &&
+      server.user_sid.substr(1) == expected_user_sid.substr(1) &&
+      (server.user_sid[0] | 0x20) == (expected_user_sid[0] | 0x20)) {
+    return std::nullopt;
+  }
+  return kNotTheHelper + std::to_string(server.process_id) + " runs as " +
+         std::string(server.user_sid) + ", not " + std::string(expected_user_sid);
+}
+
+Failure open_failure(std::string_view pipe_name, std::uint32_t windows_error) {
+  const bool missing = windows_error == platform::kErrorFileNotFound;
+  const bool busy = windows_error == platform::kErrorPipeBusy;
+  return {missing ? TARNU_INPUT_ERROR_NO_PIPE
+          : busy  ? TARNU_INPUT_ERROR_BUSY
+                  : TARNU_INPUT_ERROR_SYSTEM,
+          "cannot open " + std::string(pipe_name) +
+              (missing ? " (no worker serves this session)"
+               : busy  ? " (another client is connected)"
+                       : "") +
+              ": " + platform::windows_error_text("CreateFileW", windows_error)};
+}
+
+Failure write_failure(std::string_view operation, std::string_view pipe_name,
+                      std::uint32_t windows_error) {
+  // The worker's end is closed (109), closing (232) or was never connected (233).
+  const bool gone = windows_error == platform::kErrorBrokenPipe ||
+                    windows_error == platform::kErrorNoData ||
+                    windows_error == platform::kErrorPipeNotConnected;
+  return {gone ? TARNU_INPUT_ERROR_DISCONNECTED : TARNU_INPUT_ERROR_SYSTEM,
+          "write to " + std::string(pipe_name) +
+              (gone ? " (the worker ended the connection)" : "") + ": " +
+              platform::windows_error_text(operation, windows_error)};
+}
+
+}  // namespace tarnu::client
