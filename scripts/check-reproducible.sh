@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds tarnu-input-helper.exe and its unsigned package twice, from two copies of this source
-# tree in two different temporary folders, and checks that the two executables and the two
-# packages are byte for byte the same and that the executable names neither folder. Prints
-# the SHA-256 sums; exits 1 when they differ.
+# Builds tarnu-input-helper.exe, the installer's custom-action DLL and the unsigned package
+# twice, from two copies of this source tree in two different temporary folders, and checks
+# that the two builds of each are byte for byte the same and that neither binary names either
+# folder. Prints the SHA-256 sums; exits 1 when they differ.
 #   check-reproducible.sh [JOBS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,13 +23,16 @@ for copy in a "second copy"; do
     env -u TARNU_SIGN_PFX cmake --build --preset windows --target msi -j "$jobs" >build.log 2>&1) ||
     { tail -n 30 "$tree/build.log"; exit 1; }
   exe="$tree/build/windows/src/main/tarnu-input-helper.exe"
+  dll="$tree/build/windows/src/installer_actions/tarnu-installer-actions.dll"
   msi=$(echo "$tree"/build/windows/deploy/tarnu-input-helper-*.msi)
-  sums+=("$(sha256sum "$exe" | cut -d' ' -f1) $(sha256sum "$msi" | cut -d' ' -f1)")
-  echo "check-reproducible: $copy: exe and msi ${sums[-1]} ($((SECONDS - start)) s)"
-  if strings -a "$exe" | grep -F -e "$scratch" -e "$tree"; then
-    echo "check-reproducible: the executable names its build folder" >&2
-    exit 1
-  fi
+  sums+=("$(sha256sum "$exe" "$dll" "$msi" | cut -d' ' -f1 | xargs)")
+  echo "check-reproducible: $copy: exe, dll and msi ${sums[-1]} ($((SECONDS - start)) s)"
+  for binary in "$exe" "$dll"; do
+    if strings -a "$binary" | grep -F -e "$scratch" -e "$tree"; then
+      echo "check-reproducible: $(basename "$binary") names its build folder" >&2
+      exit 1
+    fi
+  done
 done
 if [[ "${sums[0]}" != "${sums[1]}" ]]; then
   echo "check-reproducible: the two builds differ" >&2

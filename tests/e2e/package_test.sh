@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine's msiexec, in the test bed's prefix:
 #   package_test.sh PACKAGE.msi VERSION
-# install (files, service, worker, status folder, Ctrl+Alt+Del policy), a major upgrade, a
-# refused downgrade, uninstall, a failed install that is rolled back, and the signed build.
+# install (files, service, worker, status folder, Ctrl+Alt+Del policy), a repair, a major
+# upgrade, a refused downgrade, uninstall, values on the command line that the custom actions
+# must ignore, a failed install that is rolled back, and the signed build.
 # Wine applies neither ACLs nor service recovery actions, nor wildcards in RemoveFile: those
 # are checked in the package's tables instead.
 source "$(dirname "$0")/lib.sh"
@@ -10,6 +11,7 @@ source "$(dirname "$0")/lib.sh"
 PACKAGE=${1:?package}
 VERSION=${2:?version}
 BUILD_MSI="$TARNU_SOURCE_DIR/deploy/msi/build-msi.sh"
+ACTIONS_DLL="$TARNU_BUILD_DIR/src/installer_actions/tarnu-installer-actions.dll"
 
 POLICY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 MEMORY='HKLM\SOFTWARE\Tarnu\Input helper'
@@ -42,6 +44,8 @@ set_sas() {
   fi
 }
 remembered() { registry_data "$MEMORY" SoftwareSASGenerationBefore; }
+# product_key: "key" while HKLM\SOFTWARE\Tarnu exists.
+product_key() { wine reg query 'HKLM\SOFTWARE\Tarnu' </dev/null >/dev/null 2>&1 && echo key || true; }
 # products: "name version" of every Programs and Features entry of the package.
 products() {
   local key
@@ -55,7 +59,7 @@ products() {
 # The packages: this build's, a newer one and one whose service cannot start (the pipe client
 # in the executable's place ends at once), all around this build's executable.
 build_package() {
-  bash "$BUILD_MSI" --exe "$2" --version "$1" --out "$E2E_TMP/$1.msi" >/dev/null
+  bash "$BUILD_MSI" --exe "$2" --actions "$ACTIONS_DLL" --version "$1" --out "$E2E_TMP/$1.msi" >/dev/null
   windows_path "$E2E_TMP/$1.msi"
 }
 CURRENT_MSI=$(windows_path "$PACKAGE")
@@ -70,7 +74,7 @@ clean_prefix() {
   done
   service_remove
   set_sas absent
-  wine reg delete "$MEMORY" /f </dev/null >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\SOFTWARE\Tarnu' /f </dev/null >/dev/null 2>&1 || true
   rm -rf "$(dirname "$INSTALLED")" "$STATUS_FOLDER"
 }
 trap 'clean_prefix; e2e_cleanup' EXIT
@@ -79,17 +83,33 @@ clean_prefix
 # --- What Wine cannot apply, read from the package's tables -------------------------------
 table() { msiinfo export "$PACKAGE" "$1" | tr -d '\r' | tail -n +4; }
 expect_equal "status folder DACL (MsiLockPermissionsEx)" \
-  "StatusFolder	STATUSFOLDER	CreateFolder	O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;IU)	" \
+  "StatusFolder	STATUSFOLDER	CreateFolder	O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)	" \
   "$(table MsiLockPermissionsEx)"
 # Wine's msiexec hands the wildcard to DeleteFileW as it is, so this one is read, too.
 expect_equal "status files removed with the product" \
   "StatusFiles	StatusFolder	INPUT*.TXT|input-helper-status-s*.txt	STATUSFOLDER	2" \
   "$(table RemoveFile)"
-expect_equal "recovery actions set by sc.exe between InstallServices and StartServices" \
-  "3122	SC_EXE	failure TarnuInputService reset= 86400 actions= restart/5000/restart/5000/restart/30000|InstallServices ConfigureServiceFailureActions StartServices" \
-  "$(table CustomAction | awk -F'\t' '$1 == "ConfigureServiceFailureActions" { print $2 "\t" $3 "\t" $4 }')|$(
-    table InstallExecuteSequence | sort -t$'\t' -k3n | awk -F'\t' '{ print $1 }' |
-      grep -A2 '^InstallServices$' | xargs)"
+# Every action but those setting properties (51) runs the package's DLL in-process, none a
+# program: deferred (1024) or rollback (+256), no impersonation (2048), return ignored (64)
+# or checked.
+expect_equal "custom actions: type, DLL, entry" "$(cat <<'TABLE'
+ConfigureServiceFailureActions 3073 InstallerActions SetServiceRecovery
+ForgetSas 3137 InstallerActions ForgetSasValue
+ForgetSasRollback 3393 InstallerActions RememberSasValue
+RaiseSas 3073 InstallerActions SetSasPolicy
+RaiseSasRollbackAbsent 3393 InstallerActions DeleteSasPolicy
+RaiseSasRollbackValue 3393 InstallerActions SetSasPolicy
+RememberSas 3073 InstallerActions RememberSasValue
+RememberSasRollback 3393 InstallerActions ForgetSasValue
+RestoreSasAbsent 3137 InstallerActions DeleteSasPolicy
+RestoreSasRollback 3393 InstallerActions SetSasPolicy
+RestoreSasValue 3137 InstallerActions SetSasPolicy
+TABLE
+)" "$(table CustomAction | awk -F'\t' '$2 % 64 != 51 { print $1, $2, $3, $4 }' | sort)"
+expect_equal "recovery actions set between InstallServices and StartServices" \
+  "InstallServices ConfigureServiceFailureActions StartServices" \
+  "$(table InstallExecuteSequence | sort -t$'\t' -k3n | awk -F'\t' '{ print $1 }' |
+    grep -A2 '^InstallServices$' | xargs)"
 # Every deferred or rollback action runs without impersonation (2048).
 expect_equal "in-script actions without impersonation" "" \
   "$(table CustomAction | awk -F'\t' 'int($2 / 1024) % 2 == 1 && int($2 / 2048) % 2 == 0 { print $1 }')"
@@ -124,6 +144,17 @@ for before in absent 2; do
     wait_for_log "$LOG" '^WM_KEYUP vk=0x4b' || fail "the keys never arrived"
     expect_equal "typed through the installed service's worker" Ok "$(typed_text "$LOG" | tr -d '\r')"
     stop_test_window
+
+    # A repair, which a standard user may start: the recovery action runs again, in-process;
+    # no console program is named, and the policy is left as it is.
+    msi repair /i "$CURRENT_MSI" REINSTALL=ALL REINSTALLMODE=amus /qn /l*v "$(windows_path "$E2E_TMP/repair.log")"
+    expect_equal "repair exit code" 0 "$RC"
+    expect_equal "repair: recovery action run, no console program named" "run|" \
+      "$(grep -aq 'ConfigureServiceFailureActions. Return value 1' "$E2E_TMP/repair.log" && echo run)|$(
+        grep -aioE '\b(sc|reg|cmd)\.exe' "$E2E_TMP/repair.log" | sort -u | xargs)"
+    wait_until 10 one_worker && service_is_running && pass "service and one worker after the repair" ||
+      fail "after the repair: service state [$(service_state)], workers [$(workers | xargs)]"
+    expect_equal "after the repair: policy, memory" "$raised $before" "$(sas) $(remembered)"
   fi
 
   # A major upgrade: one entry, a new worker from the same place, the first memory kept.
@@ -150,15 +181,26 @@ for before in absent 2; do
   expect_equal "[$before] no service, no product entry" "|" "$(service_state)|$(products)"
   expect_no_helper_left "[$before] nothing runs"
   expect_equal "[$before] files left" "" "$(ls -d "$(dirname "$INSTALLED")" "$STATUS_FOLDER" 2>/dev/null)"
-  expect_equal "[$before] policy value back, memory gone" "$found|" "$(sas)|$(remembered)"
+  expect_equal "[$before] policy value back, memory and product key gone" "$found||" \
+    "$(sas)|$(remembered)|$(product_key)"
 done
+
+# --- Values on the command line that no action takes: the policy value 7 (unknown) stays, -
+# nothing is remembered, and each action that received one says so in the log.
+set_sas 7
+msi ignored /i "$CURRENT_MSI" /qn SAS_BEFORE=13 SAS_RAISE=0x1 /l*v "$(windows_path "$E2E_TMP/ignored.log")"
+expect_equal "install with values no action takes" 0 "$RC"
+expect_equal "those values ignored: policy, memory, log lines" "0x7||2" \
+  "$(sas)|$(remembered)|$(grep -ac 'ignored CustomActionData' "$E2E_TMP/ignored.log")"
+msi ignored-uninstall /x "$CURRENT_MSI" /qn
+expect_equal "uninstalled: policy still 7, no product key" "0|0x7|" "$RC|$(sas)|$(product_key)"
 
 # --- A failed install is rolled back: nothing stays, the policy value is as it was --------
 set_sas 0
 msi broken /i "$BROKEN_MSI" /qn
 if [[ "$RC" != 0 ]]; then pass "an install whose service cannot start fails ($RC)"; else fail "it succeeded"; fi
-expect_equal "rolled back: service, entry, policy, memory" "||0x0|" \
-  "$(service_state)|$(products)|$(sas)|$(remembered)"
+expect_equal "rolled back: service, entry, policy, memory, product key" "||0x0||" \
+  "$(service_state)|$(products)|$(sas)|$(remembered)|$(product_key)"
 expect_equal "rolled back: files left" "" "$(ls -d "$(dirname "$INSTALLED")" "$STATUS_FOLDER" 2>/dev/null)"
 
 # --- Signed with a throw-away certificate: both signatures verify --------------------------
@@ -167,12 +209,16 @@ openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Tarnu test 
 openssl pkcs12 -export -inkey "$E2E_TMP/key.pem" -in "$E2E_TMP/cert.pem" \
   -passout pass:test-password -out "$E2E_TMP/sign.pfx"
 TARNU_SIGN_PFX="$E2E_TMP/sign.pfx" TARNU_SIGN_PASSWORD=test-password \
-  bash "$BUILD_MSI" --exe "$HELPER_EXE" --version "$VERSION" --out "$E2E_TMP/signed.msi" \
+  bash "$BUILD_MSI" --exe "$HELPER_EXE" --actions "$ACTIONS_DLL" --version "$VERSION" \
+  --out "$E2E_TMP/signed.msi" \
   >"$E2E_TMP/signed.out" 2>&1 || fail "signed build: $(cat "$E2E_TMP/signed.out")"
 msiextract -C "$E2E_TMP/extracted" "$E2E_TMP/signed.msi" >/dev/null
 verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2>&1; }
 signed_exe=$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)
 verify "$E2E_TMP/signed.msi" && pass "package signature" || fail "package signature"
 verify "$signed_exe" && pass "packaged executable's signature" || fail "executable signature"
+msiinfo extract "$E2E_TMP/signed.msi" Binary.InstallerActions >"$E2E_TMP/actions.dll"
+verify "$E2E_TMP/actions.dll" && pass "packaged installer actions' signature" ||
+  fail "installer actions' signature"
 
 finish

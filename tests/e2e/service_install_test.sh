@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # deploy/install-service.cmd and deploy/uninstall-service.cmd under Wine's cmd and sc, for an
 # executable in a folder whose name has spaces and the characters that cmd treats specially
-# (&, ^, %). The script must register a copy under Program Files, never the file where it
-# lies. Wine's sc accepts the recovery actions but does not keep them, so those are not
-# checked here.
+# (&, ^, %), started from that folder with the caller's ProgramFiles pointing elsewhere. The
+# script must register a copy under the machine's Program Files, never the file where it lies,
+# and never run a program planted in that folder under a system program's name. Wine's sc
+# accepts the recovery actions but does not keep them, and Wine's icacls is a stand-in that
+# changes nothing, so neither is checked here.
 source "$(dirname "$0")/lib.sh"
 : "${TARNU_SOURCE_DIR:?set by CTest}"
 SERVICE_EXE_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
@@ -14,10 +16,22 @@ service_remove
 rm -rf "$(dirname "$INSTALLED")"
 
 # A copy in a folder with spaces, &, ^ and %, so that every quoting step on the way is
-# exercised.
+# exercised, with the planted programs beside it. Wine's cmd, like Windows', looks in the
+# current folder first for a program named without a path.
 folder="$E2E_TMP/Tarnu & Co ^ 100% Input Helper"
 mkdir -p "$folder"
 cp "$HELPER_EXE" "$folder/tarnu-input-helper.exe"
+for planted in sc.exe reg.exe icacls.exe PING.EXE find.exe; do
+  cp "$TARNU_BUILD_DIR/tests/e2e/tarnu-planted-exe.exe" "$folder/$planted"
+done
+ELSEWHERE='ProgramFiles=C:\Elsewhere'
+# from_folder COMMAND...: COMMAND started from that folder (only the scripts: this test's own
+# wine sc and reg would find the planted programs too).
+from_folder() {
+  pushd "$folder" >/dev/null
+  "$@"
+  popd >/dev/null
+}
 SOURCE_WIN=$(winepath -w "$folder/tarnu-input-helper.exe" 2>/dev/null)
 INSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/install-service.cmd" 2>/dev/null)
 UNINSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/uninstall-service.cmd" 2>/dev/null)
@@ -26,7 +40,7 @@ UNINSTALL=$(winepath -w "$TARNU_SOURCE_DIR/deploy/uninstall-service.cmd" 2>/dev/
 # where Windows' cmd keeps it as typed: the argument is written so that the script receives
 # the path as it is.
 SOURCE_ARG=${SOURCE_WIN//%/%%}
-run_program install cmd /c "$INSTALL" "$SOURCE_ARG"
+from_folder run_program install "$LAUNCH_EXE" "$ELSEWHERE" -- cmd /c "$INSTALL" "$SOURCE_ARG"
 expect_equal "install exit status" 0 "$RC"
 expect_equal "install output" "install-service: TarnuInputService installed and started from \"$SERVICE_EXE_WIN\"" \
   "$(output install)"
@@ -37,15 +51,15 @@ if wait_until 10 service_is_running; then pass "running after install"; else fai
 if wait_until 10 one_worker; then pass "its worker runs from the installed copy"; else fail "no worker"; fi
 
 # Installing twice fails and leaves the installed service alone.
-run_program again cmd /c "$INSTALL" "$SOURCE_ARG"
+from_folder run_program again cmd /c "$INSTALL" "$SOURCE_ARG"
 expect_equal "second install exit status" 1 "$RC"
 expect_equal "still running" 4 "$(service_state)"
 
 # A missing executable is refused before sc is asked anything.
-run_program missing cmd /c "$INSTALL" 'C:\no such folder\tarnu-input-helper.exe'
+from_folder run_program missing cmd /c "$INSTALL" 'C:\no such folder\tarnu-input-helper.exe'
 expect_equal "missing executable exit status" 2 "$RC"
 
-run_program uninstall cmd /c "$UNINSTALL"
+from_folder run_program uninstall "$LAUNCH_EXE" "$ELSEWHERE" -- cmd /c "$UNINSTALL"
 expect_equal "uninstall exit status" 0 "$RC"
 expect_equal "uninstall output" "uninstall-service: TarnuInputService stopped and removed" \
   "$(output uninstall)"
@@ -56,9 +70,10 @@ expect_equal "registry key gone" "" "$(service_registry_value ImagePath)"
 [[ -f "$folder/tarnu-input-helper.exe" ]] && pass "the source is left alone" || fail "the source is gone"
 expect_no_helper_left "no worker and no service process remain"
 
-run_program uninstall2 cmd /c "$UNINSTALL"
+from_folder run_program uninstall2 cmd /c "$UNINSTALL"
 expect_equal "uninstall when not installed" 0 "$RC"
 expect_equal "uninstall output when not installed" \
   "uninstall-service: TarnuInputService is not installed" "$(output uninstall2)"
+expect_equal "planted programs run" "" "$(cd "$folder" && ls -- *.ran 2>/dev/null | xargs)"
 
 finish
