@@ -15,8 +15,13 @@ std::u16string input_pipe_name(std::uint32_t session) {
   return name;
 }
 
-std::string input_pipe_sddl(const SessionUser& user) {
-  std::string sddl = "D:P(A;;GA;;;SY)";
+std::string input_pipe_sddl(const SessionUser& user, std::string_view owner_sid) {
+  std::string sddl;
+  if (!owner_sid.empty()) {
+    sddl += "O:";
+    sddl += owner_sid;
+  }
+  sddl += "D:P(A;;GA;;;SY)";
   if (user.kind != SessionUser::Kind::kUnknown) {
     sddl += "(A;;GA;;;";
     sddl += user.kind == SessionUser::Kind::kUser ? std::string_view(user.sid_text) : "IU";

@@ -32,8 +32,10 @@ struct SessionUser {
 // client), and to nobody else when the user is unknown; nothing is inherited. The mandatory
 // label keeps out every process below medium integrity (no read, write or execute up):
 // a sandboxed or low-integrity process of the user cannot even open the pipe, and so cannot
-// hold its one instance.
-std::string input_pipe_sddl(const SessionUser& user);
+// hold its one instance. The owner, when given, is the worker's own user: clients check it
+// (a pipe owned by LocalSystem cannot have been made by a standard user), so it is set
+// explicitly rather than left to the token's default owner.
+std::string input_pipe_sddl(const SessionUser& user, std::string_view owner_sid = {});
 
 // Who is logged on to the session: WTSQueryUserToken, then the token's user as SID text.
 SessionUser session_user(platform::SessionApi& sessions, platform::HandleApi& handles,

@@ -18,11 +18,12 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
       injector_(injector),
       decoder_(std::move(decoder)),
       session_(session),
+      owner_sid_(platform::utf16_to_utf8(own_user_sid)),
       status_file_(platform.files, platform.handles, session, std::move(own_user_sid)) {}
 
 std::string PipeServer::run() {
   SessionUser user = look_up_session_user();
-  applied_sddl_ = input_pipe_sddl(user);
+  applied_sddl_ = input_pipe_sddl(user, owner_sid_);
   auto descriptor = pipe_descriptor(applied_sddl_);
   if (!descriptor) {
     return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
@@ -73,7 +74,7 @@ std::string PipeServer::run() {
     // waits for nobody with the access of a user who has gone.
     for (;;) {
       user = look_up_session_user();
-      const std::string sddl = input_pipe_sddl(user);
+      const std::string sddl = input_pipe_sddl(user, owner_sid_);
       if (sddl == applied_sddl_ || apply_pipe_access(pipe.get(), sddl)) {
         break;
       }

@@ -74,6 +74,8 @@ class PipeServer {
   windows_input::CommandInjector& injector_;
   CommandDecoder decoder_;
   std::uint32_t session_;
+  // The worker's own user as SID text, the owner its pipe is created with ("" when unknown).
+  std::string owner_sid_;
   StatusFile status_file_;
   // The SDDL whose DACL the pipe instance has.
   std::string applied_sddl_;

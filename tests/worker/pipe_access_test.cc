@@ -22,6 +22,9 @@ TEST(InputPipe, NameAndDescriptor) {
             "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-1-2-3-1001)S:(ML;;NWNRNX;;;ME)");
   EXPECT_EQ(input_pipe_sddl({Kind::kNobody, {}}), "D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)");
   EXPECT_EQ(input_pipe_sddl({Kind::kUnknown, {}}), "D:P(A;;GA;;;SY)S:(ML;;NWNRNX;;;ME)");
+  // The worker's own user as the owner, which clients check.
+  EXPECT_EQ(input_pipe_sddl({Kind::kNobody, {}}, "S-1-5-18"),
+            "O:S-1-5-18D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)");
 }
 
 // Only a session without a user token has nobody logged on; every other failure leaves the

@@ -11,6 +11,12 @@ constexpr char kNotTheHelper[] = "pipe server is not the input helper: process "
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// SID texts differ at most in the case of the leading S; the rest is digits and dashes.
+bool same_sid(std::string_view found, std::string_view expected) {
+  return found.size() == expected.size() && !found.empty() &&
+         found.substr(1) == expected.substr(1) && (found[0] | 0x20) == (expected[0] | 0x20);
+}
+
 }  // namespace
 
 std::string worker_pipe_name(std::uint32_t session) {
@@ -53,14 +59,24 @@ std::optional<std::string> session_refusal(const PipeServer& server,
 
 std::optional<std::string> user_refusal(const PipeServer& server,
                                         std::string_view expected_user_sid) {
-  // SID texts differ at most in the case of the leading S; the rest is digits and dashes.
-  if (server.user_sid.size() == expected_user_sid.size() && !server.user_sid.empty() &&
-      server.user_sid.substr(1) == expected_user_sid.substr(1) &&
-      (server.user_sid[0] | 0x20) == (expected_user_sid[0] | 0x20)) {
+  if (same_sid(server.user_sid, expected_user_sid)) {
     return std::nullopt;
   }
   return kNotTheHelper + std::to_string(server.process_id) + " runs as " +
          std::string(server.user_sid) + ", not " + std::string(expected_user_sid);
+}
+
+std::optional<std::string> owner_refusal(const PipeServer& server,
+                                         std::string_view expected_user_sid) {
+  if (same_sid(server.owner_sid, expected_user_sid)) {
+    return std::nullopt;
+  }
+  return kNotTheHelper + std::to_string(server.process_id) + " serves a pipe owned by " +
+         std::string(server.owner_sid) + ", not " + std::string(expected_user_sid);
+}
+
+bool token_may_be_unreadable(std::uint32_t windows_error) {
+  return windows_error == platform::kErrorAccessDenied;
 }
 
 Failure open_failure(std::string_view pipe_name, std::uint32_t windows_error) {

@@ -22,6 +22,10 @@ struct PipeServer {
   std::uint32_t process_id = 0;
   std::uint32_t session = 0;
   std::string_view user_sid;  // the process token's user, as ConvertSidToStringSidW wrote it
+  // The owner of the pipe object. Nobody can make an object owned by a SID that is not in
+  // their token (short of the restore privilege), so a standard user's pipe is never owned
+  // by LocalSystem; and unlike the process ID, the owner cannot change hands.
+  std::string_view owner_sid;
 };
 
 // Why nothing may be written to this server, or nothing when it is the input helper of
@@ -32,6 +36,13 @@ std::optional<std::string> session_refusal(const PipeServer& server,
                                            std::uint32_t expected_session);
 std::optional<std::string> user_refusal(const PipeServer& server,
                                         std::string_view expected_user_sid);
+std::optional<std::string> owner_refusal(const PipeServer& server,
+                                         std::string_view expected_user_sid);
+
+// Whether a server whose token could not be read (`windows_error` from OpenProcess or
+// OpenProcessToken) may still be judged by its pipe's owner alone. Only access denied: the
+// token of a LocalSystem process is closed to standard users.
+bool token_may_be_unreadable(std::uint32_t windows_error);
 
 // One of the library's result codes (TARNU_INPUT_*) and the text for a person.
 struct Failure {

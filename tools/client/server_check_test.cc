@@ -17,36 +17,59 @@ TEST(ServerCheck, AcceptsOnlyTheExpectedUserInTheExpectedSession) {
   };
   constexpr char kWineUser[] = "S-1-5-21-0-0-0-1000";
   const Case cases[] = {
-      {{812, 1, "S-1-5-18"}, 1, TARNU_INPUT_LOCAL_SYSTEM_SID, nullptr},
-      {{812, 3, "S-1-5-18"}, 3, "s-1-5-18", nullptr},
-      {{40, 1, kWineUser}, 1, kWineUser, nullptr},
-      {{40, 1, kWineUser},
+      {{812, 1, "S-1-5-18", "S-1-5-18"}, 1, TARNU_INPUT_LOCAL_SYSTEM_SID, nullptr},
+      {{812, 3, "S-1-5-18", "S-1-5-18"}, 3, "s-1-5-18", nullptr},
+      {{40, 1, kWineUser, kWineUser}, 1, kWineUser, nullptr},
+      {{40, 1, kWineUser, "S-1-5-18"},
        1,
        TARNU_INPUT_LOCAL_SYSTEM_SID,
        "pipe server is not the input helper: process 40 runs as S-1-5-21-0-0-0-1000, not "
        "S-1-5-18"},
       // LocalSystem, but another session's worker: an administrator who asked for session 2
       // must not reach the console's.
-      {{812, 1, "S-1-5-18"},
+      {{812, 1, "S-1-5-18", "S-1-5-18"},
        2,
        TARNU_INPUT_LOCAL_SYSTEM_SID,
        "pipe server is not the input helper: process 812 is in session 1, not 2"},
-      {{812, 1, "S-1-5-180"},
+      {{812, 1, "S-1-5-180", "S-1-5-18"},
        1,
        "S-1-5-18",
        "pipe server is not the input helper: process 812 runs as S-1-5-180, not S-1-5-18"},
-      {{812, 1, ""},
+      {{812, 1, "", "S-1-5-18"},
        1,
        "S-1-5-18",
        "pipe server is not the input helper: process 812 runs as , not S-1-5-18"},
+      // A pipe its server could not have made as LocalSystem: refused before the token is
+      // asked, and even when a LocalSystem process has the reported process ID.
+      {{812, 1, "S-1-5-18", kWineUser},
+       1,
+       "S-1-5-18",
+       "pipe server is not the input helper: process 812 serves a pipe owned by "
+       "S-1-5-21-0-0-0-1000, not S-1-5-18"},
+      {{812, 1, "S-1-5-18", "S-1-5-32-544"},
+       1,
+       "S-1-5-18",
+       "pipe server is not the input helper: process 812 serves a pipe owned by S-1-5-32-544, "
+       "not S-1-5-18"},
   };
   for (const Case& c : cases) {
     auto refusal = session_refusal(c.server, c.session);
+    if (!refusal) {
+      refusal = owner_refusal(c.server, c.user);
+    }
     if (!refusal) {
       refusal = user_refusal(c.server, c.user);
     }
     EXPECT_EQ(refusal.value_or("accepted"), c.refusal ? c.refusal : "accepted")
         << c.server.user_sid << " in " << c.server.session;
+  }
+}
+
+// Only a token closed to the caller is no reason to refuse; the owner then decides alone.
+TEST(ServerCheck, OnlyAccessDeniedLeavesTheTokenUnread) {
+  EXPECT_TRUE(token_may_be_unreadable(5));
+  for (const std::uint32_t other : {0u, 6u, 87u, 1008u}) {
+    EXPECT_FALSE(token_may_be_unreadable(other)) << other;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -82,8 +83,11 @@ int guarded(tarnu_input_error* error, Body&& body) noexcept {
 HANDLE open_pipe(const std::wstring& name, DWORD wait_milliseconds, DWORD& error) {
   const ULONGLONG deadline = ::GetTickCount64() + wait_milliseconds;
   for (;;) {
-    HANDLE pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    // READ_CONTROL, to read the pipe's owner; the worker's DACL grants its clients all
+    // access.
+    HANDLE pipe =
+        ::CreateFileW(name.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING,
+                      SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe != INVALID_HANDLE_VALUE) {
       return pipe;
     }
@@ -141,7 +145,38 @@ std::optional<Outcome> read_process_user(DWORD process_id, std::string& sid_text
   return std::nullopt;
 }
 
+// The owner of the pipe object, as SID text.
+std::optional<Outcome> read_pipe_owner(HANDLE pipe, std::string& sid_text) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor_value = nullptr;
+  const DWORD result = ::GetSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                         nullptr, nullptr, nullptr, &descriptor_value);
+  if (result != ERROR_SUCCESS) {
+    return Outcome{TARNU_INPUT_ERROR_SERVER_REFUSED, result,
+                   "cannot tell who owns the pipe: " +
+                       platform::windows_error_text("GetSecurityInfo", result)};
+  }
+  platform::HandleApi& handles = win32::handle_api();
+  // The owner SID points into the descriptor, which is freed last.
+  const platform::ScopedSecurityDescriptor descriptor(
+      handles, win32::wrap<platform::SecurityDescriptor>(descriptor_value));
+  LPWSTR text_value = nullptr;
+  if (!::ConvertSidToStringSidW(owner, &text_value)) {
+    const DWORD code = ::GetLastError();
+    return Outcome{TARNU_INPUT_ERROR_SERVER_REFUSED, code,
+                   "cannot tell who owns the pipe: " +
+                       platform::windows_error_text("ConvertSidToStringSidW", code)};
+  }
+  const platform::ScopedSidText text(handles, win32::wrap<platform::SidText>(text_value));
+  sid_text = platform::utf16_to_utf8(reinterpret_cast<const char16_t*>(text_value));
+  return std::nullopt;
+}
+
 // Nothing when the pipe's server runs as `expected_user_sid` in `session`; otherwise why not.
+// Three facts, each of which no standard user can forge: the server's session, the owner of
+// the pipe object, and the user of the server process's token. The token is read when the
+// caller may read it; a standard user may not read a LocalSystem token, and then the owner
+// stands alone.
 std::optional<Outcome> check_server(HANDLE pipe, std::uint32_t session,
                                     std::string_view expected_user_sid) {
   ULONG process_id = 0;
@@ -156,8 +191,19 @@ std::optional<Outcome> check_server(HANDLE pipe, std::uint32_t session,
   if (auto refusal = tarnu::client::session_refusal(server, session)) {
     return Outcome{TARNU_INPUT_ERROR_SERVER_REFUSED, 0, std::move(*refusal)};
   }
+  std::string owner_sid;
+  if (auto unknown = read_pipe_owner(pipe, owner_sid)) {
+    return unknown;
+  }
+  server.owner_sid = owner_sid;
+  if (auto refusal = tarnu::client::owner_refusal(server, expected_user_sid)) {
+    return Outcome{TARNU_INPUT_ERROR_SERVER_REFUSED, 0, std::move(*refusal)};
+  }
   std::string user_sid;
   if (auto unknown = read_process_user(process_id, user_sid)) {
+    if (tarnu::client::token_may_be_unreadable(unknown->windows_error)) {
+      return std::nullopt;
+    }
     return unknown;
   }
   server.user_sid = user_sid;
