@@ -42,10 +42,12 @@ function(tarnu_split_debug_info target)
     return()
   endif()
   set(program $<TARGET_FILE:${target}>)
+  # objcopy stamps the PE header of what it writes with the time unless SOURCE_DATE_EPOCH says
+  # otherwise; 0 is what the linker's --no-insert-timestamp left there. The debug file needs
+  # it as much as the program: the program's link to it carries its checksum.
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${program} ${program}.debug
-    # objcopy stamps the PE header with the time unless SOURCE_DATE_EPOCH says otherwise;
-    # 0 is what the linker's --no-insert-timestamp left there.
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+            ${CMAKE_OBJCOPY} --only-keep-debug ${program} ${program}.debug
     COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
             ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${program}.debug ${program}
     VERBATIM)
