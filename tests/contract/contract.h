@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -100,8 +99,6 @@ class World {
   // Gives a child that was let run the time to end by itself (the fake's children end only
   // when told to).
   virtual void let_end(platform::ProcessHandle process) = 0;
-  // The names of the privileges a child's token holds.
-  virtual std::set<std::u16string> process_privileges(platform::ProcessHandle process) = 0;
 
   // Desktops and input, on the test bed's display under Wine: only harmless input is sent.
   virtual platform::DesktopApi& desktops() = 0;

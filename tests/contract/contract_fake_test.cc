@@ -92,9 +92,6 @@ class FakeWorld final : public World {
   std::u16string quick_command_line() override { return u"cmd.exe /c exit 3"; }
   std::u16string working_folder() override { return u"C:\\Windows\\System32"; }
   void let_end(platform::ProcessHandle process) override { processes_.end_process(process); }
-  std::set<std::u16string> process_privileges(platform::ProcessHandle process) override {
-    return processes_.process_privileges(process);
-  }
 
   platform::DesktopApi& desktops() override { return desktops_; }
   platform::InputApi& input() override { return input_; }

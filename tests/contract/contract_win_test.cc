@@ -20,7 +20,6 @@
 #include "platform/win32/win32_pipe_api.h"
 #include "platform/win32/win32_process_launch_api.h"
 #include "platform/win32/win32_session_api.h"
-#include "support/process_probe_win.h"
 
 namespace tarnu::contract {
 namespace {
@@ -183,15 +182,6 @@ class Win32World final : public World {
   }
   std::u16string working_folder() override { return system_folder(); }
   void let_end(platform::ProcessHandle) override {}
-  std::set<std::u16string> process_privileges(platform::ProcessHandle process) override {
-    std::set<std::u16string> names;
-    const auto held = support::privilege_names(platform::win32::to_handle(process));
-    EXPECT_TRUE(held) << "the child's token cannot be read: error " << ::GetLastError();
-    for (const std::wstring& name : held.value_or(std::vector<std::wstring>())) {
-      names.insert(from_wide(name.c_str()));
-    }
-    return names;
-  }
 
   platform::DesktopApi& desktops() override { return platform::win32::desktop_api(); }
   platform::InputApi& input() override { return platform::win32::input_api(); }

@@ -146,25 +146,5 @@ TEST_F(ProcessLaunchContract, ClosingAKillOnCloseJobEndsItsProcesses) {
             platform::kWaitObject0);
 }
 
-// Privileges removed from a copy of the token are gone from a child started with it; the
-// others stay. A name the system does not know, and a second removal of one already gone,
-// are no failure.
-TEST_F(ProcessLaunchContract, PrivilegesRemovedFromATokenAreGoneFromItsChild) {
-  Launcher launcher(*world_);
-  ASSERT_TRUE(launcher.token());
-  platform::ProcessLaunchApi& processes = world_->processes();
-  const char16_t* const removed[] = {u"SeDebugPrivilege", u"SeBackupPrivilege",
-                                     u"SeNoSuchThingPrivilege"};
-  ASSERT_TRUE(processes.remove_token_privileges(launcher.token().get(), removed));
-  ASSERT_TRUE(processes.remove_token_privileges(launcher.token().get(), removed));
-  auto child = launcher.start(platform::kCreateSuspended);
-  ASSERT_TRUE(child) << child.error();
-  const std::set<std::u16string> held = world_->process_privileges(child->process.get());
-  processes.terminate_process(child->process.get(), 7);
-  EXPECT_EQ(held.count(u"SeDebugPrivilege") + held.count(u"SeBackupPrivilege"), 0u);
-  EXPECT_EQ(held.count(u"SeTcbPrivilege"), 1u);
-  EXPECT_EQ(held.count(u"SeChangeNotifyPrivilege"), 1u);
-}
-
 }  // namespace
 }  // namespace tarnu::contract

@@ -113,10 +113,6 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
                                 (job->second.limit_flags & platform::kJobLimitKillOnJobClose) == 0);
     });
   }
-  // What the token a process was started with held.
-  const std::set<std::u16string>& process_privileges(platform::ProcessHandle process) const {
-    return processes_.at(process.raw()).privileges;
-  }
   std::string label(platform::RawHandle handle) const {
     const auto it = labels_.find(handle);
     return it == labels_.end() ? "unknown-" + std::to_string(handle) : it->second;
@@ -198,9 +194,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     const platform::RawHandle process = open("process", "process" + number);
     const platform::RawHandle thread = open("thread", "thread" + number);
     const bool suspended = (creation_flags & platform::kCreateSuspended) != 0;
-    processes_[process] = Process{.suspended = suspended,
-                                  .ran_outside_a_job = !suspended,
-                                  .privileges = token_privileges_[token]};
+    processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
     thread_processes_[thread] = process;
     launches.push_back(Launch{token_sessions_[token], token_privileges_[token], command_line,
                               current_directory, desktop, platform::ProcessHandle(process)});
@@ -297,7 +291,6 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     bool ended = false;
     bool suspended = false;
     bool ran_outside_a_job = false;
-    std::set<std::u16string> privileges;
     platform::RawHandle job = 0;
   };
   struct Job {

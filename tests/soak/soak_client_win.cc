@@ -41,6 +41,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -234,22 +235,37 @@ int squat(const std::wstring& pipe_name, const std::wstring& stop_file) {
   return created == 0 ? 0 : 1;
 }
 
-// The privileges of another process (the worker, started by the service with fewer than
-// its own), on one line.
+// The privileges of another process's token on one line, in the system's order: the worker's
+// are fewer than those of the service that started it.
 int privileges(DWORD process_id) {
   HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
-  const auto names = process == nullptr ? std::nullopt : tarnu::support::privilege_names(process);
-  if (process != nullptr) {
-    ::CloseHandle(process);
+  HANDLE token = nullptr;
+  const bool opened = process != nullptr && ::OpenProcessToken(process, TOKEN_QUERY, &token);
+  DWORD size = 0;
+  std::vector<unsigned char> buffer;
+  if (opened) {
+    ::GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+    buffer.resize(size);
   }
-  if (!names) {
-    std::fprintf(stderr, "cannot read the privileges of process %lu: error %lu\n", process_id,
-                 ::GetLastError());
+  const bool read =
+      size > 0 && ::GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
+  const DWORD error = ::GetLastError();
+  for (HANDLE handle : {token, process}) {
+    if (handle != nullptr) {
+      ::CloseHandle(handle);
+    }
+  }
+  if (!read) {
+    std::fprintf(stderr, "cannot read the token of process %lu: error %lu\n", process_id, error);
     return 1;
   }
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
   std::printf("privileges:");
-  for (const std::wstring& name : *names) {
-    std::printf(" %ls", name.c_str());
+  for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+    LUID luid = held->Privileges[i].Luid;
+    wchar_t name[128];
+    DWORD length = 128;
+    std::printf(" %ls", ::LookupPrivilegeNameW(nullptr, &luid, name, &length) ? name : L"?");
   }
   std::printf("\n");
   return 0;

@@ -91,34 +91,6 @@ long system_handle_count(DWORD process_id) {
   return -1;
 }
 
-std::optional<std::vector<std::wstring>> privilege_names(HANDLE process) {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) {
-    return std::nullopt;
-  }
-  DWORD size = 0;
-  ::GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
-  std::vector<unsigned char> buffer(size);
-  const bool read =
-      size > 0 && ::GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size);
-  ::CloseHandle(token);
-  if (!read) {
-    return std::nullopt;
-  }
-  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-  std::vector<std::wstring> names;
-  for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-    LUID luid = privileges->Privileges[i].Luid;
-    wchar_t name[128];
-    DWORD length = 128;
-    if (!::LookupPrivilegeNameW(nullptr, &luid, name, &length)) {
-      return std::nullopt;
-    }
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
 ProcessProbe::ProcessProbe(const std::wstring& exe_name) : id_(process_by_name(exe_name)) {
   if (id_ != 0) {
     process_ = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, id_);

@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace tarnu::support {
 
@@ -16,10 +14,6 @@ DWORD process_by_name(const std::wstring& exe_name);
 // The number of entries the system handle table holds for a process, or -1 when the table
 // cannot be read. GetProcessHandleCount is no use under Wine (it reports 0).
 long system_handle_count(DWORD process_id);
-
-// The names of the privileges the process's token holds, in the system's order; nothing
-// when the token cannot be read. The handle needs PROCESS_QUERY_LIMITED_INFORMATION.
-std::optional<std::vector<std::wstring>> privilege_names(HANDLE process);
 
 // Watches another process from outside: whether it still runs, its entries in the system
 // handle table and its private memory.
