@@ -10,17 +10,15 @@ namespace {
 using platform::ScopedFile;
 using platform::WindowsErrorCode;
 
-// The status folder's and the status file's descriptors, as the worker makes them.
+// The status folder's descriptor, as the worker makes it.
 constexpr std::u16string_view kFolderSddl = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-constexpr std::u16string_view kFileSddl =
-    u"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-1-2-3-1001)";
 constexpr std::u16string_view kAdministrators = u"S-1-5-32-544";
-// ERROR_INVALID_SECURITY_DESCR.
-constexpr WindowsErrorCode kInvalidSecurityDescriptor = 1338;
 
-platform::ScopedSecurityDescriptor descriptor_of(World& world, std::u16string_view sddl) {
-  const auto made = world.files().security_descriptor_from_sddl(sddl);
-  EXPECT_TRUE(made) << narrow(sddl);
+// The status file's descriptor, as the worker makes it, with the process's user as reader.
+platform::ScopedSecurityDescriptor file_descriptor(World& world) {
+  const auto made = world.files().security_descriptor_from_sddl(
+      u"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;" + world.process_user_sid() + u")");
+  EXPECT_TRUE(made);
   return made ? platform::ScopedSecurityDescriptor(world.handles(), *made)
               : platform::ScopedSecurityDescriptor();
 }
@@ -35,7 +33,7 @@ std::span<const std::uint8_t> bytes(std::string_view text) {
 // backup semantics).
 TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
   platform::FileSystemApi& files = world_->files();
-  const auto descriptor = descriptor_of(*world_, kFileSddl);
+  const auto descriptor = file_descriptor(*world_);
   const std::u16string root = world_->folder();
   const std::u16string folder = root + u"\\made";
   const std::u16string file = root + u"\\file.txt";
@@ -105,7 +103,7 @@ TEST_F(FileSystemContract, RefusalsGiveTheirCodes) {
 // was there; only truncate empties it.
 TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
   platform::FileSystemApi& files = world_->files();
-  const auto descriptor = descriptor_of(*world_, kFileSddl);
+  const auto descriptor = file_descriptor(*world_);
   const std::u16string path = world_->folder() + u"\\status.txt";
   world_->make_file(path, "hello world");
   {
@@ -143,7 +141,7 @@ TEST_F(FileSystemContract, OpenOrCreateKeepsContentUntilTruncated) {
 // elevated administrator makes it (Windows' default owner for such tokens).
 TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
   platform::FileSystemApi& files = world_->files();
-  const auto descriptor = descriptor_of(*world_, kFileSddl);
+  const auto descriptor = file_descriptor(*world_);
   const std::u16string folder = world_->folder() + u"\\sub";
   const std::u16string secured = world_->folder() + u"\\secured";
   const std::u16string fresh = world_->folder() + u"\\fresh.txt";
@@ -192,48 +190,6 @@ TEST_F(FileSystemContract, FileFactsAndOwnersOfWhatTheProcessMade) {
     EXPECT_TRUE(owner == user || owner == kAdministrators)
         << narrow(c.path) << " owned by " << narrow(owner) << ", process user " << narrow(user);
   }
-}
-
-// A folder and a file are given a protected DACL through the handles the worker holds
-// (opened with WRITE_DAC) and stay usable through them; a descriptor without a DACL is
-// refused rather than open the object to everyone; text that is no descriptor does not
-// convert. (Wine keeps no file descriptors, so what a DACL reads back as is checked over the
-// seam in the worker's tests.) The process's user keeps full control, so that the case's
-// folder can be removed after it on Windows too.
-TEST_F(FileSystemContract, ProtectedDaclsAreSetThroughTheHandle) {
-  platform::FileSystemApi& files = world_->files();
-  const std::u16string folder = world_->folder() + u"\\secured";
-  const std::u16string file = folder + u"\\status.txt";
-  const std::u16string user = world_->process_user_sid();
-  const auto folder_descriptor =
-      descriptor_of(*world_, std::u16string(kFolderSddl) + u"(A;OICI;FA;;;" + user + u")");
-  const auto file_descriptor =
-      descriptor_of(*world_, u"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + user + u")");
-  const auto owner_only = descriptor_of(*world_, u"O:SY");
-  ASSERT_TRUE(files.create_directory(folder));
-  {
-    const auto opened = files.open_for_inspection(folder);
-    ASSERT_TRUE(opened);
-    ScopedFile held(world_->handles(), *opened);
-    EXPECT_TRUE(files.set_protected_dacl(held.get(), folder_descriptor.get()));
-    const auto refused = files.set_protected_dacl(held.get(), owner_only.get());
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), kInvalidSecurityDescriptor);
-
-    const auto created = files.open_or_create_for_writing(file, file_descriptor.get());
-    ASSERT_TRUE(created);
-    ScopedFile status(world_->handles(), *created);
-    EXPECT_TRUE(files.set_protected_dacl(status.get(), file_descriptor.get()));
-    EXPECT_TRUE(files.write_file(status.get(), bytes("written")));
-  }
-  EXPECT_EQ(world_->content(file), "written");
-
-  const auto garbled = files.security_descriptor_from_sddl(u"not a descriptor");
-  if (garbled) {
-    platform::ScopedSecurityDescriptor leaked(world_->handles(), *garbled);
-  }
-  ASSERT_FALSE(garbled);
-  EXPECT_EQ(garbled.error(), platform::kErrorInvalidParameter);
 }
 
 // Unset, empty and values around the first buffer (64 units) and far beyond it; the caller's

@@ -80,9 +80,6 @@ Expected<void, platform::WindowsErrorCode> FakeFileSystemApi::create_directory_w
   }
   directories.insert(path);
   directory_security.emplace_back(path, sddl);
-  if (!sddl.empty()) {
-    dacls_given.emplace_back(path, sddl);
-  }
   return {};
 }
 

@@ -43,8 +43,8 @@ class FakeFileSystemApi final : public platform::FileSystemApi {
   std::optional<platform::WindowsErrorCode> owner_error;
   // The SDDL each folder was made with, in order of creation ("" for default security).
   std::vector<std::pair<std::u16string, std::u16string>> directory_security;
-  // Every DACL given to a file or folder, in order, as its path and SDDL: with its creation
-  // (a folder made with security, a file made with a descriptor) or set on it later.
+  // Every DACL given to a file or folder, in order, as its path and SDDL: with a file's
+  // creation, or set later.
   std::vector<std::pair<std::u16string, std::u16string>> dacls_given;
   // SetKernelObjectSecurity fails with this code.
   std::optional<platform::WindowsErrorCode> set_dacl_error;

@@ -49,12 +49,6 @@ TEST(SessionUserLookup, LoggedOnUserNobodyOrUnknown) {
          s.user_token_error = 5;
        },
        Kind::kUnknown, ""},
-      {"wtsapi32.dll missing (126)",
-       [](fakes::FakeSessionApi& s) {
-         s.user_sid.reset();
-         s.user_token_error = 126;
-       },
-       Kind::kUnknown, ""},
       {"no TokenUser size", [](fakes::FakeSessionApi& s) { s.token_user_size_zero = true; },
        Kind::kUnknown, ""},
       {"TokenUser read fails", [](fakes::FakeSessionApi& s) { s.read_token_user_error = 122; },

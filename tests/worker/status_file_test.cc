@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -213,9 +212,8 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
     } else {
       EXPECT_TRUE(f.directory_security.empty()) << c.name;
     }
-    // A folder written into has the worker's DACL, whoever made it, and so has the file
-    // (nobody reads it here but SYSTEM and Administrators). A file not written keeps its own:
-    // through a second name it may be anybody's.
+    // A folder written into has the worker's DACL, whoever made it, and so has the file. A
+    // file not written keeps its own: through a second name it may be anybody's.
     if (c.content == written) {
       EXPECT_EQ(narrow(f.dacl_of(folder)), kFolderSddl) << c.name;
       EXPECT_EQ(narrow(f.dacl_of(path)), "D:P(A;;FA;;;SY)(A;;FA;;;BA)") << c.name;
@@ -248,78 +246,47 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   EXPECT_EQ(files.inspections, 6);
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
-  // A file that does not open lets its folder go, and the folder is checked again.
+  // A file that does not open lets its folder go, to be checked again at the next write.
   files.environment[u"ProgramData"] = u"D:\\Data";
-  write(StatusOutcome::Success("Default"));
-  EXPECT_EQ(files.inspections, 7);
   files.directories.insert(u"D:\\Data\\Tarnu\\input-helper-status-s1.txt");
-  write(StatusOutcome::Success("Winlogon"));
-  EXPECT_EQ(files.inspections, 7);
-  EXPECT_EQ(ledger.open_count("inspected object"), 0u);
-  files.owners[u"D:\\Data\\Tarnu"] = u"S-1-5-21-7-7-7-1001";
-  files.directories.erase(u"D:\\Data\\Tarnu\\input-helper-status-s1.txt");
-  write(StatusOutcome::Success("Winlogon"));
+  write(StatusOutcome::Success("Default"));
+  write(StatusOutcome::Success("Default"));
   EXPECT_EQ(files.inspections, 8);
-  EXPECT_EQ(files.files[u"D:\\Data\\Tarnu\\input-helper-status-s1.txt"],
-            "1795186800123\nDefault\n\n");
+  EXPECT_EQ(ledger.open_count("inspected object"), 0u);
 }
 
-// The file is readable by the session's user alone besides SYSTEM and Administrators, and by
-// nobody else when nobody is logged on. A new file is made so; an existing one is given the
-// DACL at its first write after a change of reader or folder, and the writes in between do
-// no security work.
-TEST_F(WriteStatusTest, OnlyTheSessionUserReadsTheFile) {
+// Besides SYSTEM and Administrators only the reader reads the file, nobody when there is
+// none. A file left by an older worker is given the DACL at the first write after a change of
+// reader, and no write in between does any security work; a file whose DACL cannot be set is
+// not written.
+TEST_F(WriteStatusTest, OnlyTheReaderReadsTheFile) {
   const std::u16string path = u"C:\\ProgramData\\Tarnu\\input-helper-status-s1.txt";
-  const std::u16string elsewhere = u"D:\\Data\\Tarnu\\input-helper-status-s1.txt";
   const std::string nobody = "D:P(A;;FA;;;SY)(A;;FA;;;BA)";
   const std::string user = nobody + "(A;;FR;;;S-1-5-21-0-0-0-1000)";
-  const std::string other = nobody + "(A;;FR;;;S-1-5-21-0-0-0-1001)";
-  files.directories = {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu", u"D:\\Data"};
+  files.directories = {u"C:\\ProgramData", u"C:\\ProgramData\\Tarnu"};
   files.files[path] = "left by an older worker, readable by every interactive user";
-  struct Step {
-    std::optional<std::u16string> reader;
-    std::u16string program_data;
-    std::u16string file;
+  const struct {
+    const char16_t* reader;
     std::string dacl;
-    // DACLs given to the file by the first of the step's writes.
     std::size_t given;
-  };
-  const Step steps[] = {
-      {std::nullopt, u"C:\\ProgramData", path, nobody, 1},
-      {u"S-1-5-21-0-0-0-1000", u"C:\\ProgramData", path, user, 1},
-      {u"S-1-5-21-0-0-0-1000", u"C:\\ProgramData", path, user, 0},
-      {u"", u"C:\\ProgramData", path, nobody, 1},
-      {u"S-1-5-21-0-0-0-1001", u"C:\\ProgramData", path, other, 1},
-      // Made with its DACL in the new folder, and given it again once.
-      {std::nullopt, u"D:\\Data", elsewhere, other, 2},
-  };
-  for (const Step& step : steps) {
-    const std::string label = step.dacl + " at " + narrow(step.file);
-    if (step.reader) {
-      status_file().set_reader(*step.reader);
-    }
-    files.environment[u"ProgramData"] = step.program_data;
-    std::size_t expected_given = step.given;
-    for (const char* text : {"Default", "Winlogon", "Default"}) {
-      const std::size_t before = files.dacls_given.size();
-      write(StatusOutcome::Success(text));
-      const auto given = std::count_if(files.dacls_given.begin() + before, files.dacls_given.end(),
-                                       [&](const auto& entry) { return entry.first == step.file; });
-      EXPECT_EQ(static_cast<std::size_t>(given), expected_given) << label << ", " << text;
-      EXPECT_EQ(files.files[step.file], std::string("1795186800123\n") + text + "\n\n") << label;
-      expected_given = 0;
-    }
-    EXPECT_EQ(narrow(files.dacl_of(step.file)), step.dacl) << label;
+  } steps[] = {{u"", nobody, 2},
+               {u"S-1-5-21-0-0-0-1000", user, 1},
+               {u"S-1-5-21-0-0-0-1000", user, 0},
+               {u"", nobody, 1}};
+  for (const auto& step : steps) {
+    status_file().set_reader(step.reader);
+    const std::size_t before = files.dacls_given.size();
+    write(StatusOutcome::Success("Default"));
+    write(StatusOutcome::Success("Winlogon"));
+    // The first step also gives the folder its DACL.
+    EXPECT_EQ(files.dacls_given.size() - before, step.given) << step.dacl;
+    EXPECT_EQ(narrow(files.dacl_of(path)), step.dacl);
+    EXPECT_EQ(files.files[path], "1795186800123\nWinlogon\n\n");
   }
-  // A file whose readers cannot be changed is not written, and tried again next time.
-  status_file().set_reader(u"S-1-5-21-0-0-0-1000");
+  status_file().set_reader(u"S-1-5-21-0-0-0-1001");
   files.set_dacl_error = 5;
-  write(StatusOutcome::Success("Winlogon"));
-  EXPECT_EQ(files.files[elsewhere], "1795186800123\nDefault\n\n");
-  files.set_dacl_error.reset();
-  write(StatusOutcome::Success("Winlogon"));
-  EXPECT_EQ(files.files[elsewhere], "1795186800123\nWinlogon\n\n");
-  EXPECT_EQ(narrow(files.dacl_of(elsewhere)), user);
+  write(StatusOutcome::Success("Default"));
+  EXPECT_EQ(files.files[path], "1795186800123\nWinlogon\n\n");
 }
 
 TEST(CreateDirectoryChain, CreatesOnlyWhatIsMissing) {
