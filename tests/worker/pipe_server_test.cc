@@ -260,10 +260,12 @@ TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
   sessions.users_by_lookup = {u"S-1-5-21-0-0-0-1000", std::nullopt, u"S-1-5-21-0-0-0-1001",
                               u"S-1-5-21-0-0-0-1001", u"S-1-5-21-0-0-0-1001"};
   serve();
-  EXPECT_EQ(sddl_texts(), (std::vector<std::string>{
-                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)",
-                              "D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)",
-                              "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)S:(ML;;NWNRNX;;;ME)"}));
+  // Owned by the worker's own user, which clients check.
+  EXPECT_EQ(sddl_texts(),
+            (std::vector<std::string>{
+                "O:S-1-5-18D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)",
+                "O:S-1-5-18D:P(A;;GA;;;SY)(A;;GA;;;IU)S:(ML;;NWNRNX;;;ME)",
+                "O:S-1-5-18D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1001)S:(ML;;NWNRNX;;;ME)"}));
   EXPECT_EQ(count(journal.events(), "set pipe security"), 2);
   EXPECT_EQ(pipes.instances_created, 1);
   // The status file's reader follows: nobody while nobody is logged on, then the new user.
@@ -279,8 +281,9 @@ TEST_F(PipeServerTest, AccessFollowsTheSessionUserOnTheSameInstance) {
 // pauses, looks again, and waits for clients once a lookup succeeds.
 TEST_F(PipeServerTest, AFailedLookupServesNobodyUntilOneSucceeds) {
   const Unexpected<platform::WindowsErrorCode> denied(platform::kErrorAccessDenied);
-  const std::string system_only = "D:P(A;;GA;;;SY)S:(ML;;NWNRNX;;;ME)";
-  const std::string user = "D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)";
+  const std::string system_only = "O:S-1-5-18D:P(A;;GA;;;SY)S:(ML;;NWNRNX;;;ME)";
+  const std::string user =
+      "O:S-1-5-18D:P(A;;GA;;;SY)(A;;GA;;;S-1-5-21-0-0-0-1000)S:(ML;;NWNRNX;;;ME)";
   sessions.users_by_lookup = {denied, denied, u"S-1-5-21-0-0-0-1000", denied,
                               u"S-1-5-21-0-0-0-1000"};
   connect({});
