@@ -71,6 +71,10 @@ std::optional<std::string> owner_refusal(const PipeServer& server,
   if (same_sid(server.owner_sid, expected_user_sid)) {
     return std::nullopt;
   }
+  if (server.owner_sid.empty()) {
+    return kNotTheHelper + std::to_string(server.process_id) +
+           " serves a pipe that has no owner, not one owned by " + std::string(expected_user_sid);
+  }
   return kNotTheHelper + std::to_string(server.process_id) + " serves a pipe owned by " +
          std::string(server.owner_sid) + ", not " + std::string(expected_user_sid);
 }

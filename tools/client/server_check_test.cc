@@ -51,6 +51,11 @@ TEST(ServerCheck, AcceptsOnlyTheExpectedUserInTheExpectedSession) {
        "S-1-5-18",
        "pipe server is not the input helper: process 812 serves a pipe owned by S-1-5-32-544, "
        "not S-1-5-18"},
+      {{812, 1, "S-1-5-18", ""},
+       1,
+       "S-1-5-18",
+       "pipe server is not the input helper: process 812 serves a pipe that has no owner, not "
+       "one owned by S-1-5-18"},
   };
   for (const Case& c : cases) {
     auto refusal = session_refusal(c.server, c.session);

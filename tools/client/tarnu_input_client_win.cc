@@ -160,6 +160,11 @@ std::optional<Outcome> read_pipe_owner(HANDLE pipe, std::string& sid_text) {
   // The owner SID points into the descriptor, which is freed last.
   const platform::ScopedSecurityDescriptor descriptor(
       handles, win32::wrap<platform::SecurityDescriptor>(descriptor_value));
+  // A pipe made with no security descriptor at all may report no owner (Wine does).
+  if (owner == nullptr || !::IsValidSid(owner)) {
+    sid_text.clear();
+    return std::nullopt;
+  }
   LPWSTR text_value = nullptr;
   if (!::ConvertSidToStringSidW(owner, &text_value)) {
     const DWORD code = ::GetLastError();
