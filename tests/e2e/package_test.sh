@@ -123,7 +123,9 @@ for before in absent 2; do
     send typing "type Ok"
     wait_for_log "$LOG" '^WM_KEYUP vk=0x4b' || fail "the keys never arrived"
     expect_equal "typed through the installed service's worker" Ok "$(typed_text "$LOG" | tr -d '\r')"
-    stop_test_window
+    # The upgrade stops the service while a client holds Shift and the left button.
+    hold_input
+    before_upgrade=$(status_time)
   fi
 
   # A major upgrade: one entry, a new worker from the same place, the first memory kept.
@@ -138,6 +140,11 @@ for before in absent 2; do
     fail "[$before] workers before [$old_worker], after [$(workers | xargs)]"
   fi
   expect_equal "[$before] after the upgrade: policy, memory" "$raised $before" "$(sas) $(remembered)"
+  if [[ $before == absent ]]; then
+    expect_release_run_at_stop "upgrade" "$before_upgrade"
+    send let-go "key 0x10 up" "button left up"
+    stop_test_window
+  fi
 
   # The older package is refused and changes nothing.
   msi "downgrade-$before" /i "$CURRENT_MSI" /qn
