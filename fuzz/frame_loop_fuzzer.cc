@@ -139,12 +139,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   expected.push_back("release at connection end");
   expected.push_back(status("Default", ""));
 
-  const std::string fatal = worker::run_session_worker(
+  const Status ended = worker::run_session_worker(
       fake.platform,
       [&] { return std::make_unique<fakes::RecordingCommandInjector>(fake.journal); },
       &protocol::decode_input_command);
 
-  check(fatal == platform::windows_error_text("ConnectNamedPipe", platform::kErrorInvalidHandle),
+  check(!ended && ended.error() == platform::windows_error_text("ConnectNamedPipe",
+                                                                platform::kErrorInvalidHandle),
         "the loop ended other than by the end of the script");
   check(fake.pipes.instances_created == 1, "more than one pipe instance");
   check(fake.journal.events() == expected, "the frame loop did not do what the stream asks");

@@ -51,7 +51,9 @@ void write_standard_error(const std::string& text) {
 
 class Win32RoleRunner final : public tarnu::RoleRunner {
  public:
-  std::string run_worker() override { return tarnu::worker::run_worker(); }
+  tarnu::Status run_worker(std::span<const std::u16string> arguments) override {
+    return tarnu::worker::run_worker(arguments);
+  }
   tarnu::Expected<void, tarnu::platform::WinapiError> run_service_dispatcher() override {
     return tarnu::service::run_service_dispatcher();
   }

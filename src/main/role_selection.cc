@@ -30,8 +30,11 @@ EntryOutcome run_entry(std::span<const std::u16string> arguments, RoleRunner& ru
     return failure(role.error());
   }
   if (*role == Role::Worker) {
-    // The worker returns only when it has failed.
-    return failure(runner.run_worker());
+    Status served = runner.run_worker(arguments);
+    if (!served) {
+      return failure(std::move(served).error());
+    }
+    return EntryOutcome{};
   }
   Expected<void, platform::WinapiError> dispatched = runner.run_service_dispatcher();
   if (!dispatched) {

@@ -21,8 +21,9 @@ Result<Role> select_role(std::span<const std::u16string> arguments);
 class RoleRunner {
  public:
   virtual ~RoleRunner() = default;
-  // Returns only with the text of a fatal error.
-  virtual std::string run_worker() = 0;
+  // Success when the service asked the worker to stop; otherwise the text of a fatal error.
+  // Gets all the arguments: the worker reads its own options after "--worker".
+  virtual Status run_worker(std::span<const std::u16string> arguments) = 0;
   // Returns once the service has stopped, or with the dispatcher's start failure.
   virtual Expected<void, platform::WinapiError> run_service_dispatcher() = 0;
 };
@@ -34,7 +35,8 @@ struct EntryOutcome {
 };
 
 // Selects and runs the role, and turns a failure into one line for standard error and
-// exit status 1.
+// exit status 1. A worker stopped by its service and a service that has stopped end with
+// status 0 and nothing on standard error.
 EntryOutcome run_entry(std::span<const std::u16string> arguments, RoleRunner& runner);
 
 }  // namespace tarnu

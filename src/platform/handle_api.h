@@ -6,7 +6,7 @@
 namespace tarnu::platform {
 
 // Releasing the two kinds of object that every area of the seam hands out: kernel objects
-// (files, pipes, processes, threads, tokens, jobs: CloseHandle) and memory the platform
+// (files, pipes, processes, threads, tokens, jobs, events: CloseHandle) and memory the platform
 // allocated for the caller (security descriptors, SID texts, argument vectors: LocalFree).
 // Each takes only handles of the kinds it releases.
 class HandleApi {
@@ -39,6 +39,7 @@ using ScopedProcess = ScopedKernelObject<ProcessKind>;
 using ScopedThread = ScopedKernelObject<ThreadKind>;
 using ScopedToken = ScopedKernelObject<TokenKind>;
 using ScopedJob = ScopedKernelObject<JobKind>;
+using ScopedEvent = ScopedKernelObject<EventKind>;
 
 // Owners of one allocation of the platform's, freed with LocalFree.
 template <LocalMemoryKind Kind>

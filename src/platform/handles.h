@@ -50,6 +50,9 @@ struct TokenKind {
 struct JobKind {
   static constexpr Release kRelease = Release::kCloseHandle;
 };
+struct EventKind {
+  static constexpr Release kRelease = Release::kCloseHandle;
+};
 // Memory the platform allocated for the caller: a security descriptor, a SID's text, the
 // argument vector of the command line, a system message's text.
 struct SecurityDescriptorKind {
@@ -81,6 +84,7 @@ using ProcessHandle = Handle<ProcessKind>;
 using ThreadHandle = Handle<ThreadKind>;
 using TokenHandle = Handle<TokenKind>;
 using JobHandle = Handle<JobKind>;
+using EventHandle = Handle<EventKind>;
 using SecurityDescriptor = Handle<SecurityDescriptorKind>;
 using SidText = Handle<SidTextKind>;
 using ArgumentVector = Handle<ArgumentVectorKind>;

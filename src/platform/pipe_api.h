@@ -51,7 +51,8 @@ class PipeApi {
   // next ConnectNamedPipe puts the instance back to listening.
   virtual void disconnect_named_pipe(PipeHandle pipe) = 0;
 
-  // Sleep(milliseconds): the pause between two failed waits for a client.
+  // SleepEx(milliseconds, alertable): the pause between two failed waits for a client. A user
+  // APC queued to the thread (the worker's stop watcher queues one) ends it early.
   virtual void pause(std::uint32_t milliseconds) = 0;
 };
 

@@ -84,12 +84,17 @@ class ProcessLaunchApi {
   virtual std::u16string error_message(WindowsErrorCode code) = 0;
 
   // CreateProcessAsUserW(token, no application name, command_line, no security attributes,
-  // no inherited handles, creation_flags, the caller's environment, current_directory) with a
-  // STARTUPINFOW that sets only cb and lpDesktop. `command_line` is the writable buffer that
-  // CreateProcessAsUserW requires; its contents are the same once the call returns.
+  // bInheritHandles, creation_flags, the caller's environment, current_directory) with a
+  // STARTUPINFO that sets only cb and lpDesktop. Without `inherited` no handle is inherited
+  // (bInheritHandles FALSE, a plain STARTUPINFOW). With it, that one handle and no other is
+  // (bInheritHandles TRUE, EXTENDED_STARTUPINFO_PRESENT, a STARTUPINFOEXW whose attribute
+  // list, made by InitializeProcThreadAttributeList and UpdateProcThreadAttribute, holds
+  // PROC_THREAD_ATTRIBUTE_HANDLE_LIST with only `inherited`); the child finds it under the
+  // same value. `command_line` is the writable buffer that CreateProcessAsUserW requires;
+  // its contents are the same once the call returns.
   virtual Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
       TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
-      const std::u16string& desktop, std::uint32_t creation_flags) = 0;
+      const std::u16string& desktop, std::uint32_t creation_flags, EventHandle inherited) = 0;
 
   // CreateJobObjectW(no security attributes, no name): an anonymous job whose handle is not
   // inheritable.
@@ -116,6 +121,15 @@ class ProcessLaunchApi {
 
   // TerminateProcess(process, exit_code); the result is not examined anywhere in the product.
   virtual void terminate_process(ProcessHandle process, std::uint32_t exit_code) = 0;
+
+  // CreateEventW(SECURITY_ATTRIBUTES with the caller's default descriptor and bInheritHandle
+  // TRUE, manual reset, not signalled, no name). Inheritable only so that it can go into
+  // create_process_as_user's handle list; without a name no other process can open it,
+  // create it first or wait on it.
+  virtual Expected<EventHandle, WindowsErrorCode> create_inheritable_event() = 0;
+
+  // SetEvent(event).
+  virtual Expected<void, WindowsErrorCode> set_event(EventHandle event) = 0;
 };
 
 }  // namespace tarnu::platform

@@ -24,6 +24,7 @@ struct ServiceStatus {
 // Windows values the service host uses.
 inline constexpr std::uint32_t kServiceWin32OwnProcess = 0x00000010;
 inline constexpr std::uint32_t kServiceStopped = 0x00000001;
+inline constexpr std::uint32_t kServiceStopPending = 0x00000003;
 inline constexpr std::uint32_t kServiceRunning = 0x00000004;
 inline constexpr std::uint32_t kServiceAcceptStop = 0x00000001;
 inline constexpr std::uint32_t kServiceAcceptSessionChange = 0x00000080;

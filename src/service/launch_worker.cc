@@ -22,10 +22,11 @@ std::string os_error_text(platform::ProcessLaunchApi& processes, platform::Windo
 
 }  // namespace
 
-std::string worker_command_line(std::string_view executable_path) {
+std::string worker_command_line(std::string_view executable_path, platform::RawHandle stop_event) {
   std::string line = "\"";
   line += executable_path;
-  line += "\" --worker";
+  line += "\" --worker --stop-event ";
+  line += std::to_string(stop_event);
   return line;
 }
 
@@ -48,8 +49,9 @@ std::string worker_working_directory(std::string_view executable_path) {
 
 Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processes,
                      platform::HandleApi& handles) {
-  // A worker being replaced is gone even when its successor cannot be started.
-  worker.terminate();
+  // A worker being replaced is gone, having released what it held, even when its successor
+  // cannot be started.
+  worker.stop();
 
   const std::uint32_t session = processes.active_console_session_id();
   if (session == platform::kNoConsoleSession) {
@@ -91,7 +93,6 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
   }
   // Unpaired surrogates in the path become U+FFFD in both texts.
   const std::string path_text = platform::utf16_to_utf8(*path);
-  std::u16string command_line = platform::utf8_to_utf16(worker_command_line(path_text));
   const std::u16string directory = platform::utf8_to_utf16(worker_working_directory(path_text));
   const std::u16string desktop = kWorkerDesktop;
 
@@ -108,13 +109,24 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
         "SetInformationJobObject(JobObjectExtendedLimitInformation)", limited.error()));
   }
 
+  // The worker's stop signal: an event without a name, which only this process holds until
+  // the worker inherits it, so that nobody else can set it, make it first or wait on it.
+  Expected<platform::EventHandle, platform::WindowsErrorCode> event =
+      processes.create_inheritable_event();
+  if (!event) {
+    return Unexpected(platform::windows_error_text("CreateEventW", event.error()));
+  }
+  platform::ScopedEvent stop_event(handles, *event);
+  std::u16string command_line =
+      platform::utf8_to_utf16(worker_command_line(path_text, stop_event.get().raw()));
+
   Expected<platform::CreatedProcess, platform::WindowsErrorCode> created =
       processes.create_process_as_user(worker_token.get(), command_line, directory, desktop,
-                                       kWorkerCreationFlags);
+                                       kWorkerCreationFlags, stop_event.get());
   if (!created) {
     return Unexpected(platform::windows_error_text("CreateProcessAsUserW", created.error()));
   }
-  // Closed in this order on every path: the thread, the process, then the job.
+  // Closed in this order on every path: the thread, the process, the stop event, the job.
   platform::ScopedProcess process(handles, created->process);
   platform::ScopedThread thread(handles, created->thread);
 
@@ -135,9 +147,9 @@ Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processe
     return Unexpected(std::move(failure));
   }
 
-  // Only the process and the job are kept; the thread handle is closed at once.
+  // Only the process, the job and the stop event are kept; the thread handle is closed at once.
   thread.reset();
-  worker.record(process.release(), job.release(), session);
+  worker.record(process.release(), job.release(), stop_event.release(), session);
   return {};
 }
 

@@ -76,8 +76,9 @@ inline constexpr std::uint32_t kWorkerCreationFlags =
 // never ran, so nobody sees it but a debugger; it differs from the 0 of a stop.
 inline constexpr std::uint32_t kAbandonedWorkerExitCode = 1;
 
-// "\"<path>\" --worker".
-std::string worker_command_line(std::string_view executable_path);
+// "\"<path>\" --worker --stop-event <handle value in decimal>": the worker finds the stop
+// event the service hands it under the same handle value.
+std::string worker_command_line(std::string_view executable_path, platform::RawHandle stop_event);
 
 // The folder holding the executable: the path without its last component, "." when there
 // is none. A drive's root keeps its separator ("C:\"), so that it does not turn into the
@@ -85,11 +86,13 @@ std::string worker_command_line(std::string_view executable_path);
 std::string worker_working_directory(std::string_view executable_path);
 
 // Replaces the recorded worker with a new one in the session attached to the console. The
-// old worker is terminated and closed first, whatever happens next. The new one gets a copy
-// of the service's token without kPrivilegesTheWorkerDoesNotUse; it is created suspended in
-// a new job object with kWorkerJobLimits, assigned to the job, and only then resumed. On success
-// the record holds the new process, its job and its session; on failure it is empty, a process that
-// was created is terminated, and the error text says which step failed.
+// old worker is stopped (asked to release and end, then terminated: WorkerProcess::stop)
+// and closed first, whatever happens next. The new one gets a copy of the service's token
+// without kPrivilegesTheWorkerDoesNotUse; it is created suspended in a new job object with
+// kWorkerJobLimits, with a new unnamed stop event as the only handle it inherits, assigned
+// to the job, and only then resumed. On success the record holds the new process, its job,
+// its stop event and its session; on failure it is empty, a process that was created is
+// terminated, and the error text says which step failed.
 Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processes,
                      platform::HandleApi& handles);
 

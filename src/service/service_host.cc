@@ -82,7 +82,12 @@ void service_entry(std::uint32_t /*argc*/, char16_t** /*argv*/) {
     return;
   }
 
-  supervise_worker(receiver, host.processes, host.handles);
+  // Reported from this thread, as every other report: the stop is under way, and the
+  // worker's release may take up to its bound.
+  supervise_worker(receiver, host.processes, host.handles, [&] {
+    (void)report_service_status(host.control, status_handle, platform::kServiceStopPending, 0, 1,
+                                kStopPendingWaitHint);
+  });
 
   // Nobody to tell when this fails: the dispatcher is all that is left.
   (void)report_service_status(host.control, status_handle, platform::kServiceStopped, 0, 0,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/expected.h"
@@ -7,6 +8,7 @@
 #include "platform/process_launch_api.h"
 #include "platform/service_control_api.h"
 #include "platform/windows_error.h"
+#include "service/worker_process.h"
 
 namespace tarnu::service {
 
@@ -21,6 +23,12 @@ struct ServicePlatform {
 inline constexpr std::uint32_t kRunningControlsAccepted =
     platform::kServiceAcceptStop | platform::kServiceAcceptSessionChange;
 
+// The wait hint of the SERVICE_STOP_PENDING report made while the worker is asked to end:
+// the worker's bound, and a second for terminating it, closing its handles and reporting
+// SERVICE_STOPPED.
+inline constexpr std::chrono::milliseconds kStopPendingWaitHint =
+    kWorkerStopBound + std::chrono::milliseconds(1000);
+
 // Hands the service table (TarnuInputService -> service_entry) to the service control
 // manager and blocks until the dispatcher returns, which it does once the service has
 // stopped. Fails with the dispatcher's error (text "IO error in winapi call"), for instance
@@ -31,8 +39,9 @@ Expected<void, platform::WinapiError> run_service_dispatcher(const ServicePlatfo
 
 // The service's main function, called by the dispatcher on a thread of its own. Its
 // arguments are not used. Registers the control handler, reports SERVICE_RUNNING, runs the
-// supervisor until a stop, and reports SERVICE_STOPPED. Failures are not reported anywhere:
-// a failed registration or SERVICE_RUNNING report simply ends it.
+// supervisor until a stop, reports SERVICE_STOP_PENDING (checkpoint 1, kStopPendingWaitHint)
+// while the supervisor stops the worker, and reports SERVICE_STOPPED. Failures are not
+// reported anywhere: a failed registration or SERVICE_RUNNING report simply ends it.
 void service_entry(std::uint32_t argc, char16_t** argv);
 
 // The control handler, called on the dispatcher thread with the handler context as

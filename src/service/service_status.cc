@@ -11,8 +11,8 @@ std::uint32_t wait_hint_milliseconds(std::chrono::nanoseconds wait_hint) {
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(wait_hint);
   if (milliseconds.count() < 0 ||
       milliseconds.count() > std::numeric_limits<std::uint32_t>::max()) {
-    // Only a caller's mistake gets here (the service passes 0); stop rather than report a
-    // wrapped value the service control manager would wait for.
+    // Only a caller's mistake gets here (the service passes 0 or a few seconds); stop rather
+    // than report a wrapped value the service control manager would wait for.
     std::fputs("Too long wait_hint\n", stderr);
     std::abort();
   }

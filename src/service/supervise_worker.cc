@@ -22,7 +22,7 @@ bool worker_must_be_replaced(const WorkerProcess& worker, platform::ProcessLaunc
 }  // namespace
 
 void supervise_worker(ServiceEventSource& events, platform::ProcessLaunchApi& processes,
-                      platform::HandleApi& handles) {
+                      platform::HandleApi& handles, const StopPendingReport& stop_pending) {
   WorkerProcess worker(processes, handles);
   // Launch failures are retried on the next pass; nobody reads their texts.
   (void)launch_worker(worker, processes, handles);
@@ -35,7 +35,10 @@ void supervise_worker(ServiceEventSource& events, platform::ProcessLaunchApi& pr
       (void)launch_worker(worker, processes, handles);
     }
   }
-  worker.terminate();
+  if (stop_pending) {
+    stop_pending();
+  }
+  worker.stop();
 }
 
 }  // namespace tarnu::service

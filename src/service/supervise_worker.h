@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "platform/handle_api.h"
 #include "platform/process_launch_api.h"
@@ -11,11 +12,17 @@ namespace tarnu::service {
 // The longest the supervisor waits between two checks of its worker.
 inline constexpr std::chrono::milliseconds kSupervisorPollInterval{2000};
 
+// Called on the supervisor's thread once a stop has arrived, before the worker is asked to
+// end: the service reports SERVICE_STOP_PENDING from it.
+using StopPendingReport = std::function<void()>;
+
 // Keeps one worker running in the session attached to the console until a stop arrives:
 // launches it at once, then after every time-out or session change replaces it if it has
-// ended or another session has taken the console. Failed launches are retried on the next
-// pass, without back-off. Returns after terminating the worker (exit code 0, not waited for).
+// ended or another session has taken the console (the old one asked to release and end
+// first: WorkerProcess::stop). Failed launches are retried on the next pass, without
+// back-off. At a stop, calls `stop_pending` (when given), then stops the worker the same way
+// (at most kWorkerStopBound of waiting, then terminated with exit code 0) and returns.
 void supervise_worker(ServiceEventSource& events, platform::ProcessLaunchApi& processes,
-                      platform::HandleApi& handles);
+                      platform::HandleApi& handles, const StopPendingReport& stop_pending = {});
 
 }  // namespace tarnu::service

@@ -5,11 +5,22 @@
 namespace tarnu::service {
 
 void WorkerProcess::record(platform::ProcessHandle process, platform::JobHandle job,
-                           std::uint32_t session_id) {
-  assert(!has_process() && !job_.is_valid());
+                           platform::EventHandle stop_event, std::uint32_t session_id) {
+  assert(!has_process() && !job_.is_valid() && !stop_event_.is_valid());
+  stop_event_ = platform::ScopedEvent(handles_, stop_event);
   job_ = platform::ScopedJob(handles_, job);
   process_ = platform::ScopedProcess(handles_, process);
   session_id_ = session_id;
+}
+
+void WorkerProcess::stop() {
+  if (process_.is_valid() && stop_event_.is_valid() && processes_.set_event(stop_event_.get())) {
+    // The worker's answer is its exit; whether the wait saw it does not matter, the
+    // termination below follows either way.
+    (void)processes_.wait_for_single_object(process_.get(),
+                                            static_cast<std::uint32_t>(kWorkerStopBound.count()));
+  }
+  terminate();
 }
 
 void WorkerProcess::terminate() {
@@ -21,6 +32,7 @@ void WorkerProcess::terminate() {
   // Closing the last handle of the job would also end the worker; it has been terminated
   // already, with the exit code the service uses for a stop.
   job_.reset();
+  stop_event_.reset();
   session_id_ = 0;
 }
 

@@ -21,13 +21,13 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
       owner_sid_(platform::utf16_to_utf8(own_user_sid)),
       status_file_(platform.files, platform.handles, session, std::move(own_user_sid)) {}
 
-std::string PipeServer::run() {
+Status PipeServer::run() {
   SessionUser user = look_up_session_user();
   applied_sddl_ = input_pipe_sddl(user, owner_sid_);
   auto descriptor = pipe_descriptor(applied_sddl_);
   if (!descriptor) {
-    return platform::windows_error_text("ConvertStringSecurityDescriptorToSecurityDescriptorW",
-                                        descriptor.error());
+    return Unexpected(platform::windows_error_text(
+        "ConvertStringSecurityDescriptorToSecurityDescriptorW", descriptor.error()));
   }
   // The first-instance flag makes this fail while any pipe of the name exists, such as one
   // held by another worker of this session or by a process that took the name first.
@@ -35,27 +35,41 @@ std::string PipeServer::run() {
       platform_.pipes.create_input_pipe(input_pipe_name(session_), descriptor->get());
   descriptor->reset();
   if (!pipe_value) {
-    return platform::windows_error_text("CreateNamedPipeW", pipe_value.error());
+    return Unexpected(platform::windows_error_text("CreateNamedPipeW", pipe_value.error()));
   }
   // The one instance lives as long as the worker: between two clients it is disconnected,
   // never closed, so no other process can create a pipe of the name and wait for the
   // session's client in its place.
   const platform::ScopedPipe pipe(platform_.handles, *pipe_value);
 
+  // Between two clients nothing is held (a client's departure released it all), but a stop
+  // is recorded as a departure is.
+  const auto stop_between_clients = [this] {
+    record(injector_.release_at_connection_end());
+    return Status();
+  };
   std::uint32_t pause = 0;
   for (;;) {
+    if (stop_arrived()) {
+      return stop_between_clients();
+    }
     if (user.kind == SessionUser::Kind::kUnknown) {
       // Whoever is logged on could not be told: the instance is SYSTEM's alone and waits for
       // nobody until a lookup succeeds.
       pause = back_off(pause);
     } else {
       const auto connected = platform_.pipes.connect_named_pipe(pipe.get());
+      // A stop cancels the wait (ERROR_OPERATION_ABORTED); a client that connected at the
+      // same moment is not served.
+      if (stop_arrived()) {
+        return stop_between_clients();
+      }
       // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
       if (!connected && connected.error() != platform::kErrorPipeConnected) {
         if (connected.error() == platform::kErrorInvalidHandle) {
           // The handle is no pipe instance (any more): no wait on it can succeed.
           record(injector_.release_at_connection_end());
-          return platform::windows_error_text("ConnectNamedPipe", connected.error());
+          return Unexpected(platform::windows_error_text("ConnectNamedPipe", connected.error()));
         }
         // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
         // closing until it is disconnected.
@@ -63,7 +77,11 @@ std::string PipeServer::run() {
         pause = back_off(pause);
       } else {
         if (admit_client(pipe.get())) {
-          serve_connection(pipe.get());
+          if (serve_connection(pipe.get())) {
+            // Stopped: what the client held is released and recorded already.
+            platform_.pipes.disconnect_named_pipe(pipe.get());
+            return {};
+          }
           pause = 0;
         }
         platform_.pipes.disconnect_named_pipe(pipe.get());
@@ -77,6 +95,9 @@ std::string PipeServer::run() {
       const std::string sddl = input_pipe_sddl(user, owner_sid_);
       if (sddl == applied_sddl_ || apply_pipe_access(pipe.get(), sddl)) {
         break;
+      }
+      if (stop_arrived()) {
+        break;  // seen before the next wait
       }
       pause = back_off(pause);
     }
@@ -137,8 +158,12 @@ std::uint32_t PipeServer::back_off(std::uint32_t previous) {
   return next;
 }
 
-void PipeServer::serve_connection(platform::PipeHandle pipe) {
+bool PipeServer::serve_connection(platform::PipeHandle pipe) {
   for (;;) {
+    // Between two commands: the last one was injected in full, and no other is read.
+    if (stop_arrived()) {
+      break;
+    }
     std::array<std::uint8_t, 4> prefix{};
     if (!read_exactly(pipe, prefix)) {
       break;
@@ -168,7 +193,11 @@ void PipeServer::serve_connection(platform::PipeHandle pipe) {
     record(injector_.bind_input_desktop());
     injector_.inject_command(*command);
   }
+  // The client left, sent a bad length, or a stop arrived: between two commands, or during a
+  // read, which it cancels (ERROR_OPERATION_ABORTED).
+  const bool stopped = stop_arrived();
   record(injector_.release_at_connection_end());
+  return stopped;
 }
 
 bool PipeServer::read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer) {
@@ -184,5 +213,13 @@ bool PipeServer::read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t>
 }
 
 void PipeServer::record(const StatusOutcome& outcome) { status_file_.write(outcome); }
+
+bool PipeServer::stop_arrived() {
+  if (!stop_acknowledged_ && platform_.stop.stop_requested()) {
+    platform_.stop.acknowledge_stop();
+    stop_acknowledged_ = true;
+  }
+  return stop_acknowledged_;
+}
 
 }  // namespace tarnu::worker

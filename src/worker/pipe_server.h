@@ -42,16 +42,21 @@ class PipeServer {
   PipeServer(const WorkerPlatform& platform, windows_input::CommandInjector& injector,
              CommandDecoder decoder, std::uint32_t session, std::u16string own_user_sid = {});
 
-  // Serves clients one after another for ever. Returns only with the text of a fatal error:
-  // the first security descriptor or the pipe could not be created, or the pipe instance
-  // stopped being one (what was held is released first). A lookup of the session's user that
-  // fails for any reason but nobody being logged on is no error: the worker looks again
-  // after a pause.
-  std::string run();
+  // Serves clients one after another until the service asks the worker to stop. Returns
+  // success on that request, once what was held is released and the outcome recorded exactly
+  // as at a client's departure, whatever the server was doing: waiting for a client, reading
+  // a frame, or between two commands (a command being injected is completed first, and
+  // nothing is injected after the release). Otherwise returns only with the text of a fatal
+  // error: the first security descriptor or the pipe could not be created, or the pipe
+  // instance stopped being one (what was held is released first). A lookup of the session's
+  // user that fails for any reason but nobody being logged on is no error: the worker looks
+  // again after a pause.
+  Status run();
 
-  // Serves one connected client: reads frames until the client goes away or sends a bad
-  // length, then releases what is held and records the outcome.
-  void serve_connection(platform::PipeHandle pipe);
+  // Serves one connected client: reads frames until the client goes away, sends a bad
+  // length or the service asks the worker to stop, then releases what is held and records
+  // the outcome. True when it ended on the stop request.
+  bool serve_connection(platform::PipeHandle pipe);
 
  private:
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
@@ -69,6 +74,9 @@ class PipeServer {
   // Pauses for the next back-off step after `previous` (0: none yet) and returns it.
   std::uint32_t back_off(std::uint32_t previous);
   void record(const StatusOutcome& outcome);
+  // True once the service has asked the worker to stop; the first time, acknowledges the
+  // request, so that nothing interrupts the release and the status write that follow.
+  bool stop_arrived();
 
   WorkerPlatform platform_;
   windows_input::CommandInjector& injector_;
@@ -79,6 +87,7 @@ class PipeServer {
   StatusFile status_file_;
   // The SDDL whose DACL the pipe instance has.
   std::string applied_sddl_;
+  bool stop_acknowledged_ = false;
 };
 
 }  // namespace tarnu::worker

@@ -40,12 +40,13 @@ class Launcher {
     }
   }
 
-  Expected<Child, WindowsErrorCode> start(std::uint32_t flags) {
+  Expected<Child, WindowsErrorCode> start(std::uint32_t flags,
+                                          platform::EventHandle inherited = {}) {
     std::u16string command_line = world_.quick_command_line();
     const std::u16string before = command_line;
     const auto created = world_.processes().create_process_as_user(
         token_.get(), command_line, world_.working_folder(), u"winsta0\\default",
-        flags | platform::kCreateNoWindow | platform::kCreateUnicodeEnvironment);
+        flags | platform::kCreateNoWindow | platform::kCreateUnicodeEnvironment, inherited);
     EXPECT_EQ(command_line, before);
     if (!created) {
       return Unexpected(created.error());
@@ -93,17 +94,23 @@ TEST_F(ProcessLaunchContract, MovingATokenToASessionNeedsTcb) {
 }
 
 // A child that ends by itself is signalled and stays so; a suspended one is not until it is
-// terminated, or resumed and let run.
+// terminated, or resumed and let run. A child may be handed one inheritable event (the
+// worker's stop event), which stays the parent's to set and close.
 TEST_F(ProcessLaunchContract, WaitsSeeChildrenEnd) {
   Launcher launcher(*world_);
   ASSERT_TRUE(launcher.token());
   platform::ProcessLaunchApi& processes = world_->processes();
+  const auto made = processes.create_inheritable_event();
+  ASSERT_TRUE(made);
+  const platform::ScopedEvent event(world_->handles(), *made);
   const struct {
     bool suspended;
     bool terminated;
-  } ways[] = {{false, false}, {true, true}, {true, false}};
+    bool inherits = false;
+  } ways[] = {{false, false}, {true, true}, {true, false}, {true, false, true}};
   for (const auto& way : ways) {
-    auto child = launcher.start(way.suspended ? platform::kCreateSuspended : 0);
+    auto child = launcher.start(way.suspended ? platform::kCreateSuspended : 0,
+                                way.inherits ? event.get() : platform::EventHandle());
     ASSERT_TRUE(child) << child.error();
     const platform::ProcessHandle process = child->process.get();
     if (way.suspended) {
@@ -120,6 +127,7 @@ TEST_F(ProcessLaunchContract, WaitsSeeChildrenEnd) {
     EXPECT_EQ(processes.wait_for_single_object(process, kPatienceMs), platform::kWaitObject0);
     EXPECT_EQ(processes.wait_for_single_object(process, 0), platform::kWaitObject0);
   }
+  EXPECT_TRUE(processes.set_event(event.get()));
 }
 
 // The worker's job: a suspended process is its one active process, and kill-on-close ends

@@ -1,15 +1,20 @@
 // tarnu-e2e-launch: runs a program with a changed environment and returns its exit status.
 //
-//   tarnu-e2e-launch.exe [--print-exit-code] [NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]
+//   tarnu-e2e-launch.exe [--print-exit-code] [--stop-event FILE] [NAME=VALUE | -NAME]... --
+//                        PROGRAM [ARGS...]
 //
 // --print-exit-code writes the program's whole exit code ("exit code 0x80000100") to standard
 // output once it has ended; the exit status seen from Unix keeps only its low byte.
+// --stop-event FILE plays the service: the program gets an inheritable event, its handle
+// value appended to its arguments as "--stop-event N"; once FILE exists the event is set, the
+// program given a second to end, then terminated ("stop: ended|terminated after N ms").
 // NAME=VALUE sets a variable (NAME= sets it empty), -NAME removes it. Wine builds a program's
 // ProgramData itself when the parent is a Unix process, and cmd.exe cannot hold an empty
 // variable, so the end-to-end tests start the worker through this parent instead.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -41,6 +46,11 @@ int wmain(int argc, wchar_t** argv) {
   if (print_exit_code) {
     ++i;
   }
+  std::wstring stop_file;
+  if (i + 1 < argc && std::wstring(argv[i]) == L"--stop-event") {
+    stop_file = argv[i + 1];
+    i += 2;
+  }
   // The changes are made to this process's own environment, which the program inherits. An
   // empty value is a variable set to nothing; only a null one removes it.
   for (; i < argc && std::wstring(argv[i]) != L"--"; ++i) {
@@ -58,14 +68,21 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (i + 1 >= argc) {
     fwprintf(stderr,
-             L"usage: tarnu-e2e-launch.exe [--print-exit-code] [NAME=VALUE | -NAME]... -- "
-             L"PROGRAM [ARGS...]\n");
+             L"usage: tarnu-e2e-launch.exe [--print-exit-code] [--stop-event FILE] "
+             L"[NAME=VALUE | -NAME]... -- PROGRAM [ARGS...]\n");
     return 2;
   }
 
   std::wstring command_line;
   for (int j = i + 1; j < argc; ++j) {
     command_line += (j > i + 1 ? L" " : L"") + quoted(argv[j]);
+  }
+  HANDLE stop_event = nullptr;
+  if (!stop_file.empty()) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    stop_event = ::CreateEventW(&inheritable, TRUE, FALSE, nullptr);
+    command_line +=
+        L" --stop-event " + std::to_wstring(reinterpret_cast<std::uintptr_t>(stop_event));
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -77,6 +94,20 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   ::CloseHandle(process.hThread);
+  while (stop_event != nullptr && ::WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
+    if (::GetFileAttributesW(stop_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      const ULONGLONG start = ::GetTickCount64();
+      ::SetEvent(stop_event);
+      const bool ended = ::WaitForSingleObject(process.hProcess, 1000) == WAIT_OBJECT_0;
+      if (!ended) {
+        ::TerminateProcess(process.hProcess, 0);
+      }
+      wprintf(L"stop: %ls after %llu ms\n", ended ? L"ended" : L"terminated",
+              ::GetTickCount64() - start);
+      fflush(stdout);
+      break;
+    }
+  }
   ::WaitForSingleObject(process.hProcess, INFINITE);
   DWORD status = 0;
   ::GetExitCodeProcess(process.hProcess, &status);

@@ -164,11 +164,11 @@ start_worker() {
   STARTED_GROUPS+=("$WORKER_GROUP")
 }
 
-# start_own_worker: the worker (output in $E2E_TMP/worker.out and .err) with a ProgramData of
-# its own under $E2E_TMP.
+# start_own_worker [LAUNCH_OPTION]...: the worker (output in $E2E_TMP/worker.out and .err)
+# with a ProgramData of its own under $E2E_TMP.
 start_own_worker() {
   mkdir -p "$E2E_TMP/programdata"
-  start_worker worker "ProgramData=$(winepath -w "$E2E_TMP/programdata")"
+  start_worker worker "$@" "ProgramData=$(winepath -w "$E2E_TMP/programdata")"
 }
 
 # stop_clean_worker GROUP: checks that the worker of start_own_worker still runs and has
@@ -375,18 +375,48 @@ service_create_and_start() {
   expect_equal "sc start" 0 "$RC"
 }
 
-# service_stop_and_delete: sc stop, after which the service reports STOPPED, no helper
-# process is left and no pipe is served; then sc delete.
-service_stop_and_delete() {
-  local stopping
-  stopping=$(now_ms)
+# service_stop_timed WHAT [suspend]: sc stop (with `suspend`, of a worker whose threads are
+# all suspended first), timed inside the prefix by tarnu-inject-driver's stop-watch, as sc
+# takes up to 1.5 s under Wine here: PENDING_TO_GONE_MS from SERVICE_STOP_PENDING to the
+# worker's end, PENDING_TO_STOPPED_MS to SERVICE_STOPPED, RELEASE_TO_GONE_MS from the status
+# the worker recorded at the stop to its end (-1: not seen).
+service_stop_timed() {
+  local watch="$E2E_TMP/stop-watch.out" before pending ended stopped recorded
+  before=$(status_time)
+  setsid wine "$DRIVER" stop-watch "$TARNU_SERVICE" ${2:-} </dev/null >"$watch" 2>/dev/null &
+  STARTED_GROUPS+=("$!")
+  wait_until 10 grep -qs '^stop-watch: watching' "$watch" || fail "$1: no worker to watch"
   run_program stop sc stop "$TARNU_SERVICE"
-  expect_equal "sc stop" 0 "$RC"
-  if wait_until 10 service_is_stopped; then
-    pass "service reports STOPPED ($(($(now_ms) - stopping)) ms after sc stop)"
-  else
+  expect_equal "sc stop ($1)" 0 "$RC"
+  wait_until 25 grep -qs '^stop-watch: done' "$watch" || fail "$1: the stop never ended"
+  watched() { tr -d '\r' <"$watch" | awk -v e="$1" '$2 == e || $2 " " $3 == e { print $NF }'; }
+  pending=$(watched "state 3") ended=$(watched exit) stopped=$(watched "state 1")
+  recorded=$(status_time)
+  PENDING_TO_GONE_MS=$((pending && ended ? ended - pending : -1))
+  PENDING_TO_STOPPED_MS=$((pending && stopped ? stopped - pending : -1))
+  RELEASE_TO_GONE_MS=$((recorded > before && ended ? ended - recorded : -1))
+  echo "figure: stop $1: after STOP_PENDING the worker ended at $PENDING_TO_GONE_MS ms and" \
+    "STOPPED came at $PENDING_TO_STOPPED_MS ms; the worker ended $RELEASE_TO_GONE_MS ms after" \
+    "recording its release"
+}
+
+# The service's bound on a stopping worker (kWorkerStopBound).
+WORKER_STOP_BOUND_MS=1000
+# expect_stop_answered WHAT: the worker recorded its release and ended by itself, well
+# within the bound, and the service reported STOPPED within its wait hint.
+expect_stop_answered() {
+  ((RELEASE_TO_GONE_MS >= 0 && RELEASE_TO_GONE_MS < 500 && PENDING_TO_GONE_MS >= 0 &&
+    PENDING_TO_GONE_MS < WORKER_STOP_BOUND_MS && PENDING_TO_STOPPED_MS < 2000)) &&
+    pass "$1: the worker ended by itself" || fail "$1: the worker did not end by itself"
+}
+
+# service_stop_and_delete: sc stop, after which the worker ends by itself, the service
+# reports STOPPED, no helper process is left and no pipe is served; then sc delete.
+service_stop_and_delete() {
+  service_stop_timed "with no client"
+  expect_stop_answered "sc stop"
+  wait_until 10 service_is_stopped && pass "service reports STOPPED" ||
     fail "service state after stop: $(service_state)"
-  fi
   expect_no_helper_left "no worker and no service process remain"
   run_program gone "$SEND_EXE" --session "$WINE_SESSION" --server-user "$WINE_USER_SID" "tap 0x45"
   expect_equal "no pipe after stop" 1 "$RC"
@@ -435,6 +465,43 @@ since_mark() { tail -n "+$MARK" "$LOG"; }
 # PATTERN among those logged since mark_log.
 wait_since_mark() { wait_until 10 marked_lines "$1" "${2:-1}"; }
 marked_lines() { (($(since_mark | grep -cE "$1") >= $2)); }
+
+# --- Input held across a stop ----------------------------------------------------------------
+
+# hold_input: a client (its process group in HOLDER) presses Shift and the left button at
+# screen (437, 218), in the test window at $LOG, and stays connected for 30 s; returns once
+# the window has both presses, with the log marked after them.
+hold_input() {
+  mark_log
+  setsid wine "$SEND_EXE" --session "$WINE_SESSION" --server-user "$WINE_USER_SID" --wait 10000 "key 0x10 down" \
+    "button left down 437 218" "sleep 30000" </dev/null >/dev/null 2>&1 &
+  HOLDER=$!
+  STARTED_GROUPS+=("$HOLDER")
+  wait_since_mark '^WM_KEYDOWN vk=0x10' && wait_since_mark '^WM_LBUTTONDOWN' || fail "no presses"
+  mark_log
+}
+# expect_holder_connected WHAT: hold_input's client is still connected, so what happened
+# since is not its departure's doing; it is ended then.
+expect_holder_connected() {
+  kill -0 "$HOLDER" 2>/dev/null && pass "$1: the client still connected" || fail "$1: client gone"
+  stop_group "$HOLDER"
+}
+
+# status_time: the time line of the status file of a worker started by Wine's service
+# manager (its ProgramData is not C:\ProgramData there); 0 when there is none.
+status_time() {
+  head -n 1 "$(unix_path 'C:\users\Public\Tarnu')/input-helper-status-s$WINE_SESSION.txt" \
+    2>/dev/null || echo 0
+}
+# expect_release_run_at_stop WHAT BEFORE: a worker started by Wine's service manager ran its
+# release at a stop, while hold_input's client was still connected: its status file was
+# written after BEFORE (a status_time). (The release itself is refused there: such a worker
+# cannot attach to the input desktop under Wine, SetThreadDesktop failing with 5, and keeps
+# the keys rather than send them to the wrong desktop.)
+expect_release_run_at_stop() {
+  (($(status_time) > $2)) && pass "$1: release run at the stop" || fail "$1: no release run"
+  expect_holder_connected "$1"
+}
 
 # --- Injected input as the test window saw it (injection_test.sh, worker_injection_test.sh) -
 

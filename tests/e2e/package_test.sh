@@ -155,6 +155,12 @@ for before in absent 2; do
     wait_until 10 one_worker && service_is_running && pass "service and one worker after the repair" ||
       fail "after the repair: service state [$(service_state)], workers [$(workers | xargs)]"
     expect_equal "after the repair: policy, memory" "$raised $before" "$(sas) $(remembered)"
+
+    # The upgrade stops the service while a client holds Shift and the left button (the
+    # window again after msiexec, which takes the focus).
+    start_test_window "$LOG" 100 100 640 480
+    hold_input
+    before_upgrade=$(status_time)
   fi
 
   # A major upgrade: one entry, a new worker from the same place, the first memory kept.
@@ -169,6 +175,11 @@ for before in absent 2; do
     fail "[$before] workers before [$old_worker], after [$(workers | xargs)]"
   fi
   expect_equal "[$before] after the upgrade: policy, memory" "$raised $before" "$(sas) $(remembered)"
+  if [[ $before == absent ]]; then
+    expect_release_run_at_stop "upgrade" "$before_upgrade"
+    send let-go "key 0x10 up" "button left up"
+    stop_test_window
+  fi
 
   # The older package is refused and changes nothing.
   msi "downgrade-$before" /i "$CURRENT_MSI" /qn

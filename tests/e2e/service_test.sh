@@ -2,13 +2,15 @@
 # The real executable run by Wine's service control manager: installed with sc create,
 # started, its worker checked through its pipe and a test window and left alone while it
 # runs, the service itself killed from outside (its worker must die with it) and started
-# again, the service stopped and deleted. Wine has one session (1), so the worker always
+# again, stopped while a client holds Shift and the left button and while the worker's
+# threads are suspended, then stopped and deleted. Wine has one session (1), so the worker always
 # lands in the session the client and the window are in. A worker killed from outside is
 # replaced: supervisor_kills_test.sh.
 source "$(dirname "$0")/lib.sh"
 service_remove_on_exit
 
 WINDOW_LOG="$E2E_TMP/window.log"
+LOG=$WINDOW_LOG
 
 # type_through_pipe NAME VK CHAR: taps the key through the session's pipe (the client waits
 # up to 8 s for a pipe to open) and waits until the window has received CHAR. True if it did.
@@ -100,5 +102,22 @@ else
   iconv -f UTF-16 -t UTF-8 "$E2E_TMP/wmic-processes.txt" >&2
 fi
 
+# A stop while a client holds Shift and the left button: the worker runs its release at once
+# (refused under Wine's service manager, see expect_release_run_at_stop; the release reaching
+# the window: worker_injection_test.sh) and ends; the next worker's client lets them go.
+hold_input
+before=$(status_time)
+service_stop_timed "with Shift and the left button held"
+expect_stop_answered "held input"
+expect_release_run_at_stop "held input" "$before"
+run_program restart-held sc start "$TARNU_SERVICE"
+send let-go "key 0x10 up" "button left up"
+
+# A worker that cannot answer (every thread of it suspended) is ended once the bound is over.
+service_stop_timed "with the worker suspended" suspend
+((RELEASE_TO_GONE_MS < 0 && PENDING_TO_GONE_MS <= WORKER_STOP_BOUND_MS + 500)) &&
+  pass "the suspended worker ended within the bound" || fail "the suspended worker"
+run_program restart-last sc start "$TARNU_SERVICE"
+wait_until 10 one_worker || fail "no worker after the last start"
 service_stop_and_delete
 finish

@@ -80,6 +80,8 @@ class FakePipeApi final : public platform::PipeApi {
       }
     }
     ++instances_created;
+    // A new instance has no client, whatever the last one was left with.
+    current_.reset();
     pipe_ = ledger_.open_as<platform::PipeHandle>("pipe");
     pipe_name_ = name;
     journal_.record("create pipe");

@@ -33,6 +33,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     std::u16string current_directory;
     std::u16string desktop;
     platform::ProcessHandle process;
+    platform::EventHandle inherited;  // the one handle it inherits, or none
   };
 
   explicit FakeProcessLaunchApi(HandleLedger& ledger) : ledger_(ledger) {}
@@ -88,12 +89,18 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
 
   // The process ends by itself (or is killed by someone else): its handle is signalled.
   void end_process(platform::ProcessHandle process) { processes_[process.raw()].ended = true; }
+  // The process no longer answers its stop event (hung, or its threads suspended). Otherwise
+  // a running worker ends as soon as its event is set.
+  void hang(platform::ProcessHandle process) { processes_[process.raw()].hung = true; }
 
   // What was asked of it (a test may clear `calls` to look at what follows).
   std::vector<std::string> calls;
   std::vector<Launch> launches;
   // Processes terminated through the seam, in order, with their exit codes.
   std::vector<std::pair<platform::ProcessHandle, std::uint32_t>> terminations;
+  int terminated_running = 0;  // of those, the ones still running then
+  // The time WaitForSingleObject spent: the whole timeout of each wait that timed out.
+  std::uint64_t waited_ms = 0;
 
   // Processes started and neither ended nor terminated: what would still run.
   std::size_t running_processes() const {
@@ -183,9 +190,10 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   Expected<platform::CreatedProcess, platform::WindowsErrorCode> create_process_as_user(
       platform::TokenHandle token_handle, std::u16string& command_line,
       const std::u16string& current_directory, const std::u16string& desktop,
-      std::uint32_t creation_flags) override {
+      std::uint32_t creation_flags, platform::EventHandle inherited) override {
     const platform::RawHandle token = token_handle.raw();
-    if (auto code = call("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) + ")",
+    if (auto code = call("CreateProcessAsUserW(" + label(token) + "," + hex(creation_flags) +
+                             (inherited ? "," + label(inherited.raw()) : "") + ")",
                          {token})) {
       return Unexpected(*code);
     }
@@ -194,10 +202,12 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     const platform::RawHandle process = open("process", "process" + number);
     const platform::RawHandle thread = open("thread", "thread" + number);
     const bool suspended = (creation_flags & platform::kCreateSuspended) != 0;
-    processes_[process] = Process{.suspended = suspended, .ran_outside_a_job = !suspended};
+    processes_[process] = Process{
+        .suspended = suspended, .ran_outside_a_job = !suspended, .stop_event = inherited.raw()};
     thread_processes_[thread] = process;
     launches.push_back(Launch{token_sessions_[token], token_privileges_[token], command_line,
-                              current_directory, desktop, platform::ProcessHandle(process)});
+                              current_directory, desktop, platform::ProcessHandle(process),
+                              inherited});
     return platform::CreatedProcess{platform::ProcessHandle(process),
                                     platform::ThreadHandle(thread)};
   }
@@ -209,15 +219,39 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     if (wait_fails || !ledger_.is_open(handle)) {
       return platform::kWaitFailed;
     }
-    return processes_[handle].ended ? platform::kWaitObject0 : platform::kWaitTimeout;
+    if (processes_[handle].ended) {
+      return platform::kWaitObject0;
+    }
+    waited_ms += milliseconds;
+    return platform::kWaitTimeout;
   }
   void terminate_process(platform::ProcessHandle process, std::uint32_t exit_code) override {
     calls.push_back("TerminateProcess(" + label(process.raw()) + "," + std::to_string(exit_code) +
                     ")");
     terminations.emplace_back(process, exit_code);
     if (ledger_.is_open(process)) {
+      terminated_running += processes_[process.raw()].ended ? 0 : 1;
       processes_[process.raw()].ended = true;
     }
+  }
+  Expected<platform::EventHandle, platform::WindowsErrorCode> create_inheritable_event() override {
+    if (auto code = call("CreateEventW", {})) {
+      return Unexpected(*code);
+    }
+    ++event_count_;
+    return platform::EventHandle(open("event", "event" + std::to_string(event_count_)));
+  }
+  // A running process that inherited the event and is neither suspended nor hung ends.
+  Expected<void, platform::WindowsErrorCode> set_event(platform::EventHandle event) override {
+    if (auto code = call("SetEvent(" + label(event.raw()) + ")", {event.raw()})) {
+      return Unexpected(*code);
+    }
+    for (auto& [handle, process] : processes_) {
+      if (process.stop_event == event.raw() && !process.suspended && !process.hung) {
+        process.ended = true;
+      }
+    }
+    return {};
   }
   Expected<platform::JobHandle, platform::WindowsErrorCode> create_job_object() override {
     if (auto code = call("CreateJobObjectW", {})) {
@@ -291,6 +325,8 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
     bool ended = false;
     bool suspended = false;
     bool ran_outside_a_job = false;
+    platform::RawHandle stop_event = 0;
+    bool hung = false;
     platform::RawHandle job = 0;
   };
   struct Job {
@@ -337,6 +373,7 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::map<platform::RawHandle, Job> jobs_;
   int process_count_ = 0;
   int job_count_ = 0;
+  int event_count_ = 0;
 };
 
 }  // namespace tarnu::fakes

@@ -10,9 +10,13 @@ namespace {
 
 class RecordingRunner final : public RoleRunner {
  public:
-  std::string run_worker() override {
+  Status run_worker(std::span<const std::u16string> arguments) override {
     ++worker_runs;
-    return worker_error;
+    worker_arguments.assign(arguments.begin(), arguments.end());
+    if (worker_error.empty()) {
+      return {};
+    }
+    return Unexpected(worker_error);
   }
   Expected<void, platform::WinapiError> run_service_dispatcher() override {
     ++dispatcher_runs;
@@ -24,6 +28,7 @@ class RecordingRunner final : public RoleRunner {
 
   std::string worker_error = "CreateNamedPipeW failed with Windows error 231";
   bool dispatcher_fails = false;
+  std::vector<std::u16string> worker_arguments;
   int worker_runs = 0;
   int dispatcher_runs = 0;
 };
@@ -70,12 +75,21 @@ TEST(RoleSelectionTest, SelectsTheRoleAndIgnoresLaterArguments) {
   EXPECT_EQ(*select_role(args({u"--service", u"--worker"})), Role::Service);
 }
 
-TEST(RoleSelectionTest, WorkerFailureBecomesOneLineAndStatusOne) {
+TEST(RoleSelectionTest, WorkerFailureIsOneLineAndStatusOneAndAStopStatusZero) {
   RecordingRunner runner;
   const EntryOutcome outcome = run_entry(args({u"--worker", u"extra"}), runner);
   EXPECT_EQ(runner.worker_runs, 1);
   EXPECT_EQ(outcome.exit_status, 1);
   EXPECT_EQ(outcome.error_output, "CreateNamedPipeW failed with Windows error 231\n");
+
+  // Stopped by its service: a clean end. The worker reads its own options.
+  RecordingRunner stopped;
+  stopped.worker_error.clear();
+  const auto arguments = args({u"--worker", u"--stop-event", u"260"});
+  const EntryOutcome clean = run_entry(arguments, stopped);
+  EXPECT_EQ(clean.exit_status, 0);
+  EXPECT_EQ(clean.error_output, "");
+  EXPECT_EQ(stopped.worker_arguments, arguments);
 }
 
 TEST(RoleSelectionTest, ServiceDispatcherOutcome) {

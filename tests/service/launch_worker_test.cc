@@ -9,6 +9,7 @@
 
 #include "fakes/fake_process_launch_api.h"
 #include "fakes/handle_ledger.h"
+#include "platform/text.h"
 #include "service/worker_process.h"
 
 namespace tarnu::service {
@@ -17,9 +18,14 @@ namespace {
 using fakes::FakeProcessLaunchApi;
 using Calls = std::vector<std::string>;
 
-// How the first worker is stopped: terminated with exit code 0, then its handles closed.
-const Calls kFirstWorkerStopped = {"TerminateProcess(process1,0)", "CloseHandle(process1)",
-                                   "CloseHandle(job1)"};
+// How the first worker is stopped: asked through its event and given a second to end, then
+// terminated with exit code 0 and its handles closed.
+const Calls kFirstWorkerStopped = {"SetEvent(event1)",
+                                   "WaitForSingleObject(process1,1000)",
+                                   "TerminateProcess(process1,0)",
+                                   "CloseHandle(process1)",
+                                   "CloseHandle(job1)",
+                                   "CloseHandle(event1)"};
 
 class LaunchWorkerTest : public testing::Test {
  protected:
@@ -49,7 +55,8 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
                            "GetModuleFileNameW",
                            "CreateJobObjectW",
                            "SetInformationJobObject(job1,0x2408,1)",
-                           "CreateProcessAsUserW(worker-token,0x8000404)",
+                           "CreateEventW",
+                           "CreateProcessAsUserW(worker-token,0x8000404,event1)",
                            "AssignProcessToJobObject(job1,process1)",
                            "ResumeThread(thread1)",
                            "CloseHandle(thread1)",
@@ -63,36 +70,68 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
   EXPECT_EQ(launch.token_privileges,
             (std::set<std::u16string>{u"SeChangeNotifyPrivilege", u"SeCreateGlobalPrivilege",
                                       u"SeTcbPrivilege"}));
-  EXPECT_EQ(launch.command_line, u"\"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe\" --worker");
+  // The one handle it inherits is its stop event, under the value its command line names.
+  EXPECT_EQ(api.label(launch.inherited.raw()), "event1");
+  EXPECT_EQ(launch.command_line,
+            u"\"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe\" --worker --stop-event " +
+                platform::utf8_to_utf16(std::to_string(launch.inherited.raw())));
   EXPECT_EQ(launch.current_directory, u"C:\\Program Files\\Tarnu");
   EXPECT_EQ(launch.desktop, u"WinSta0\\Default");
 
   EXPECT_EQ(worker.process(), launch.process);
   EXPECT_EQ(worker.session_id(), 3u);
-  // The process and its job, owned by the record.
-  EXPECT_EQ(ledger.open_count(), 2u);
+  // The process, its job and its stop event, owned by the record.
+  EXPECT_EQ(ledger.open_count(), 3u);
   EXPECT_EQ(ledger.open_count("process"), 1u);
   EXPECT_EQ(ledger.open_count("job"), 1u);
+  EXPECT_EQ(ledger.open_count("event"), 1u);
   // It ran only once it was in a job that dies with the service.
   EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
   EXPECT_EQ(api.orphans_if_caller_dies(), 0u);
 }
 
-// Stopped, or held by a record that goes: terminated with exit code 0, then its job closed.
-TEST_F(LaunchWorkerTest, AStoppedOrReleasedWorkerIsTerminatedThenItsJobClosed) {
-  record_running_worker();
-  worker.terminate();
-  EXPECT_EQ(api.calls, kFirstWorkerStopped);
-  EXPECT_FALSE(worker.has_process());
-  {
-    WorkerProcess scoped(api, api);
-    ASSERT_TRUE(launch_worker(scoped, api, api));
-    api.calls.clear();
+// Stopped: asked through its event, given up to the bound, then terminated (exit code 0) and
+// closed, whether it answers, hangs or has gone already; no wait when the event cannot be
+// set. A record that goes terminates at once, without asking.
+TEST(WorkerStopTest, AskedThenWaitedForAtMostTheBoundThenTerminated) {
+  using Arrange = void (*)(FakeProcessLaunchApi&, platform::ProcessHandle);
+  const Calls unasked(kFirstWorkerStopped.begin() + 2, kFirstWorkerStopped.end());
+  Calls unwaited = unasked;
+  unwaited.insert(unwaited.begin(), "SetEvent(event1)");
+  const struct {
+    const char* name;
+    Arrange arrange;  // none: the record goes instead of stopping
+    std::uint64_t waited_ms;
+    int killed;  // terminated while still running
+    const Calls& calls;
+  } cases[] = {
+      {"answers", [](auto&, auto) {}, 0, 0, kFirstWorkerStopped},
+      {"hung or suspended", [](auto& api, auto process) { api.hang(process); }, 1000, 1,
+       kFirstWorkerStopped},
+      {"gone already", [](auto& api, auto process) { api.end_process(process); }, 0, 0,
+       kFirstWorkerStopped},
+      {"its event cannot be set", [](auto& api, auto) { api.failures["SetEvent"] = 6; }, 0, 1,
+       unwaited},
+      {"its record goes", nullptr, 0, 1, unasked},
+  };
+  for (const auto& c : cases) {
+    fakes::HandleLedger ledger;
+    FakeProcessLaunchApi api{ledger};
+    {
+      WorkerProcess worker{api, api};
+      ASSERT_TRUE(launch_worker(worker, api, api)) << c.name;
+      api.calls.clear();
+      if (c.arrange) {
+        c.arrange(api, worker.process());
+        worker.stop();
+      }
+    }
+    EXPECT_EQ(api.calls, c.calls) << c.name;
+    EXPECT_EQ(api.waited_ms, c.waited_ms) << c.name;
+    EXPECT_EQ(api.terminated_running, c.killed) << c.name;
+    EXPECT_EQ(ledger.open_count() + api.running_processes(), 0u) << c.name;
+    EXPECT_TRUE(ledger.misuses().empty()) << c.name;
   }
-  EXPECT_EQ(api.calls,
-            (Calls{"TerminateProcess(process2,0)", "CloseHandle(process2)", "CloseHandle(job2)"}));
-  EXPECT_EQ(api.running_processes(), 0u);
-  EXPECT_EQ(ledger.open_count(), 0u);
 }
 
 struct FailureCase {
@@ -127,8 +166,9 @@ TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEvery
   EXPECT_EQ(launched.error(), c.text);
 
   // The replaced worker is gone whatever failed later.
-  ASSERT_GE(api.calls.size(), 3u);
-  EXPECT_EQ(Calls(api.calls.begin(), api.calls.begin() + 3), kFirstWorkerStopped);
+  const auto stop_calls = static_cast<std::ptrdiff_t>(kFirstWorkerStopped.size());
+  ASSERT_GE(api.calls.size(), kFirstWorkerStopped.size());
+  EXPECT_EQ(Calls(api.calls.begin(), api.calls.begin() + stop_calls), kFirstWorkerStopped);
   ASSERT_GE(api.calls.size(), c.closes.size());
   const Calls tail(api.calls.end() - static_cast<std::ptrdiff_t>(c.closes.size()), api.calls.end());
   EXPECT_EQ(tail, c.closes);
@@ -199,29 +239,38 @@ INSTANTIATE_TEST_SUITE_P(
                     "Windows error 87",
                     {"SetInformationJobObject(job2,0x2408,1)", "CloseHandle(job2)",
                      "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
-        FailureCase{"CreateProcessAsUserW",
-                    "CreateProcessAsUserW",
-                    5,
-                    "CreateProcessAsUserW failed with Windows error 5",
-                    {"CreateProcessAsUserW(worker-token,0x8000404)", "CloseHandle(job2)",
-                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+        FailureCase{"CreateEventW",
+                    "CreateEventW",
+                    1450,
+                    "CreateEventW failed with Windows error 1450",
+                    {"CreateEventW", "CloseHandle(job2)", "CloseHandle(worker-token)",
+                     "CloseHandle(service-token)"}},
+        FailureCase{
+            "CreateProcessAsUserW",
+            "CreateProcessAsUserW",
+            5,
+            "CreateProcessAsUserW failed with Windows error 5",
+            {"CreateProcessAsUserW(worker-token,0x8000404,event2)", "CloseHandle(event2)",
+             "CloseHandle(job2)", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
         // The created worker is terminated before any of its handles is closed.
-        FailureCase{"AssignProcessToJobObject",
-                    "AssignProcessToJobObject",
-                    5,
-                    "AssignProcessToJobObject failed with Windows error 5",
-                    {"AssignProcessToJobObject(job2,process2)", "TerminateProcess(process2,1)",
-                     "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(job2)",
-                     "CloseHandle(worker-token)", "CloseHandle(service-token)"},
-                    true},
-        FailureCase{"ResumeThread",
-                    "ResumeThread",
-                    6,
-                    "ResumeThread failed with Windows error 6",
-                    {"ResumeThread(thread2)", "TerminateProcess(process2,1)",
-                     "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(job2)",
-                     "CloseHandle(worker-token)", "CloseHandle(service-token)"},
-                    true},
+        FailureCase{
+            "AssignProcessToJobObject",
+            "AssignProcessToJobObject",
+            5,
+            "AssignProcessToJobObject failed with Windows error 5",
+            {"AssignProcessToJobObject(job2,process2)", "TerminateProcess(process2,1)",
+             "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(event2)",
+             "CloseHandle(job2)", "CloseHandle(worker-token)", "CloseHandle(service-token)"},
+            true},
+        FailureCase{
+            "ResumeThread",
+            "ResumeThread",
+            6,
+            "ResumeThread failed with Windows error 6",
+            {"ResumeThread(thread2)", "TerminateProcess(process2,1)", "CloseHandle(thread2)",
+             "CloseHandle(process2)", "CloseHandle(event2)", "CloseHandle(job2)",
+             "CloseHandle(worker-token)", "CloseHandle(service-token)"},
+            true},
         FailureCase{"ErrorCodeIsUnsignedDecimal",
                     "OpenProcessToken",
                     0xFFFFFFFF,
@@ -232,7 +281,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {
   api.executable_path = u"C:\\T\xD800x\\helper.exe";
   ASSERT_TRUE(launch_worker(worker, api, api));
-  EXPECT_EQ(api.launches[0].command_line, u"\"C:\\T\uFFFDx\\helper.exe\" --worker");
+  EXPECT_EQ(api.launches[0].command_line,
+            u"\"C:\\T\uFFFDx\\helper.exe\" --worker --stop-event " +
+                platform::utf8_to_utf16(std::to_string(api.launches[0].inherited.raw())));
   EXPECT_EQ(api.launches[0].current_directory, u"C:\\T\uFFFDx");
 }
 
@@ -254,8 +305,8 @@ TEST(WorkerPathsTest, CommandLineAndWorkingDirectory) {
     EXPECT_EQ(worker_working_directory(c.path), c.directory) << c.path;
     std::string quoted = c.path;
     quoted.insert(quoted.begin(), '"');
-    quoted.append("\" --worker");
-    EXPECT_EQ(worker_command_line(c.path), quoted) << c.path;
+    quoted.append("\" --worker --stop-event 1234");
+    EXPECT_EQ(worker_command_line(c.path, 1234), quoted) << c.path;
   }
 }
 

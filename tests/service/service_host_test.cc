@@ -19,6 +19,8 @@ using fakes::FakeServiceControlApi;
 
 // service type, state, controls accepted, exit code, service exit code, checkpoint, wait hint
 const ServiceStatus kRunningReport{0x10, 0x4, 0x81, 0, 0, 0, 0};
+// While the worker is asked to end: no controls, checkpoint 1, its bound and a second.
+const ServiceStatus kStopPendingReport{0x10, 0x3, 0, 0, 0, 1, 2000};
 const ServiceStatus kStoppedReport{0x10, 0x1, 0, 0, 0, 0, 0};
 
 class ServiceHostTest : public testing::Test {
@@ -61,11 +63,13 @@ TEST_F(ServiceHostTest, RunsFromRunningToStoppedAroundOneWorker) {
 
   EXPECT_EQ(stop_answer, kErrorSuccess);
   EXPECT_EQ(control.registered_names(), std::vector<std::u16string>{u"TarnuInputService"});
-  EXPECT_EQ(control.reports(), (std::vector<ServiceStatus>{kRunningReport, kStoppedReport}));
-  EXPECT_EQ(control.report_handles(), std::vector<ServiceStatusHandle>(2, control.status_handle()));
+  EXPECT_EQ(control.reports(),
+            (std::vector<ServiceStatus>{kRunningReport, kStopPendingReport, kStoppedReport}));
+  EXPECT_EQ(control.report_handles(), std::vector<ServiceStatusHandle>(3, control.status_handle()));
   // The stop may have come before the supervisor's first wait: the worker was launched all
-  // the same, then terminated with exit code 0 before SERVICE_STOPPED.
+  // the same, then asked to end, and terminated with exit code 0 before SERVICE_STOPPED.
   ASSERT_EQ(processes.launches.size(), 1u);
+  EXPECT_EQ(std::count(processes.calls.begin(), processes.calls.end(), "SetEvent(event1)"), 1);
   ASSERT_EQ(processes.terminations.size(), 1u);
   EXPECT_EQ(processes.terminations[0].second, 0u);
 }
@@ -92,7 +96,8 @@ TEST_F(ServiceHostTest, SessionChangesWakeTheSupervisorAndLateControlsAreAnswere
   EXPECT_EQ(
       std::count(processes.calls.begin(), processes.calls.end(), "WaitForSingleObject(process1,0)"),
       1);
-  EXPECT_EQ(control.reports(), (std::vector<ServiceStatus>{kRunningReport, kStoppedReport}));
+  EXPECT_EQ(control.reports(),
+            (std::vector<ServiceStatus>{kRunningReport, kStopPendingReport, kStoppedReport}));
 }
 
 TEST_F(ServiceHostTest, FailedRegistrationEndsTheServiceSilentlyAndReleasesTheContext) {

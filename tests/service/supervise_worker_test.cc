@@ -24,11 +24,15 @@ constexpr ReceiveOutcome kTimedOut = ReceiveOutcome::TimedOut;
 constexpr ReceiveOutcome kSessionChanged = ReceiveOutcome::SessionChanged;
 constexpr ReceiveOutcome kStop = ReceiveOutcome::Stop;
 
-// What stopping worker `number` takes: it is terminated with exit code 0, then its handles
-// are closed.
+// What stopping worker `number` takes: it is asked through its event and waited for (it
+// answers at once here), then terminated with exit code 0 and its handles are closed.
 Calls stopped(const std::string& number) {
-  return {"TerminateProcess(process" + number + ",0)", "CloseHandle(process" + number + ")",
-          "CloseHandle(job" + number + ")"};
+  return {"SetEvent(event" + number + ")",
+          "WaitForSingleObject(process" + number + ",1000)",
+          "TerminateProcess(process" + number + ",0)",
+          "CloseHandle(process" + number + ")",
+          "CloseHandle(job" + number + ")",
+          "CloseHandle(event" + number + ")"};
 }
 
 class SuperviseWorkerTest : public testing::Test {
@@ -135,9 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
 // The queue's last sender gone ends the loop as a stop does.
 TEST_F(SuperviseWorkerTest, AStillRunningWorkerIsCheckedWithAZeroWaitThenTheConsole) {
   run({{kTimedOut, [&] { api.calls.clear(); }}, {ReceiveOutcome::Disconnected, nullptr}});
-  EXPECT_EQ(api.calls,
-            (Calls{"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId",
-                   "TerminateProcess(process1,0)", "CloseHandle(process1)", "CloseHandle(job1)"}));
+  Calls expected = {"WaitForSingleObject(process1,0)", "WTSGetActiveConsoleSessionId"};
+  const Calls stop = stopped("1");
+  expected.insert(expected.end(), stop.begin(), stop.end());
+  EXPECT_EQ(api.calls, expected);
 }
 
 TEST_F(SuperviseWorkerTest, AFailingWaitCountsAsStillRunning) {
@@ -176,9 +181,10 @@ TEST_F(SuperviseWorkerTest, StopBehindTwoSessionChangesComesAfterTwoDecisionPass
   run({{kSessionChanged, nullptr},
        {kSessionChanged, [&] { api.console_session = 2; }},
        {kStop, [&] {
-          passes_before_stop = std::count_if(
-              api.calls.begin(), api.calls.end(),
-              [](const std::string& call) { return call.starts_with("WaitForSingleObject"); });
+          passes_before_stop =
+              std::count_if(api.calls.begin(), api.calls.end(), [](const std::string& call) {
+                return call.starts_with("WaitForSingleObject") && call.ends_with(",0)");
+              });
         }}});
   EXPECT_EQ(passes_before_stop, 2);
   // The second pass saw the new console session and replaced the worker there.

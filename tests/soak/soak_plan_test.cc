@@ -41,7 +41,7 @@ std::vector<std::string> served(const Cycle& cycle, int& ends) {
     offset += size;
   }
   fake.pipes.connections.push_back(std::move(connection));
-  worker::run_session_worker(
+  (void)worker::run_session_worker(
       fake.platform,
       [&] { return std::make_unique<fakes::RecordingCommandInjector>(fake.journal); },
       &protocol::decode_input_command);

@@ -5,14 +5,15 @@
 #include "fakes/fake_handle_api.h"
 #include "fakes/fake_pipe_api.h"
 #include "fakes/fake_session_api.h"
+#include "fakes/fake_stop_signal_api.h"
 #include "fakes/handle_ledger.h"
 #include "worker/worker_platform.h"
 
 namespace tarnu::support {
 
 // Every platform area a worker uses, faked over one ledger and one journal, with
-// ProgramData set as on a real machine. Script `pipes.connections`, then hand `platform`
-// to the worker.
+// ProgramData set as on a real machine. Script `pipes.connections` (and, for a stop,
+// `stop.arrived`), then hand `platform` to the worker.
 struct FakeWorkerPlatform {
   FakeWorkerPlatform() { files.environment[u"ProgramData"] = u"C:\\ProgramData"; }
   FakeWorkerPlatform(const FakeWorkerPlatform&) = delete;
@@ -24,7 +25,8 @@ struct FakeWorkerPlatform {
   fakes::FakeSessionApi sessions{ledger};
   fakes::FakePipeApi pipes{ledger, journal};
   fakes::FakeFileSystemApi files{ledger, journal};
-  worker::WorkerPlatform platform{handles, sessions, pipes, files};
+  fakes::FakeStopSignalApi stop{journal};
+  worker::WorkerPlatform platform{handles, sessions, pipes, files, stop};
 };
 
 }  // namespace tarnu::support

@@ -19,10 +19,21 @@
 //                             worker of SESSION (waiting for its next instance), send one
 //                             command pressing Shift, close; prints "pipe-cycles: N" or
 //                             "pipe-cycles: failed at I: WHY"
+//   stop-watch SERVICE [suspend]
+//                             watches a service's stop and its worker (the process the
+//                             service started), with `suspend` suspending every thread of the
+//                             worker first (a hung worker): prints "stop-watch: watching",
+//                             then "stop-watch: state S T" for each state the service reports
+//                             (asked every 5 ms) and "stop-watch: exit T" when the worker has
+//                             ended, T in Unix milliseconds, then "stop-watch: done" once
+//                             the service reports STOPPED and the worker has ended (20 s at
+//                             most)
 //
 // Commands run in order on the main thread, as the worker runs them.
 
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +99,76 @@ long pipe_cycles(std::uint32_t session, const char* server_user, long cycles,
     }
   }
   return cycles;
+}
+
+long long unix_milliseconds() {
+  FILETIME now{};
+  ::GetSystemTimePreciseAsFileTime(&now);
+  // 100-ns units since 1601.
+  const ULONGLONG ticks = ULONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+  return static_cast<long long>((ticks - 116444736000000000ULL) / 10000);
+}
+
+// The process the service's process started, its threads suspended first with `suspend`.
+HANDLE open_worker(DWORD service_process, bool suspend) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof process;
+  DWORD worker = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &process); more;
+       more = ::Process32NextW(snapshot, &process)) {
+    worker = process.th32ParentProcessID == service_process ? process.th32ProcessID : worker;
+  }
+  THREADENTRY32 thread{};
+  thread.dwSize = sizeof thread;
+  for (BOOL more = suspend && ::Thread32First(snapshot, &thread); more && worker != 0;
+       more = ::Thread32Next(snapshot, &thread)) {
+    HANDLE handle = thread.th32OwnerProcessID == worker
+                        ? ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, thread.th32ThreadID)
+                        : nullptr;
+    if (handle != nullptr) {
+      ::SuspendThread(handle);
+      ::CloseHandle(handle);
+    }
+  }
+  ::CloseHandle(snapshot);
+  return worker != 0 ? ::OpenProcess(SYNCHRONIZE, FALSE, worker) : nullptr;
+}
+
+void stop_watch(const wchar_t* name, bool suspend) {
+  SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = ::OpenServiceW(manager, name, SERVICE_QUERY_STATUS);
+  SERVICE_STATUS_PROCESS status{};
+  DWORD size = 0;
+  const auto query = [&] {
+    return ::QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                  sizeof status, &size);
+  };
+  HANDLE worker = query() ? open_worker(status.dwProcessId, suspend) : nullptr;
+  std::printf("stop-watch: %s\n", worker != nullptr ? "watching" : "no worker");
+  DWORD state = 0;
+  bool ended = false;
+  for (const ULONGLONG end = ::GetTickCount64() + 20000;
+       worker != nullptr && !(ended && state == SERVICE_STOPPED) && ::GetTickCount64() < end;) {
+    std::fflush(stdout);
+    if (query() && status.dwCurrentState != state) {
+      state = status.dwCurrentState;
+      std::printf("stop-watch: state %lu %lld\n", state, unix_milliseconds());
+    }
+    // Also the pause between two questions.
+    if (ended) {
+      ::Sleep(5);
+    } else if (::WaitForSingleObject(worker, 5) == WAIT_OBJECT_0) {
+      ended = true;
+      std::printf("stop-watch: exit %lld\n", unix_milliseconds());
+    }
+  }
+  std::printf("stop-watch: done\n");
+  if (worker != nullptr) {
+    ::CloseHandle(worker);
+  }
+  ::CloseServiceHandle(service);
+  ::CloseServiceHandle(manager);
 }
 
 int usage(const wchar_t* at) {
@@ -157,6 +238,10 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("pipe-cycles: failed at %ld: %s\n", done, error.message);
       }
       i += 2;
+    } else if (command == L"stop-watch" && left >= 1) {
+      const bool suspend = left >= 2 && std::wstring(argv[i + 2]) == L"suspend";
+      stop_watch(argv[i + 1], suspend);
+      i += suspend ? 2 : 1;
     } else if (command == L"cycles" && left >= 1) {
       const long cycles = number(argv[i + 1]);
       const DWORD pid = ::GetCurrentProcessId();

@@ -61,7 +61,7 @@ class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatfor
   // Runs the worker until the scripted clients are used up (the instance then stops being
   // one) and returns its journal.
   Events serve() {
-    fatal = run_session_worker(
+    const Status ended = run_session_worker(
         platform,
         [this] {
           ++injectors_made;
@@ -74,6 +74,8 @@ class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatfor
           ++decodes;
           return protocol::decode_input_command(payload);
         });
+    stopped = ended.has_value();
+    fatal = ended ? std::string() : ended.error();
     return journal.events();
   }
 
@@ -93,6 +95,7 @@ class PipeServerTest : public ::testing::Test, public support::FakeWorkerPlatfor
   StatusOutcome bind_outcome = StatusOutcome::Success("Default");
   StatusOutcome release_outcome = StatusOutcome::Success("Default");
   std::string fatal;
+  bool stopped = false;
   int injectors_made = 0;
   int decodes = 0;
 };
@@ -318,6 +321,62 @@ TEST_F(PipeServerTest, StatusFolderOfAnotherUserIsNotWrittenAndFramesAreStillSer
   EXPECT_TRUE(files.files.empty());
 }
 
+// The service's stop, in each state of the server: what was held is released and recorded
+// as at a client's departure, the command being injected is completed first and nothing is
+// read or injected after, and the worker returns success.
+TEST_F(PipeServerTest, AStopReleasesAsADepartureDoesWhateverTheServerIsDoing) {
+  constexpr platform::WindowsErrorCode kCancelled = 995;  // ERROR_OPERATION_ABORTED
+  const auto after = [this](std::string event) {
+    return [this, event] { return count(journal.events(), event) > 0; };
+  };
+  const Bytes move = frame(kMove);
+  const Events key_served = {"connect", "bind", ok("Default"), "inject key 65 down"};
+  struct Case {
+    const char* name;
+    std::vector<fakes::FakePipeApi::Connection> script;
+    std::function<bool()> arrived;
+    Events before_stop;
+    bool connected;  // a client is still there to be disconnected
+  };
+  const Case table[] = {
+      {"waiting for a client (the wait is cancelled)",
+       {{kCancelled, {}}},
+       after("connect"),
+       {"connect"},
+       false},
+      {"in a back-off pause",
+       {{platform::kErrorNoData, {}}},
+       after("pause 10"),
+       {"connect", "disconnect", "pause 10"},
+       false},
+      // A key down, then half a move frame, then the read is cancelled.
+      {"reading a frame (the read is cancelled)",
+       {{std::nullopt, {frame(kKeyDown), Bytes(move.begin(), move.begin() + 10)}, kCancelled}},
+       [this] { return pipes.read_sizes.size() >= 5; },
+       key_served,
+       true},
+      {"between two commands",
+       {{std::nullopt, {frame(kKeyDown), move}}},
+       after("inject key 65 down"),
+       key_served,
+       true},
+  };
+  for (const Case& c : table) {
+    journal.clear();
+    pipes.connections.assign(c.script.begin(), c.script.end());
+    stop.arrived = c.arrived;
+    Events expected = {"create pipe"};
+    expected.insert(expected.end(), c.before_stop.begin(), c.before_stop.end());
+    expected.insert(expected.end(),
+                    {"stop acknowledged", "release at connection end", ok("Default")});
+    if (c.connected) {
+      expected.push_back("disconnect");
+    }
+    EXPECT_EQ(serve(), expected) << c.name;
+    EXPECT_TRUE(stopped && fatal.empty()) << c.name;
+  }
+}
+
 TEST_F(PipeServerTest, FatalFailuresNameTheCallAndTheCode) {
   struct Case {
     const char* expected;
@@ -351,6 +410,34 @@ TEST_F(PipeServerTest, FatalFailuresNameTheCallAndTheCode) {
     EXPECT_EQ(ledger.open_count(), 0u) << c.expected;
     pipes.connections.clear();
   }
+}
+
+// The service writes "--stop-event <decimal handle value>" right after "--worker"; nothing
+// else is taken for a handle (0: no option; nothing: an error).
+TEST(StopEventArgumentTest, OnlyADecimalHandleValueRightAfterTheRole) {
+  const std::pair<std::vector<std::u16string>, std::optional<platform::RawHandle>> cases[] = {
+      {{}, 0},
+      {{u"extra", u"--stop-event", u"12"}, 0},
+      {{u"--stop-event", u"260"}, 260},
+      {{u"--stop-event", u"18446744073709551615"}, 18446744073709551615u},
+      {{u"--stop-event"}, std::nullopt},
+      {{u"--stop-event", u""}, std::nullopt},
+      {{u"--stop-event", u"0"}, std::nullopt},
+      {{u"--stop-event", u"-4"}, std::nullopt},
+      {{u"--stop-event", u"0x104"}, std::nullopt},
+      {{u"--stop-event", u"18446744073709551616"}, std::nullopt},
+      {{u"--stop-event", u"\xFF14"}, std::nullopt},  // a full-width digit
+  };
+  for (const auto& [after_role, expected] : cases) {
+    std::vector<std::u16string> arguments = {u"C:\\helper.exe", u"--worker"};
+    arguments.insert(arguments.end(), after_role.begin(), after_role.end());
+    const auto handle = stop_event_argument(arguments);
+    EXPECT_EQ(handle ? std::optional(*handle) : std::nullopt, expected)
+        << (after_role.empty() ? "" : fakes::narrow(after_role.back()));
+  }
+  EXPECT_EQ(
+      stop_event_argument(std::vector<std::u16string>{u"x", u"--worker", u"--stop-event"}).error(),
+      "expected a handle number after --stop-event");
 }
 
 }  // namespace

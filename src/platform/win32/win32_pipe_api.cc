@@ -106,7 +106,7 @@ void Win32PipeApi::disconnect_named_pipe(PipeHandle pipe) {
   ::DisconnectNamedPipe(to_handle(pipe));
 }
 
-void Win32PipeApi::pause(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32PipeApi::pause(std::uint32_t milliseconds) { ::SleepEx(milliseconds, TRUE); }
 
 PipeApi& pipe_api() {
   static Win32PipeApi api;

@@ -128,17 +128,48 @@ std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
 
 Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process_as_user(
     TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
-    const std::u16string& desktop, std::uint32_t creation_flags) {
+    const std::u16string& desktop, std::uint32_t creation_flags, EventHandle inherited) {
   // Only cb and the desktop: no STARTF_ flags, standard handles, title or window position.
   std::u16string desktop_name = desktop;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.lpDesktop = wide(desktop_name);
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof(STARTUPINFOW);
+  startup.StartupInfo.lpDesktop = wide(desktop_name);
+
+  // bInheritHandles TRUE alone would hand the child every inheritable handle the process
+  // holds; the handle list narrows that to the one handle named. The list points at
+  // `handle`, which must live until CreateProcessAsUserW has returned.
+  HANDLE handle = to_handle(inherited);
+  std::vector<unsigned char> list_storage;
+  LPPROC_THREAD_ATTRIBUTE_LIST list = nullptr;
+  if (inherited) {
+    SIZE_T size = 0;
+    // Fails with ERROR_INSUFFICIENT_BUFFER, giving the size.
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    list_storage.resize(size);
+    list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
+    if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+      return last_error();
+    }
+    if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle,
+                                     sizeof(handle), nullptr, nullptr)) {
+      const auto failure = last_error();
+      ::DeleteProcThreadAttributeList(list);
+      return failure;
+    }
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.lpAttributeList = list;
+    creation_flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
   PROCESS_INFORMATION created{};
-  if (!::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr, nullptr,
-                              FALSE, creation_flags, nullptr, wide(current_directory), &startup,
-                              &created)) {
-    return last_error();
+  const BOOL made = ::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr,
+                                           nullptr, list ? TRUE : FALSE, creation_flags, nullptr,
+                                           wide(current_directory), &startup.StartupInfo, &created);
+  const DWORD error = ::GetLastError();
+  if (list) {
+    ::DeleteProcThreadAttributeList(list);
+  }
+  if (!made) {
+    return Unexpected(static_cast<WindowsErrorCode>(error));
   }
   return CreatedProcess{wrap<ProcessHandle>(created.hProcess), wrap<ThreadHandle>(created.hThread)};
 }
@@ -186,6 +217,24 @@ std::uint32_t Win32ProcessLaunchApi::wait_for_single_object(ProcessHandle proces
 
 void Win32ProcessLaunchApi::terminate_process(ProcessHandle process, std::uint32_t exit_code) {
   ::TerminateProcess(to_handle(process), exit_code);
+}
+
+Expected<EventHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_inheritable_event() {
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.bInheritHandle = TRUE;
+  HANDLE event = ::CreateEventW(&attributes, TRUE, FALSE, nullptr);
+  if (event == nullptr) {
+    return last_error();
+  }
+  return wrap<EventHandle>(event);
+}
+
+Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_event(EventHandle event) {
+  if (!::SetEvent(to_handle(event))) {
+    return last_error();
+  }
+  return {};
 }
 
 ProcessLaunchApi& process_launch_api() {

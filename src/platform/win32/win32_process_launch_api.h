@@ -19,7 +19,7 @@ class Win32ProcessLaunchApi final : public ProcessLaunchApi {
   std::u16string error_message(WindowsErrorCode code) override;
   Expected<CreatedProcess, WindowsErrorCode> create_process_as_user(
       TokenHandle token, std::u16string& command_line, const std::u16string& current_directory,
-      const std::u16string& desktop, std::uint32_t creation_flags) override;
+      const std::u16string& desktop, std::uint32_t creation_flags, EventHandle inherited) override;
   Expected<JobHandle, WindowsErrorCode> create_job_object() override;
   Expected<void, WindowsErrorCode> set_job_limits(JobHandle job, std::uint32_t limit_flags,
                                                   std::uint32_t active_process_limit) override;
@@ -28,6 +28,8 @@ class Win32ProcessLaunchApi final : public ProcessLaunchApi {
   Expected<void, WindowsErrorCode> resume_thread(ThreadHandle thread) override;
   std::uint32_t wait_for_single_object(ProcessHandle process, std::uint32_t milliseconds) override;
   void terminate_process(ProcessHandle process, std::uint32_t exit_code) override;
+  Expected<EventHandle, WindowsErrorCode> create_inheritable_event() override;
+  Expected<void, WindowsErrorCode> set_event(EventHandle event) override;
 };
 
 // The process-wide instance; it has no state.

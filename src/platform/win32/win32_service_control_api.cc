@@ -14,6 +14,7 @@ namespace tarnu::platform::win32 {
 // The service values the portable host reports and compares, held to the SDK's.
 static_assert(kServiceWin32OwnProcess == SERVICE_WIN32_OWN_PROCESS);
 static_assert(kServiceStopped == SERVICE_STOPPED && kServiceRunning == SERVICE_RUNNING);
+static_assert(kServiceStopPending == SERVICE_STOP_PENDING);
 static_assert(kServiceAcceptStop == SERVICE_ACCEPT_STOP);
 static_assert(kServiceAcceptSessionChange == SERVICE_ACCEPT_SESSIONCHANGE);
 static_assert(kServiceControlStop == SERVICE_CONTROL_STOP);
