@@ -187,7 +187,7 @@ std::optional<Outcome> check_server(HANDLE pipe, std::uint32_t session,
   if (!::GetNamedPipeServerSessionId(pipe, &server_session)) {
     return system_failure("GetNamedPipeServerSessionId", ::GetLastError());
   }
-  tarnu::client::PipeServer server{process_id, server_session, {}};
+  tarnu::client::PipeServer server{process_id, server_session, {}, {}};
   if (auto refusal = tarnu::client::session_refusal(server, session)) {
     return Outcome{TARNU_INPUT_ERROR_SERVER_REFUSED, 0, std::move(*refusal)};
   }
