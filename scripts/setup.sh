@@ -11,7 +11,7 @@ packages=(
   googletest libbenchmark-dev libmsgpuck-dev
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb x11-apps x11-utils imagemagick
-  wixl msitools osslsigncode openssl
+  wixl msitools osslsigncode openssl softhsm2 libengine-pkcs11-openssl
 )
 
 missing=()

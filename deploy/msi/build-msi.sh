@@ -11,11 +11,17 @@
 #    so that the same executable and sources give the same unsigned package;
 # 5. the package is signed when a certificate is supplied.
 #
-# Signing: TARNU_SIGN_PFX names a PKCS#12 file (certificate with the code-signing usage and
-# its key), TARNU_SIGN_PASSWORD is its password (it reaches osslsigncode in a private file,
-# never on a command line); TARNU_SIGN_TIMESTAMP_URL optionally adds an RFC 3161 time stamp.
-# The signatures are SHA-256 Authenticode. Time stamps of the package: SOURCE_DATE_EPOCH,
-# else the last commit's time.
+# Signing (SHA-256 Authenticode), with a key from one of:
+# - a PKCS#12 file: TARNU_SIGN_PFX (certificate with the code-signing usage and its key),
+#   TARNU_SIGN_PASSWORD its password;
+# - a PKCS#11 token (hardware token, HSM): TARNU_SIGN_PKCS11_MODULE the token's PKCS#11
+#   library, TARNU_SIGN_PKCS11_KEY the key's pkcs11: URI (without a PIN in it),
+#   TARNU_SIGN_CERT the certificate chain (PEM or DER file), the PIN in TARNU_SIGN_PIN_FILE
+#   (a file) or TARNU_SIGN_PIN; TARNU_SIGN_PKCS11_ENGINE optionally names the OpenSSL engine.
+# Passwords and PINs reach osslsigncode in a private file, never on a command line.
+# TARNU_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp. TARNU_RELEASE=1 makes a release
+# build: it fails unless the executable, the DLL and the package come out signed and
+# time-stamped. Time stamps of the package: SOURCE_DATE_EPOCH, else the last commit's time.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -47,21 +53,57 @@ guid() {
   echo "${h:0:8}-${h:8:4}-5${h:13:3}-A${h:17:3}-${h:20:12}"
 }
 
-signing=""
+die() { echo "build-msi: $*" >&2; exit 1; }
+need_file() { [[ -f "${!1:-}" ]] || die "$1: no such file: ${!1:-(not set)}"; }
+
+# key: osslsigncode's options naming the key and certificate; signed_with: for the last line.
+key=() signed_with=""
 if [[ -n "${TARNU_SIGN_PFX:-}" ]]; then
-  [[ -f "$TARNU_SIGN_PFX" ]] || { echo "build-msi: TARNU_SIGN_PFX: no such file: $TARNU_SIGN_PFX" >&2; exit 1; }
-  signing=yes
+  need_file TARNU_SIGN_PFX
   (umask 077 && printf '%s' "${TARNU_SIGN_PASSWORD:-}" >"$work/password")
+  key=(-pkcs12 "$TARNU_SIGN_PFX" -readpass "$work/password")
+  signed_with=$(basename "$TARNU_SIGN_PFX")
+elif [[ -n "${TARNU_SIGN_PKCS11_MODULE:-}" ]]; then
+  need_file TARNU_SIGN_PKCS11_MODULE
+  need_file TARNU_SIGN_CERT
+  [[ "${TARNU_SIGN_PKCS11_KEY:-}" == pkcs11:* ]] || die "TARNU_SIGN_PKCS11_KEY: not a pkcs11: URI"
+  # A PIN in the URI would be on osslsigncode's command line, visible to every local user.
+  [[ "$TARNU_SIGN_PKCS11_KEY" != *pin-value* ]] ||
+    die "TARNU_SIGN_PKCS11_KEY: give the PIN in TARNU_SIGN_PIN_FILE or TARNU_SIGN_PIN"
+  if [[ -n "${TARNU_SIGN_PIN_FILE:-}" ]]; then
+    need_file TARNU_SIGN_PIN_FILE
+    pin_file=$TARNU_SIGN_PIN_FILE
+  else
+    pin_file="$work/pin"
+    (umask 077 && printf '%s' "${TARNU_SIGN_PIN:-}" >"$pin_file")
+  fi
+  key=(-pkcs11module "$TARNU_SIGN_PKCS11_MODULE" -certs "$TARNU_SIGN_CERT"
+    -key "$TARNU_SIGN_PKCS11_KEY" -readpass "$pin_file")
+  [[ -z "${TARNU_SIGN_PKCS11_ENGINE:-}" ]] || key=(-pkcs11engine "$TARNU_SIGN_PKCS11_ENGINE" "${key[@]}")
+  signed_with="the PKCS#11 key $TARNU_SIGN_PKCS11_KEY"
 fi
-# sign IN OUT [EXTRA...]: Authenticode, SHA-256.
+release=${TARNU_RELEASE:-0}
+if [[ "$release" == 1 ]]; then
+  ((${#key[@]})) || die "TARNU_RELEASE=1: no signing key (TARNU_SIGN_PFX or TARNU_SIGN_PKCS11_MODULE)"
+  [[ -n "${TARNU_SIGN_TIMESTAMP_URL:-}" ]] || die "TARNU_RELEASE=1: no TARNU_SIGN_TIMESTAMP_URL"
+fi
+# sign IN OUT [EXTRA...]: Authenticode, SHA-256; a release build checks the outcome.
 sign() {
   local in=$1 signed=$2
   shift 2
   local timestamp=()
   [[ -z "${TARNU_SIGN_TIMESTAMP_URL:-}" ]] || timestamp=(-ts "$TARNU_SIGN_TIMESTAMP_URL")
-  osslsigncode sign -pkcs12 "$TARNU_SIGN_PFX" -readpass "$work/password" -h sha256 \
-    -n "Tarnu input helper" "${timestamp[@]}" "$@" -in "$in" -out "$signed" >"$work/sign.log" 2>&1 ||
-    { cat "$work/sign.log" >&2; echo "build-msi: signing $in failed" >&2; exit 1; }
+  osslsigncode sign "${key[@]}" -h sha256 -n "Tarnu input helper" "${timestamp[@]}" "$@" \
+    -in "$in" -out "$signed" >"$work/sign.log" 2>&1 ||
+    { cat "$work/sign.log" >&2; die "signing $in failed"; }
+  [[ "$release" != 1 ]] || expect_timestamp "$signed"
+}
+# expect_timestamp FILE: the signature carries a time stamp (the chain is not checked here:
+# the signing certificate's issuer need not be among this machine's CAs).
+expect_timestamp() {
+  osslsigncode verify -in "$1" >"$work/verify.log" 2>&1 || true
+  grep -q "^[[:space:]]*Timestamp time:" "$work/verify.log" ||
+    die "TARNU_RELEASE=1: $(basename "$1") has no time stamp"
 }
 
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 946684800)}
@@ -69,7 +111,7 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || e
 # 1. The executable as it will be installed (the cabinet records its modification time), and
 # the DLL that the installer runs as LocalSystem.
 for staged in "$exe:tarnu-input-helper.exe" "$actions:tarnu-installer-actions.dll"; do
-  if [[ -n "$signing" ]]; then
+  if ((${#key[@]})); then
     sign "${staged%:*}" "$work/${staged##*:}"
   else
     cp "${staged%:*}" "$work/${staged##*:}"
@@ -101,6 +143,16 @@ queries=(
   "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'"
   # The worker's status files go with the product, so that the status folder goes too.
   "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('StatusFiles', 'StatusFolder', 'INPUT*.TXT|input-helper-status-s*.txt', 'STATUSFOLDER', 2)"
+  # The executable's version and language, as in its version resource, so that Windows
+  # Installer compares versions rather than hashes and modification times (which is why an
+  # unversioned file gets the hash that a versioned one must not have).
+  "UPDATE File SET Version = '$version.0', Language = '1033' WHERE File = 'HelperExe'"
+  "DELETE FROM MsiFileHash WHERE File_ = 'HelperExe'"
+  # A service that cannot be installed fails the installation (the vital bit, 0x8000, which
+  # wixl drops from ServiceInstall's Vital="yes"); the system sees only "normal" (1).
+  "UPDATE ServiceInstall SET ErrorControl = 32769 WHERE ServiceInstall = 'TarnuInputService'"
+  # SAS_POLICY reaches the installation's server side whoever started it.
+  "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;SAS_POLICY' WHERE Property = 'SecureCustomProperties'"
 )
 # Rollback actions: in-script (1024) + rollback (256) + no impersonation (2048) + return
 # ignored (64) + a DLL in the Binary table (1).
@@ -140,11 +192,11 @@ perl -e '
 ' "$msi" "$epoch"
 
 # 5. The package's own signature.
-if [[ -n "$signing" ]]; then
+if ((${#key[@]})); then
   sign "$msi" "$work/signed.msi" -add-msi-dse
   mv "$work/signed.msi" "$msi"
-  echo "build-msi: $(basename "$out"): executable, installer actions and package signed with $(basename "$TARNU_SIGN_PFX")"
+  echo "build-msi: $(basename "$out"): executable, installer actions and package signed with $signed_with"
 else
-  echo "build-msi: $(basename "$out"): unsigned (TARNU_SIGN_PFX is not set)"
+  echo "build-msi: $(basename "$out"): unsigned (neither TARNU_SIGN_PFX nor TARNU_SIGN_PKCS11_MODULE is set)"
 fi
 mv "$msi" "$out"

@@ -178,7 +178,7 @@ DWORD set_service_recovery() {
 
 extern "C" {
 
-// Remembers the policy value found before the first install: "absent" or 0 to 3.
+// Remembers the policy value found before the first install: "absent" or 0 to 3, or "leave".
 __declspec(dllexport) UINT __stdcall RememberSasValue(MSIHANDLE install) {
   const std::optional<std::wstring> data = action_data(install);
   if (!data || !is_remembered_sas(*data)) {

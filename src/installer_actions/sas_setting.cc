@@ -15,7 +15,7 @@ std::optional<std::uint32_t> parse_sas_policy(std::wstring_view text) {
 }
 
 bool is_remembered_sas(std::wstring_view text) {
-  return text == kSasAbsent || parse_sas_policy(text).has_value();
+  return text == kSasAbsent || text == kSasLeft || parse_sas_policy(text).has_value();
 }
 
 }  // namespace tarnu::installer_actions

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine's msiexec, in the test bed's prefix:
 #   package_test.sh PACKAGE.msi VERSION
-# install (files, service, worker, status folder, Ctrl+Alt+Del policy), a repair, a major
-# upgrade, a refused downgrade, uninstall, values on the command line that the custom actions
-# must ignore, a failed install that is rolled back, and the signed build.
+# install (files, service, worker, status folder, Ctrl+Alt+Del policy) with an INSTALLFOLDER
+# that must not move it, a repair after the policy was reset, a major upgrade, a refused
+# downgrade, uninstall with nothing left in the registry, SAS_POLICY=leave, values on the
+# command line that the custom actions must ignore, a failed install that is rolled back, and
+# signed builds (PKCS#12, a PKCS#11 token, the release switch).
 # Wine applies neither ACLs nor service recovery actions, nor wildcards in RemoveFile: those
 # are checked in the package's tables instead.
 source "$(dirname "$0")/lib.sh"
@@ -19,6 +21,8 @@ UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 SERVICE_EXE_WIN='C:\Program Files\Tarnu\tarnu-input-helper.exe'
 INSTALLED=$(unix_path "$SERVICE_EXE_WIN")
 STATUS_FOLDER=$(unix_path 'C:\ProgramData\Tarnu')
+MOVED_WIN='C:\users\Public\Moved\'
+MOVED=$(unix_path "$MOVED_WIN")
 LOG="$E2E_TMP/window.log"
 
 IFS=. read -r major minor patch <<<"$VERSION"
@@ -46,6 +50,13 @@ set_sas() {
 remembered() { registry_data "$MEMORY" SoftwareSASGenerationBefore; }
 # product_key: "key" while HKLM\SOFTWARE\Tarnu exists.
 product_key() { wine reg query 'HKLM\SOFTWARE\Tarnu' </dev/null >/dev/null 2>&1 && echo key || true; }
+# registry_traces: lines of the whole registry that name the product or its upgrade code (as
+# Windows Installer stores it, with the GUID's groups reversed).
+registry_traces() {
+  wine regedit /E "$(windows_path "$E2E_TMP/registry.reg")" </dev/null >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$E2E_TMP/registry.reg" 2>/dev/null | tr -d '\r' |
+    grep -iE 'tarnu|A1C4E2B6D0F3B8E4A975C2160D4F9B3E' || true
+}
 # products: "name version" of every Programs and Features entry of the package.
 products() {
   local key
@@ -75,7 +86,7 @@ clean_prefix() {
   service_remove
   set_sas absent
   wine reg delete 'HKLM\SOFTWARE\Tarnu' /f </dev/null >/dev/null 2>&1 || true
-  rm -rf "$(dirname "$INSTALLED")" "$STATUS_FOLDER"
+  rm -rf "$(dirname "$INSTALLED")" "$STATUS_FOLDER" "$MOVED"
 }
 trap 'clean_prefix; e2e_cleanup' EXIT
 clean_prefix
@@ -115,16 +126,30 @@ expect_equal "in-script actions without impersonation" "" \
   "$(table CustomAction | awk -F'\t' 'int($2 / 1024) % 2 == 1 && int($2 / 2048) % 2 == 0 { print $1 }')"
 expect_equal "the executable's version resource is the package's version" "$VERSION" \
   "$(strings -el "$HELPER_EXE" | grep -A1 -x ProductVersion | tail -n 1)"
+# Versioned (so file versioning rules apply, and no hash), a vital service (0x8000 + normal),
+# the icon and no "Change" in Programs and Features, a log of every run.
+expect_equal "file version and language, hashes, service error control" \
+  "$VERSION.0 1033|0|32769" \
+  "$(table File | cut -f5,6 | tr '\t' ' ')|$(table MsiFileHash | wc -l)|$(table ServiceInstall | cut -f6)"
+expect_equal "product icon, no modify, logging, secure SAS_POLICY" \
+  "ARPNOMODIFY 1|ARPPRODUCTICON TarnuIcon.exe|MsiLogging voicewarmupx|SAS_POLICY" \
+  "$(table Property | grep -E '^(ARP|MsiLogging)' | sort | tr '\t' ' ' | paste -sd'|')|$(
+    table Property | grep -o 'SAS_POLICY$')"
 
 # --- Install, upgrade, downgrade, uninstall, with the policy value absent and then 2 ------
 for before in absent 2; do
   set_sas "$before"
   case $before in absent) raised=0x1 found="" ;; 2) raised=0x3 found=0x2 ;; esac
 
-  msi "install-$before" /i "$CURRENT_MSI" /qn
+  # The executable runs as LocalSystem: a folder given on the command line does not move it.
+  msi "install-$before" /i "$CURRENT_MSI" /qn "INSTALLFOLDER=$MOVED_WIN"
   expect_equal "[$before] install exit code" 0 "$RC"
   echo "install: $MS ms"
-  if cmp -s "$INSTALLED" "$HELPER_EXE"; then pass "executable under Program Files"; else fail "no $INSTALLED"; fi
+  if cmp -s "$INSTALLED" "$HELPER_EXE" && [[ ! -e "$MOVED" ]]; then
+    pass "executable under Program Files, INSTALLFOLDER ignored"
+  else
+    fail "no $INSTALLED, or something in $MOVED: $(ls -R "$MOVED" 2>&1 | xargs)"
+  fi
   expect_service_registration "$SERVICE_EXE_WIN" unquoted-too
   if wait_until 10 service_is_running && wait_until 10 one_worker; then
     pass "[$before] service and one worker run"
@@ -146,7 +171,9 @@ for before in absent 2; do
     stop_test_window
 
     # A repair, which a standard user may start: the recovery action runs again, in-process;
-    # no console program is named, and the policy is left as it is.
+    # no console program is named; the policy, reset since, is raised again and the value
+    # remembered at the first install stays.
+    set_sas 0
     msi repair /i "$CURRENT_MSI" REINSTALL=ALL REINSTALLMODE=amus /qn /l*v "$(windows_path "$E2E_TMP/repair.log")"
     expect_equal "repair exit code" 0 "$RC"
     expect_equal "repair: recovery action run, no console program named" "run|" \
@@ -154,7 +181,7 @@ for before in absent 2; do
         grep -aioE '\b(sc|reg|cmd)\.exe' "$E2E_TMP/repair.log" | sort -u | xargs)"
     wait_until 10 one_worker && service_is_running && pass "service and one worker after the repair" ||
       fail "after the repair: service state [$(service_state)], workers [$(workers | xargs)]"
-    expect_equal "after the repair: policy, memory" "$raised $before" "$(sas) $(remembered)"
+    expect_equal "after the repair: policy raised again, memory" "$raised $before" "$(sas) $(remembered)"
 
     # The upgrade stops the service while a client holds Shift and the left button (the
     # window again after msiexec, which takes the focus).
@@ -195,6 +222,18 @@ for before in absent 2; do
   expect_equal "[$before] policy value back, memory and product key gone" "$found||" \
     "$(sas)|$(remembered)|$(product_key)"
 done
+expect_equal "nothing of the product left in the registry" "" "$(registry_traces)"
+
+# --- SAS_POLICY=leave: the value stays as it is through install, repair and uninstall -------
+set_sas 2
+msi leave /i "$CURRENT_MSI" /qn SAS_POLICY=leave
+expect_equal "SAS_POLICY=leave: exit code, policy, memory" "0|0x2|leave" "$RC|$(sas)|$(remembered)"
+msi leave-repair /i "$CURRENT_MSI" REINSTALL=ALL REINSTALLMODE=amus /qn
+expect_equal "a repair keeps leaving it" "0|0x2|leave" "$RC|$(sas)|$(remembered)"
+msi leave-uninstall /x "$CURRENT_MSI" /qn
+expect_equal "uninstalled: policy still 2, no product key" "0|0x2|" "$RC|$(sas)|$(product_key)"
+msi bad-policy /i "$CURRENT_MSI" /qn SAS_POLICY=off
+expect_equal "an unknown SAS_POLICY is refused" "1603|" "$RC|$(products)"
 
 # --- Values on the command line that no action takes: the policy value 7 (unknown) stays, -
 # nothing is remembered, and each action that received one says so in the log.
@@ -223,13 +262,46 @@ TARNU_SIGN_PFX="$E2E_TMP/sign.pfx" TARNU_SIGN_PASSWORD=test-password \
   bash "$BUILD_MSI" --exe "$HELPER_EXE" --actions "$ACTIONS_DLL" --version "$VERSION" \
   --out "$E2E_TMP/signed.msi" \
   >"$E2E_TMP/signed.out" 2>&1 || fail "signed build: $(cat "$E2E_TMP/signed.out")"
-msiextract -C "$E2E_TMP/extracted" "$E2E_TMP/signed.msi" >/dev/null
-verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2>&1; }
-signed_exe=$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)
-verify "$E2E_TMP/signed.msi" && pass "package signature" || fail "package signature"
-verify "$signed_exe" && pass "packaged executable's signature" || fail "executable signature"
-msiinfo extract "$E2E_TMP/signed.msi" Binary.InstallerActions >"$E2E_TMP/actions.dll"
-verify "$E2E_TMP/actions.dll" && pass "packaged installer actions' signature" ||
-  fail "installer actions' signature"
+verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2>&1 && echo ok; }
+# expect_signed NAME PACKAGE: the package, its executable and its DLL verify.
+expect_signed() {
+  rm -rf "$E2E_TMP/extracted"
+  msiextract -C "$E2E_TMP/extracted" "$2" >/dev/null
+  msiinfo extract "$2" Binary.InstallerActions >"$E2E_TMP/actions.dll"
+  expect_equal "$1: package, executable, installer actions verify" "ok ok ok" "$(verify "$2") $(
+    verify "$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)") $(verify "$E2E_TMP/actions.dll")"
+}
+expect_signed PKCS#12 "$E2E_TMP/signed.msi"
+
+# The same key on a software token (SoftHSM), the PIN in a file.
+export SOFTHSM2_CONF="$E2E_TMP/softhsm2.conf"
+mkdir -p "$E2E_TMP/tokens"
+echo "directories.tokendir = $E2E_TMP/tokens" >"$SOFTHSM2_CONF"
+printf 1234 >"$E2E_TMP/pin"
+openssl pkcs8 -topk8 -nocrypt -in "$E2E_TMP/key.pem" -out "$E2E_TMP/key8.pem"
+softhsm2-util --init-token --free --label sign --pin 1234 --so-pin 5678 >/dev/null &&
+  softhsm2-util --import "$E2E_TMP/key8.pem" --token sign --label signkey --id 01 --pin 1234 >/dev/null ||
+  fail "software token not made"
+token_build() {
+  TARNU_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so TARNU_SIGN_CERT="$E2E_TMP/cert.pem" \
+    TARNU_SIGN_PKCS11_KEY='pkcs11:token=sign;object=signkey;type=private' \
+    TARNU_SIGN_PIN_FILE="$E2E_TMP/pin" bash "$BUILD_MSI" --exe "$HELPER_EXE" \
+    --actions "$ACTIONS_DLL" --version "$VERSION" --out "$E2E_TMP/token.msi" >"$E2E_TMP/token.out" 2>&1
+}
+token_build || fail "PKCS#11 build: $(cat "$E2E_TMP/token.out")"
+expect_signed PKCS#11 "$E2E_TMP/token.msi"
+
+# A release build refuses to come out without a time stamp or without a key.
+if TARNU_RELEASE=1 token_build; then
+  fail "a release build without a time stamp succeeded"
+else
+  expect_equal "release build without a time stamp" \
+    "build-msi: TARNU_RELEASE=1: no TARNU_SIGN_TIMESTAMP_URL" "$(cat "$E2E_TMP/token.out")"
+fi
+if TARNU_RELEASE=1 TARNU_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ token_build; then
+  fail "a release build with an unreachable time-stamp server succeeded"
+else
+  pass "release build with an unreachable time-stamp server fails"
+fi
 
 finish

@@ -12,8 +12,8 @@ namespace {
 using namespace std::string_view_literals;
 
 // What the package's custom actions take from CustomActionData: one digit from 0 to 3 as a
-// policy value, "absent" as well as a remembered one, and nothing that merely starts or ends
-// like them.
+// policy value, "absent" and "leave" as well as a remembered one, and nothing that merely starts or
+// ends like them.
 TEST(SasSettingTest, TakesOnlyExactValues) {
   const struct {
     std::wstring_view text;
@@ -25,6 +25,8 @@ TEST(SasSettingTest, TakesOnlyExactValues) {
       {L"2", 2, true},
       {L"3", 3, true},
       {L"absent", std::nullopt, true},
+      {L"leave", std::nullopt, true},
+      {L"leave ", std::nullopt, false},
       {L"4", std::nullopt, false},
       {L"", std::nullopt, false},
       {L"01", std::nullopt, false},
