@@ -168,24 +168,7 @@ for before in absent 2; do
     send typing "type Ok"
     wait_for_log "$LOG" '^WM_KEYUP vk=0x4b' || fail "the keys never arrived"
     expect_equal "typed through the installed service's worker" Ok "$(typed_text "$LOG" | tr -d '\r')"
-    stop_test_window
-
-    # A repair, which a standard user may start: the recovery action runs again, in-process;
-    # no console program is named; the policy, reset since, is raised again and the value
-    # remembered at the first install stays.
-    set_sas 0
-    msi repair /i "$CURRENT_MSI" REINSTALL=ALL REINSTALLMODE=amus /qn /l*v "$(windows_path "$E2E_TMP/repair.log")"
-    expect_equal "repair exit code" 0 "$RC"
-    expect_equal "repair: recovery action run, no console program named" "run|" \
-      "$(grep -aq 'ConfigureServiceFailureActions. Return value 1' "$E2E_TMP/repair.log" && echo run)|$(
-        grep -aioE '\b(sc|reg|cmd)\.exe' "$E2E_TMP/repair.log" | sort -u | xargs)"
-    wait_until 10 one_worker && service_is_running && pass "service and one worker after the repair" ||
-      fail "after the repair: service state [$(service_state)], workers [$(workers | xargs)]"
-    expect_equal "after the repair: policy raised again, memory" "$raised $before" "$(sas) $(remembered)"
-
-    # The upgrade stops the service while a client holds Shift and the left button (the
-    # window again after msiexec, which takes the focus).
-    start_test_window "$LOG" 100 100 640 480
+    # The upgrade stops the service while a client holds Shift and the left button.
     hold_input
     before_upgrade=$(status_time)
   fi
@@ -206,6 +189,19 @@ for before in absent 2; do
     expect_release_run_at_stop "upgrade" "$before_upgrade"
     send let-go "key 0x10 up" "button left up"
     stop_test_window
+
+    # A repair, which a standard user may start: the recovery action runs again, in-process;
+    # no console program is named; the policy, reset since, is raised again and the value
+    # remembered at the first install stays.
+    set_sas 0
+    msi repair /i "$NEWER_MSI" REINSTALL=ALL REINSTALLMODE=amus /qn /l*v "$(windows_path "$E2E_TMP/repair.log")"
+    expect_equal "repair exit code" 0 "$RC"
+    expect_equal "repair: recovery action run, no console program named" "run|" \
+      "$(grep -aq 'ConfigureServiceFailureActions. Return value 1' "$E2E_TMP/repair.log" && echo run)|$(
+        grep -aioE '\b(sc|reg|cmd)\.exe' "$E2E_TMP/repair.log" | sort -u | xargs)"
+    wait_until 10 one_worker && service_is_running && pass "service and one worker after the repair" ||
+      fail "after the repair: service state [$(service_state)], workers [$(workers | xargs)]"
+    expect_equal "after the repair: policy raised again, memory" "$raised $before" "$(sas) $(remembered)"
   fi
 
   # The older package is refused and changes nothing.
