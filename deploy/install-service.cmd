@@ -15,6 +15,7 @@ set "SC=%SystemRoot%\System32\sc.exe"
 set "REG=%SystemRoot%\System32\reg.exe"
 set "ICACLS=%SystemRoot%\System32\icacls.exe"
 set "SERVICE=TarnuInputService"
+set "EVENT_SOURCE=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\TarnuInputService"
 rem Program Files as the machine has it, not the caller's ProgramFiles variable.
 call :program_files_folder
 if not defined PROGRAM_FILES (
@@ -69,6 +70,12 @@ rem Restart 5 s after each of the first two failures, 30 s after later ones; for
 rem after a day without one.
 "!SC!" failure "!SERVICE!" reset= 86400 actions= restart/5000/restart/5000/restart/30000
 if errorlevel 1 goto undo
+rem The event source: the Application log reads the texts of the service's events from the
+rem executable's message table.
+"!REG!" add "!EVENT_SOURCE!" /v EventMessageFile /t REG_SZ /d "!EXE!" /f >nul
+if errorlevel 1 goto undo
+"!REG!" add "!EVENT_SOURCE!" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+if errorlevel 1 goto undo
 "!SC!" start "!SERVICE!" >nul
 if errorlevel 1 (
   echo install-service: !SERVICE! is installed but did not start
@@ -80,6 +87,7 @@ exit /b 0
 :undo
 echo install-service: configuring !SERVICE! failed; removing it again
 "!SC!" delete "!SERVICE!" >nul
+"!REG!" delete "!EVENT_SOURCE!" /f >nul 2>&1
 :remove_copy
 del "!EXE!" >nul 2>&1
 rd "!FOLDER!" >nul 2>&1

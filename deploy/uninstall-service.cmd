@@ -57,6 +57,8 @@ if errorlevel 1 (
   echo uninstall-service: could not delete %SERVICE%; run this from an elevated prompt
   exit /b 1
 )
+rem The event source goes with the service; events already written stay in the log.
+"%REG%" delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%SERVICE%" /f >nul 2>&1
 call :remove_copy
 if errorlevel 1 (
   echo uninstall-service: %SERVICE% removed, but "%EXE%" could not be deleted

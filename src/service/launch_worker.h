@@ -85,6 +85,17 @@ std::string worker_command_line(std::string_view executable_path, platform::RawH
 // drive's current folder.
 std::string worker_working_directory(std::string_view executable_path);
 
+// Why a launch failed: the step (the Win32 call that failed, or kNoConsoleStep) and the
+// error as administrators read it, the system's message and its number.
+struct LaunchFailure {
+  std::string step;
+  std::string error;
+};
+
+// The step of a launch that found no session attached to the console: nothing failed, the
+// launch waits for the next session to take the console.
+inline constexpr char kNoConsoleStep[] = "WTSGetActiveConsoleSessionId";
+
 // Replaces the recorded worker with a new one in the session attached to the console. The
 // old worker is stopped (asked to release and end, then terminated: WorkerProcess::stop)
 // and closed first, whatever happens next. The new one gets a copy of the service's token
@@ -92,8 +103,9 @@ std::string worker_working_directory(std::string_view executable_path);
 // kWorkerJobLimits, with a new unnamed stop event as the only handle it inherits, assigned
 // to the job, and only then resumed. On success the record holds the new process, its job,
 // its stop event and its session; on failure it is empty, a process that was created is
-// terminated, and the error text says which step failed.
-Status launch_worker(WorkerProcess& worker, platform::ProcessLaunchApi& processes,
-                     platform::HandleApi& handles);
+// terminated, and the failure says which step failed and why.
+Expected<void, LaunchFailure> launch_worker(WorkerProcess& worker,
+                                            platform::ProcessLaunchApi& processes,
+                                            platform::HandleApi& handles);
 
 }  // namespace tarnu::service

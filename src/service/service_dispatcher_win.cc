@@ -1,18 +1,24 @@
 #include <windows.h>
 
+#include "platform/win32/win32_event_log_api.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/win32/win32_process_launch_api.h"
 #include "platform/win32/win32_service_control_api.h"
 #include "service/launch_worker.h"
 #include "service/service_dispatcher.h"
 #include "service/service_host.h"
+#include "tarnu_version.h"
 
 namespace tarnu::service {
 
 Expected<void, platform::WinapiError> run_service_dispatcher() {
   const ServicePlatform platform{platform::win32::service_control_api(),
                                  platform::win32::process_launch_api(),
-                                 platform::win32::handle_api()};
+                                 platform::win32::handle_api(),
+                                 platform::win32::event_log_api(),
+                                 platform::win32::machine_policy_api(),
+                                 platform::steady_monotonic_clock(),
+                                 TARNU_VERSION_STRING};
   return run_service_dispatcher(platform);
 }
 

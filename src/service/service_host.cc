@@ -13,6 +13,7 @@
 #include "service/event_sender.h"
 #include "service/handler_context.h"
 #include "service/service_dispatcher.h"
+#include "service/service_event_log.h"
 #include "service/service_status.h"
 #include "service/supervise_worker.h"
 
@@ -81,13 +82,18 @@ void service_entry(std::uint32_t /*argc*/, char16_t** /*argv*/) {
                              kRunningControlsAccepted, 0, std::chrono::nanoseconds::zero())) {
     return;
   }
+  ServiceEventLog log(host.event_log, host.clock);
+  log.service_started(host.version);
+  // Checked once: Ctrl+Alt+Del requests come to the worker, which can only fail them.
+  log.check_sas_policy(host.policy.software_sas_generation());
 
   // Reported from this thread, as every other report: the stop is under way, and the
   // worker's release may take up to its bound.
-  supervise_worker(receiver, host.processes, host.handles, [&] {
+  supervise_worker(receiver, host.processes, host.handles, log, [&] {
     (void)report_service_status(host.control, status_handle, platform::kServiceStopPending, 0, 1,
                                 kStopPendingWaitHint);
   });
+  log.service_stopped();
 
   // Nobody to tell when this fails: the dispatcher is all that is left.
   (void)report_service_status(host.control, status_handle, platform::kServiceStopped, 0, 0,

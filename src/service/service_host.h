@@ -2,9 +2,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string_view>
 
+#include "platform/event_log_api.h"
 #include "platform/expected.h"
 #include "platform/handle_api.h"
+#include "platform/machine_policy_api.h"
+#include "platform/monotonic_clock.h"
 #include "platform/process_launch_api.h"
 #include "platform/service_control_api.h"
 #include "platform/windows_error.h"
@@ -12,11 +16,15 @@
 
 namespace tarnu::service {
 
-// The platform areas the service host works through.
+// The platform areas the service host works through, and the version it reports.
 struct ServicePlatform {
   platform::ServiceControlApi& control;
   platform::ProcessLaunchApi& processes;
   platform::HandleApi& handles;
+  platform::EventLogApi& event_log;
+  platform::MachinePolicyApi& policy;
+  platform::MonotonicClock& clock;
+  std::string_view version;
 };
 
 // What the service reports while it runs: it can be stopped and hears of session changes.
@@ -38,10 +46,12 @@ inline constexpr std::chrono::milliseconds kStopPendingWaitHint =
 Expected<void, platform::WinapiError> run_service_dispatcher(const ServicePlatform& host);
 
 // The service's main function, called by the dispatcher on a thread of its own. Its
-// arguments are not used. Registers the control handler, reports SERVICE_RUNNING, runs the
-// supervisor until a stop, reports SERVICE_STOP_PENDING (checkpoint 1, kStopPendingWaitHint)
-// while the supervisor stops the worker, and reports SERVICE_STOPPED. Failures are not
-// reported anywhere: a failed registration or SERVICE_RUNNING report simply ends it.
+// arguments are not used. Registers the control handler, reports SERVICE_RUNNING, writes
+// the started event and, when the machine does not let services raise Ctrl+Alt+Del, the
+// policy warning, runs the supervisor until a stop, reports SERVICE_STOP_PENDING
+// (checkpoint 1, kStopPendingWaitHint) while the supervisor stops the worker, writes the
+// stopped event and reports SERVICE_STOPPED. A failed registration or SERVICE_RUNNING
+// report simply ends it: the service control manager logs a service that never ran.
 void service_entry(std::uint32_t argc, char16_t** argv);
 
 // The control handler, called on the dispatcher thread with the handler context as

@@ -27,6 +27,11 @@ void WorkerProcess::terminate() {
   if (process_.is_valid()) {
     // Also called on a worker that has exited already; the result does not matter.
     processes_.terminate_process(process_.get(), 0);
+    // TerminateProcess only starts the end: the executable stays in use until the process is
+    // gone, and an upgrade that replaces it right after the stop would find it busy and ask
+    // for a restart. The wait ends at once for a worker that has exited already.
+    (void)processes_.wait_for_single_object(process_.get(),
+                                            static_cast<std::uint32_t>(kWorkerEndBound.count()));
     process_.reset();
   }
   // Closing the last handle of the job would also end the worker; it has been terminated

@@ -15,6 +15,11 @@ namespace tarnu::service {
 // suspended, crashed) costs a stop or a replacement.
 inline constexpr std::chrono::milliseconds kWorkerStopBound{1000};
 
+// How long a terminated worker is waited for, so that its executable is no longer in use
+// once the record is empty. Termination takes milliseconds; the bound keeps a stop within
+// the wait hint the service reports for it.
+inline constexpr std::chrono::milliseconds kWorkerEndBound{500};
+
 // The supervisor's record of its worker: the process handle (or none), the job object the
 // worker runs in, the event that asks it to stop, and the console session it was started in
 // (0 when none). The record owns the three handles; a record that still holds a worker when
@@ -47,8 +52,9 @@ class WorkerProcess {
   // terminate(). Does nothing when the record is empty.
   void stop();
 
-  // TerminateProcess(process, 0) without waiting, then CloseHandle of the process, the job
-  // and the stop event, and the record is empty. Does nothing when it already is.
+  // TerminateProcess(process, 0), WaitForSingleObject on it for at most kWorkerEndBound,
+  // then CloseHandle of the process, the job and the stop event, and the record is empty. Does
+  // nothing when it already is.
   void terminate();
 
  private:

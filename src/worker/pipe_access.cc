@@ -8,13 +8,6 @@
 
 namespace tarnu::worker {
 
-std::u16string input_pipe_name(std::uint32_t session) {
-  const std::string digits = std::to_string(session);
-  std::u16string name = u"\\\\.\\pipe\\tarnu-input-s";
-  name.append(digits.begin(), digits.end());
-  return name;
-}
-
 std::string input_pipe_sddl(const SessionUser& user, std::string_view owner_sid) {
   std::string sddl;
   if (!owner_sid.empty()) {

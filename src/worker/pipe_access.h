@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "platform/handle_api.h"
+#include "platform/input_pipe_name.h"
 #include "platform/session_api.h"
 
 namespace tarnu::worker {
 
-// `\\.\pipe\tarnu-input-s<session>`.
-std::u16string input_pipe_name(std::uint32_t session);
+using platform::input_pipe_name;
 
 // What a lookup of the user logged on to a session found.
 struct SessionUser {

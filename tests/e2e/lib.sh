@@ -287,10 +287,18 @@ service_registry_value() {
   registry_data 'HKLM\System\CurrentControlSet\Services\'"$TARNU_SERVICE" "$1"
 }
 
+# event_source: "EventMessageFile|TypesSupported" of the event source TarnuInputService; "|"
+# when it is not registered.
+event_source() {
+  local key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\TarnuInputService'
+  echo "$(registry_data "$key" EventMessageFile)|$(registry_data "$key" TypesSupported)"
+}
+
 # expect_service_registration EXE_WIN [unquoted-too]: the service's key as both installers
 # (deploy/install-service.cmd and the package) write it: EXE_WIN quoted with --service (with
 # unquoted-too also unquoted: Wine's msiexec writes it so), own process, automatic start,
-# LocalSystem, the display name and the description.
+# LocalSystem, the display name and the description; and the event source, whose messages
+# come from EXE_WIN.
 expect_service_registration() {
   local image name expected
   image=$(service_registry_value ImagePath)
@@ -308,6 +316,7 @@ ObjectName|LocalSystem
 DisplayName|Tarnu input helper
 Description|Carries out the keyboard and mouse input of Tarnu remote sessions on every desktop of the console session, sign-in screen and UAC prompts included.
 TABLE
+  expect_equal "event source: message file, types" "$1|0x7" "$(event_source)"
 }
 
 service_is_stopped() { [[ "$(service_state)" == 1 ]]; }

@@ -31,13 +31,21 @@ BROKEN="$major.$minor.$((patch + 2))"
 
 # msi NAME ARGS...: msiexec through cmd's start /wait, which gives the whole exit code (Wine
 # hands only its low 8 bits to Unix); the code in RC, the time taken in MS.
+# Rarely, Wine's cmd ends at once without starting msiexec or printing a code: what it said is
+# shown and the command given once more, so that what is tested is the package's outcome.
 msi() {
   local name=$1 start
   shift
   start=$(now_ms)
   run_program "$name" cmd /c "start /wait msiexec $* & call echo %^ERRORLEVEL%"
-  MS=$(($(now_ms) - start))
+  local wine_status=$RC
   RC=$(output "$name" | tail -n 1)
+  if [[ ! $RC =~ ^[0-9]+$ ]]; then
+    echo "msiexec not started ($name, wine exit $wine_status): $(errors "$name" | head -n 3 | xargs)"
+    run_program "$name" cmd /c "start /wait msiexec $* & call echo %^ERRORLEVEL%"
+    RC=$(output "$name" | tail -n 1)
+  fi
+  MS=$(($(now_ms) - start))
 }
 sas() { registry_data "$POLICY" SoftwareSASGeneration; }
 set_sas() {

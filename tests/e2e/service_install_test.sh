@@ -64,7 +64,8 @@ expect_equal "uninstall exit status" 0 "$RC"
 expect_equal "uninstall output" "uninstall-service: TarnuInputService stopped and removed" \
   "$(output uninstall)"
 expect_equal "service gone" "" "$(service_state)"
-expect_equal "registry key gone" "" "$(service_registry_value ImagePath)"
+expect_equal "registry key and event source gone" "|" \
+  "$(service_registry_value ImagePath)$(event_source)"
 [[ ! -e "$(dirname "$INSTALLED")" ]] && pass "installed copy and its folder removed" ||
   fail "left: $(ls "$(dirname "$INSTALLED")" | xargs)"
 [[ -f "$folder/tarnu-input-helper.exe" ]] && pass "the source is left alone" || fail "the source is gone"

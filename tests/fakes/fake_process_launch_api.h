@@ -42,6 +42,10 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
   std::uint32_t console_session = 1;
   std::u16string executable_path = u"C:\\Program Files\\Tarnu\\tarnu-input-helper.exe";
   std::map<platform::WindowsErrorCode, std::u16string> messages;
+  // Pipes served by some process of the pretend machine: name -> the server's process ID,
+  // or an error its open fails with; process ID -> image path.
+  std::map<std::u16string, Expected<std::uint32_t, platform::WindowsErrorCode>> pipe_servers;
+  std::map<std::uint32_t, std::u16string> process_images;
   // What the process's own token holds: by default every privilege the system has a name
   // for, so that a privilege left out of a removal shows.
   std::set<std::u16string> own_privileges = {u"SeAssignPrimaryTokenPrivilege",
@@ -252,6 +256,24 @@ class FakeProcessLaunchApi final : public platform::ProcessLaunchApi, public pla
       }
     }
     return {};
+  }
+  Expected<std::uint32_t, platform::WindowsErrorCode> pipe_server_process_id(
+      const std::u16string& name) override {
+    calls.push_back("GetNamedPipeServerProcessId");
+    const auto it = pipe_servers.find(name);
+    if (it == pipe_servers.end()) {
+      return Unexpected(platform::kErrorFileNotFound);
+    }
+    return it->second;
+  }
+  Expected<std::u16string, platform::WindowsErrorCode> process_image_path(
+      std::uint32_t process_id) override {
+    calls.push_back("QueryFullProcessImageNameW");
+    const auto it = process_images.find(process_id);
+    if (it == process_images.end()) {
+      return Unexpected(platform::kErrorAccessDenied);
+    }
+    return it->second;
   }
   Expected<platform::JobHandle, platform::WindowsErrorCode> create_job_object() override {
     if (auto code = call("CreateJobObjectW", {})) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <set>
 #include <string>
@@ -19,10 +20,11 @@ using fakes::FakeProcessLaunchApi;
 using Calls = std::vector<std::string>;
 
 // How the first worker is stopped: asked through its event and given a second to end, then
-// terminated with exit code 0 and its handles closed.
+// terminated with exit code 0, waited for until it is gone, and its handles closed.
 const Calls kFirstWorkerStopped = {"SetEvent(event1)",
                                    "WaitForSingleObject(process1,1000)",
                                    "TerminateProcess(process1,0)",
+                                   "WaitForSingleObject(process1,500)",
                                    "CloseHandle(process1)",
                                    "CloseHandle(job1)",
                                    "CloseHandle(event1)"};
@@ -52,6 +54,7 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
                            "DuplicateTokenEx(service-token,0x1ab,2,1)",
                            "SetTokenInformation(worker-token,TokenSessionId,3)",
                            "AdjustTokenPrivileges(worker-token)",
+                           "CloseHandle(service-token)",
                            "GetModuleFileNameW",
                            "CreateJobObjectW",
                            "SetInformationJobObject(job1,0x2408,1)",
@@ -61,7 +64,6 @@ TEST_F(LaunchWorkerTest, StartsTheWorkerWithAPrimaryCopyOfTheServiceTokenInTheCo
                            "ResumeThread(thread1)",
                            "CloseHandle(thread1)",
                            "CloseHandle(worker-token)",
-                           "CloseHandle(service-token)",
                        }));
   ASSERT_EQ(api.launches.size(), 1u);
   const FakeProcessLaunchApi::Launch& launch = api.launches[0];
@@ -136,11 +138,9 @@ TEST(WorkerStopTest, AskedThenWaitedForAtMostTheBoundThenTerminated) {
 
 struct FailureCase {
   const char* name;
-  const char* step;  // the call that fails; none: no session on the console
+  const char* call;  // the fake's call that fails; none: no session on the console
   platform::WindowsErrorCode code;
-  std::string text;
-  // What follows the failing call: exactly the closes this path must make.
-  Calls closes;
+  LaunchFailure failure;  // the step reported, and the error as administrators read it
   // A second worker process was created (suspended) before the failure.
   bool created = false;
 };
@@ -154,128 +154,92 @@ class LaunchWorkerFailureTest : public LaunchWorkerTest,
 TEST_P(LaunchWorkerFailureTest, ReportsTheStepLeavesTheRecordEmptyAndClosesEverything) {
   const FailureCase& c = GetParam();
   record_running_worker();
-  if (c.step) {
-    api.failures[c.step] = c.code;
+  if (c.call) {
+    api.failures[c.call] = c.code;
   } else {
     api.console_session = platform::kNoConsoleSession;
   }
-  api.messages[2] = u"The system cannot find the file specified.";
+  api.messages[5] = u"Access is denied.";
 
-  const Status launched = launch_worker(worker, api, api);
+  const auto launched = launch_worker(worker, api, api);
   ASSERT_FALSE(launched);
-  EXPECT_EQ(launched.error(), c.text);
+  EXPECT_EQ(launched.error().step, c.failure.step);
+  EXPECT_EQ(launched.error().error, c.failure.error);
 
   // The replaced worker is gone whatever failed later.
   const auto stop_calls = static_cast<std::ptrdiff_t>(kFirstWorkerStopped.size());
   ASSERT_GE(api.calls.size(), kFirstWorkerStopped.size());
   EXPECT_EQ(Calls(api.calls.begin(), api.calls.begin() + stop_calls), kFirstWorkerStopped);
-  ASSERT_GE(api.calls.size(), c.closes.size());
-  const Calls tail(api.calls.end() - static_cast<std::ptrdiff_t>(c.closes.size()), api.calls.end());
-  EXPECT_EQ(tail, c.closes);
 
   EXPECT_FALSE(worker.has_process());
   EXPECT_EQ(worker.session_id(), 0u);
   EXPECT_EQ(ledger.open_count(), 0u);
-  // A worker created before the failure never ran and no longer runs.
+  EXPECT_TRUE(ledger.misuses().empty());
+  // A worker created before the failure never ran and no longer runs: it was terminated
+  // before any of its handles was closed.
   EXPECT_EQ(api.launches.size(), c.created ? 2u : 1u);
   EXPECT_EQ(api.running_processes(), 0u);
   EXPECT_EQ(api.processes_run_outside_a_job(), 0u);
+  if (c.created) {
+    const auto terminated =
+        std::find(api.calls.begin(), api.calls.end(), "TerminateProcess(process2,1)");
+    ASSERT_NE(terminated, api.calls.end());
+    EXPECT_EQ(std::find(api.calls.begin(), terminated, "CloseHandle(thread2)"), terminated);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, LaunchWorkerFailureTest,
     testing::Values(
-        // Reported before anything about tokens: no call follows the check.
         FailureCase{"NoConsoleSession",
                     nullptr,
                     0,
-                    "no active console session",
-                    {"WTSGetActiveConsoleSessionId"}},
+                    {kNoConsoleStep, "no session is attached to the console"}},
+        // The system's message, when it has one, and the number in unsigned decimal.
         FailureCase{"OpenProcessToken",
                     "OpenProcessToken",
                     5,
-                    "OpenProcessToken failed with Windows error 5",
-                    {"OpenProcessToken(0x1ab)"}},
+                    {"OpenProcessToken", "Access is denied. (Windows error 5)"}},
         FailureCase{"DuplicateTokenEx",
                     "DuplicateTokenEx",
                     1314,
-                    "DuplicateTokenEx failed with Windows error 1314",
-                    {"DuplicateTokenEx(service-token,0x1ab,2,1)", "CloseHandle(service-token)"}},
+                    {"DuplicateTokenEx", "Windows error 1314"}},
         FailureCase{"SetTokenInformation",
                     "SetTokenInformation",
                     1314,
-                    "SetTokenInformation(TokenSessionId) failed with Windows error 1314",
-                    {"SetTokenInformation(worker-token,TokenSessionId,1)",
-                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+                    {"SetTokenInformation(TokenSessionId)", "Windows error 1314"}},
         FailureCase{"AdjustTokenPrivileges",
                     "AdjustTokenPrivileges",
                     6,
-                    "AdjustTokenPrivileges failed with Windows error 6",
-                    {"AdjustTokenPrivileges(worker-token)", "CloseHandle(worker-token)",
-                     "CloseHandle(service-token)"}},
-        FailureCase{
-            "GetModuleFileNameWWithSystemText",
-            "GetModuleFileNameW",
-            2,
-            "resolve helper exe path: The system cannot find the file specified. "
-            "(Windows error 2)",
-            {"GetModuleFileNameW", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
-        FailureCase{
-            "GetModuleFileNameWWithoutSystemText",
-            "GetModuleFileNameW",
-            122,
-            "resolve helper exe path: Windows error 122",
-            {"GetModuleFileNameW", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
+                    {"AdjustTokenPrivileges", "Windows error 6"}},
+        FailureCase{"GetModuleFileNameW",
+                    "GetModuleFileNameW",
+                    122,
+                    {"GetModuleFileNameW", "Windows error 122"}},
         FailureCase{"CreateJobObjectW",
                     "CreateJobObjectW",
                     1450,
-                    "CreateJobObjectW failed with Windows error 1450",
-                    {"GetModuleFileNameW", "CreateJobObjectW", "CloseHandle(worker-token)",
-                     "CloseHandle(service-token)"}},
-        FailureCase{"SetInformationJobObject",
-                    "SetInformationJobObject",
-                    87,
-                    "SetInformationJobObject(JobObjectExtendedLimitInformation) failed with "
-                    "Windows error 87",
-                    {"SetInformationJobObject(job2,0x2408,1)", "CloseHandle(job2)",
-                     "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
-        FailureCase{"CreateEventW",
-                    "CreateEventW",
-                    1450,
-                    "CreateEventW failed with Windows error 1450",
-                    {"CreateEventW", "CloseHandle(job2)", "CloseHandle(worker-token)",
-                     "CloseHandle(service-token)"}},
+                    {"CreateJobObjectW", "Windows error 1450"}},
         FailureCase{
-            "CreateProcessAsUserW",
-            "CreateProcessAsUserW",
-            5,
-            "CreateProcessAsUserW failed with Windows error 5",
-            {"CreateProcessAsUserW(worker-token,0x8000404,event2)", "CloseHandle(event2)",
-             "CloseHandle(job2)", "CloseHandle(worker-token)", "CloseHandle(service-token)"}},
-        // The created worker is terminated before any of its handles is closed.
-        FailureCase{
-            "AssignProcessToJobObject",
-            "AssignProcessToJobObject",
-            5,
-            "AssignProcessToJobObject failed with Windows error 5",
-            {"AssignProcessToJobObject(job2,process2)", "TerminateProcess(process2,1)",
-             "CloseHandle(thread2)", "CloseHandle(process2)", "CloseHandle(event2)",
-             "CloseHandle(job2)", "CloseHandle(worker-token)", "CloseHandle(service-token)"},
-            true},
-        FailureCase{
-            "ResumeThread",
-            "ResumeThread",
-            6,
-            "ResumeThread failed with Windows error 6",
-            {"ResumeThread(thread2)", "TerminateProcess(process2,1)", "CloseHandle(thread2)",
-             "CloseHandle(process2)", "CloseHandle(event2)", "CloseHandle(job2)",
-             "CloseHandle(worker-token)", "CloseHandle(service-token)"},
-            true},
+            "SetInformationJobObject",
+            "SetInformationJobObject",
+            87,
+            {"SetInformationJobObject(JobObjectExtendedLimitInformation)", "Windows error 87"}},
+        FailureCase{"CreateEventW", "CreateEventW", 1450, {"CreateEventW", "Windows error 1450"}},
+        FailureCase{"CreateProcessAsUserW",
+                    "CreateProcessAsUserW",
+                    5,
+                    {"CreateProcessAsUserW", "Access is denied. (Windows error 5)"}},
+        FailureCase{"AssignProcessToJobObject",
+                    "AssignProcessToJobObject",
+                    5,
+                    {"AssignProcessToJobObject", "Access is denied. (Windows error 5)"},
+                    true},
+        FailureCase{"ResumeThread", "ResumeThread", 6, {"ResumeThread", "Windows error 6"}, true},
         FailureCase{"ErrorCodeIsUnsignedDecimal",
                     "OpenProcessToken",
                     0xFFFFFFFF,
-                    "OpenProcessToken failed with Windows error 4294967295",
-                    {"OpenProcessToken(0x1ab)"}}),
+                    {"OpenProcessToken", "Windows error 4294967295"}}),
     [](const testing::TestParamInfo<FailureCase>& param_info) { return param_info.param.name; });
 
 TEST_F(LaunchWorkerTest, UnpairedSurrogateInThePathBecomesReplacementCharacter) {

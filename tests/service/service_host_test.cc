@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_event_log_api.h"
+#include "fakes/fake_monotonic_clock.h"
 #include "fakes/fake_process_launch_api.h"
 #include "fakes/fake_service_control_api.h"
 #include "fakes/handle_ledger.h"
@@ -26,7 +28,8 @@ const ServiceStatus kStoppedReport{0x10, 0x1, 0, 0, 0, 0, 0};
 class ServiceHostTest : public testing::Test {
  protected:
   Expected<void, WinapiError> run() {
-    return run_service_dispatcher(ServicePlatform{control, processes, processes});
+    return run_service_dispatcher(
+        ServicePlatform{control, processes, processes, event_log, policy, clock, "1.2.3"});
   }
 
   void TearDown() override {
@@ -39,6 +42,9 @@ class ServiceHostTest : public testing::Test {
   fakes::HandleLedger ledger;
   FakeServiceControlApi control{ledger};
   fakes::FakeProcessLaunchApi processes{ledger};
+  fakes::FakeEventLogApi event_log;
+  fakes::FakeMachinePolicyApi policy;
+  fakes::FakeMonotonicClock clock;
 };
 
 TEST_F(ServiceHostTest, DispatcherThatCannotStartGivesTheWinapiError) {
@@ -72,6 +78,21 @@ TEST_F(ServiceHostTest, RunsFromRunningToStoppedAroundOneWorker) {
   EXPECT_EQ(std::count(processes.calls.begin(), processes.calls.end(), "SetEvent(event1)"), 1);
   ASSERT_EQ(processes.terminations.size(), 1u);
   EXPECT_EQ(processes.terminations[0].second, 0u);
+  // Started with its version, stopped: a machine that lets services raise Ctrl+Alt+Del
+  // gets no warning.
+  EXPECT_EQ(event_log.ids(), (std::vector<std::uint32_t>{1000, 1001}));
+  EXPECT_EQ(event_log.events[0].inserts, std::vector<std::string>{"1.2.3"});
+}
+
+TEST_F(ServiceHostTest, WarnsAtStartWhenServicesMayNotRaiseCtrlAltDel) {
+  policy.value = std::optional<std::uint32_t>(2);
+  control.dispatcher_script = [&](FakeServiceControlApi& scm) {
+    ASSERT_TRUE(scm.wait_for_reports(1));
+    scm.control(kServiceControlStop);
+    ASSERT_TRUE(scm.wait_for_service_main());
+  };
+  ASSERT_TRUE(run());
+  EXPECT_EQ(event_log.ids(), (std::vector<std::uint32_t>{1000, 1200, 1001}));
 }
 
 TEST_F(ServiceHostTest, SessionChangesWakeTheSupervisorAndLateControlsAreAnsweredSafely) {
@@ -115,6 +136,7 @@ TEST_F(ServiceHostTest, FailedRegistrationEndsTheServiceSilentlyAndReleasesTheCo
   ASSERT_TRUE(run());
   EXPECT_TRUE(control.reports().empty());
   EXPECT_TRUE(processes.calls.empty());
+  EXPECT_TRUE(event_log.events.empty());
 }
 
 TEST_F(ServiceHostTest, FailedRunningReportLaunchesNoWorkerAndReportsNothingMore) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_event_log_api.h"
+#include "fakes/fake_monotonic_clock.h"
 #include "fakes/fake_process_launch_api.h"
 #include "fakes/handle_ledger.h"
 #include "scripted_event_source.h"
@@ -30,6 +32,7 @@ Calls stopped(const std::string& number) {
   return {"SetEvent(event" + number + ")",
           "WaitForSingleObject(process" + number + ",1000)",
           "TerminateProcess(process" + number + ",0)",
+          "WaitForSingleObject(process" + number + ",500)",
           "CloseHandle(process" + number + ")",
           "CloseHandle(job" + number + ")",
           "CloseHandle(event" + number + ")"};
@@ -39,7 +42,7 @@ class SuperviseWorkerTest : public testing::Test {
  protected:
   void run(std::vector<Step> steps) {
     source = std::make_unique<ScriptedEventSource>(std::move(steps));
-    supervise_worker(*source, api, api);
+    supervise_worker(*source, api, api, log);
     EXPECT_FALSE(source->overrun()) << "the loop did not stop when told";
     EXPECT_TRUE(source->finished()) << "the loop stopped early";
   }
@@ -57,6 +60,9 @@ class SuperviseWorkerTest : public testing::Test {
 
   fakes::HandleLedger ledger;
   FakeProcessLaunchApi api{ledger};
+  fakes::FakeEventLogApi event_log;
+  fakes::FakeMonotonicClock clock;
+  ServiceEventLog log{event_log, clock};
   std::unique_ptr<ScriptedEventSource> source;
 };
 
@@ -212,6 +218,59 @@ TEST_F(SuperviseWorkerTest, AWorkerKilledFromOutsideIsReplacedAtTheNextPass) {
   EXPECT_LE(replaced_at - killed_at, kSupervisorPollInterval);
   // Killed from outside: no exit code was examined, and the dead one was still terminated.
   EXPECT_EQ(api.terminations.size(), 2u);
+}
+
+// What the administrators' log hears of a supervisor's passes.
+TEST_F(SuperviseWorkerTest, LaunchFailuresAreReportedWithTheirStepButNoConsoleIsNot) {
+  api.failures["CreateProcessAsUserW"] = 5;
+  api.messages[5] = u"Access is denied.";
+  run({{kTimedOut, nullptr},
+       {kTimedOut, [&] { api.console_session = platform::kNoConsoleSession; }},
+       {kStop, nullptr}});
+  // Three failed launches, one event (the limit holds back the second); the third attempt
+  // found nobody on the console, which is no failure.
+  ASSERT_EQ(event_log.ids(), std::vector<std::uint32_t>{1100});
+  EXPECT_EQ(event_log.events[0].inserts,
+            (std::vector<std::string>{"CreateProcessAsUserW", "Access is denied. (Windows error 5)",
+                                      "1"}));
+}
+
+TEST_F(SuperviseWorkerTest, AWorkerThatEndsWhileItsPipeNameIsHeldNamesTheHolder) {
+  const struct {
+    const char* name;
+    std::optional<Expected<std::uint32_t, platform::WindowsErrorCode>> server;
+    const char* who;  // none: no event
+  } cases[] = {
+      {"no pipe of the name", std::nullopt, nullptr},
+      {"served by process 368", 368u, "process ID 368, C:\\Users\\m\\squat.exe"},
+      {"every instance busy", Unexpected(platform::kErrorPipeBusy), "process ID and image unknown"},
+  };
+  for (const auto& c : cases) {
+    fakes::HandleLedger case_ledger;
+    FakeProcessLaunchApi case_api{case_ledger};
+    fakes::FakeEventLogApi case_events;
+    ServiceEventLog case_log{case_events, clock};
+    case_api.process_images[368] = u"C:\\Users\\m\\squat.exe";
+    ScriptedEventSource script({{kTimedOut,
+                                 [&] {
+                                   case_api.end_process(case_api.launches[0].process);
+                                   if (c.server) {
+                                     case_api.pipe_servers.insert_or_assign(
+                                         u"\\\\.\\pipe\\tarnu-input-s1", *c.server);
+                                   }
+                                 }},
+                                {kStop, nullptr}});
+    supervise_worker(script, case_api, case_api, case_log);
+    if (c.who == nullptr) {
+      EXPECT_TRUE(case_events.events.empty()) << c.name;
+    } else {
+      ASSERT_EQ(case_events.ids(), std::vector<std::uint32_t>{1101}) << c.name;
+      EXPECT_EQ(case_events.events[0].inserts[1], c.who) << c.name;
+    }
+    // Replaced all the same: the next worker may find the name free.
+    EXPECT_EQ(case_api.launches.size(), 2u) << c.name;
+    EXPECT_EQ(case_ledger.open_count(), 0u) << c.name;
+  }
 }
 
 }  // namespace

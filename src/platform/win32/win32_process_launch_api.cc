@@ -237,6 +237,36 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_event(EventHandle ev
   return {};
 }
 
+Expected<std::uint32_t, WindowsErrorCode> Win32ProcessLaunchApi::pipe_server_process_id(
+    const std::u16string& name) {
+  HANDLE pipe = ::CreateFileW(wide(name), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    return last_error();
+  }
+  const ScopedPipe owner(handle_api(), wrap<PipeHandle>(pipe));
+  ULONG server = 0;
+  if (!::GetNamedPipeServerProcessId(pipe, &server)) {
+    return last_error();
+  }
+  return static_cast<std::uint32_t>(server);
+}
+
+Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::process_image_path(
+    std::uint32_t process_id) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) {
+    return last_error();
+  }
+  const ScopedProcess owner(handle_api(), wrap<ProcessHandle>(process));
+  std::vector<wchar_t> buffer(32768);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  if (!::QueryFullProcessImageNameW(process, 0, buffer.data(), &length)) {
+    return last_error();
+  }
+  return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+}
+
 ProcessLaunchApi& process_launch_api() {
   static Win32ProcessLaunchApi api;
   return api;

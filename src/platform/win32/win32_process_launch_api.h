@@ -30,6 +30,9 @@ class Win32ProcessLaunchApi final : public ProcessLaunchApi {
   void terminate_process(ProcessHandle process, std::uint32_t exit_code) override;
   Expected<EventHandle, WindowsErrorCode> create_inheritable_event() override;
   Expected<void, WindowsErrorCode> set_event(EventHandle event) override;
+  Expected<std::uint32_t, WindowsErrorCode> pipe_server_process_id(
+      const std::u16string& name) override;
+  Expected<std::u16string, WindowsErrorCode> process_image_path(std::uint32_t process_id) override;
 };
 
 // The process-wide instance; it has no state.
