@@ -297,7 +297,13 @@ void read_process(HelperProcess& helper) {
   if (::IsProcessInJob(process.get(), nullptr, &in_job)) {
     helper.in_job = in_job != FALSE;
   } else {
-    helper.error = error_text("IsProcessInJob", ::GetLastError());
+    // Wine asks for PROCESS_QUERY_INFORMATION here, where Windows takes the limited right.
+    const UniqueHandle queried(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, helper.process_id));
+    if (queried && ::IsProcessInJob(queried.get(), nullptr, &in_job)) {
+      helper.in_job = in_job != FALSE;
+    } else {
+      helper.error = error_text("IsProcessInJob", ::GetLastError());
+    }
   }
   HANDLE token = nullptr;
   if (!::OpenProcessToken(process.get(), TOKEN_QUERY, &token)) {
@@ -375,10 +381,11 @@ PipeFacts pipe_facts(std::uint32_t session, bool connect) {
     return pipe;
   }
   // Identification level: whoever serves the pipe learns who this is but cannot act as it.
-  // Read access only (which includes READ_CONTROL, for the owner); nothing is ever written.
-  const UniqueHandle client =
-      open_handle(::CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+  // Only the right to read its attributes and its owner: nothing can be written through
+  // this handle (and read access is refused: the pipe is inbound).
+  const UniqueHandle client = open_handle(
+      ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL, 0, nullptr, OPEN_EXISTING,
+                    SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
   if (!client) {
     pipe.connect_error = error_text("CreateFileW", ::GetLastError());
     return pipe;
