@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package of the input helper:
-#   build-msi.sh --exe tarnu-input-helper.exe --actions tarnu-installer-actions.dll \
-#                --version X.Y.Z --out tarnu-input-helper-X.Y.Z.msi
+#   build-msi.sh --exe tarnu-input-helper.exe --check tarnu-input-check.exe \
+#                --actions tarnu-installer-actions.dll --version X.Y.Z --out tarnu-input-helper-X.Y.Z.msi
 #
-# 1. stages copies of the executable and of the custom actions' DLL (both signed when a
-#    certificate is supplied, see below);
+# 1. stages copies of the executable, of the install check and of the custom actions' DLL
+#    (all signed when a certificate is supplied, see below);
 # 2. wixl compiles tarnu-input-helper.wxs (x64) around them;
 # 3. msibuild adds what wixl cannot write (see the .wxs's header);
 # 4. the package code and the summary's time stamps are made to depend on the input only,
@@ -20,23 +20,24 @@
 #   (a file) or TARNU_SIGN_PIN; TARNU_SIGN_PKCS11_ENGINE optionally names the OpenSSL engine.
 # Passwords and PINs reach osslsigncode in a private file, never on a command line.
 # TARNU_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp. TARNU_RELEASE=1 makes a release
-# build: it fails unless the executable, the DLL and the package come out signed and
+# build: it fails unless the executables, the DLL and the package come out signed and
 # time-stamped. Time stamps of the package: SOURCE_DATE_EPOCH, else the last commit's time.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-exe="" actions="" version="" out=""
+exe="" check="" actions="" version="" out=""
 while (($#)); do
   case "$1" in
     --exe) exe=$2; shift 2 ;;
+    --check) check=$2; shift 2 ;;
     --actions) actions=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    *) echo "usage: build-msi.sh --exe EXE --actions DLL --version X.Y.Z --out FILE.msi" >&2; exit 2 ;;
+    *) echo "usage: build-msi.sh --exe EXE --check EXE --actions DLL --version X.Y.Z --out FILE.msi" >&2; exit 2 ;;
   esac
 done
-[[ -f "$exe" && -f "$actions" && "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ && -n "$out" ]] || {
-  echo "usage: build-msi.sh --exe EXE --actions DLL --version X.Y.Z --out FILE.msi" >&2
+[[ -f "$exe" && -f "$check" && -f "$actions" && "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ && -n "$out" ]] || {
+  echo "usage: build-msi.sh --exe EXE --check EXE --actions DLL --version X.Y.Z --out FILE.msi" >&2
   exit 2
 }
 
@@ -108,9 +109,10 @@ expect_timestamp() {
 
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 946684800)}
 
-# 1. The executable as it will be installed (the cabinet records its modification time), and
-# the DLL that the installer runs as LocalSystem.
-for staged in "$exe:tarnu-input-helper.exe" "$actions:tarnu-installer-actions.dll"; do
+# 1. The executables as they will be installed (the cabinet records their modification
+# times), and the DLL that the installer runs as LocalSystem.
+for staged in "$exe:tarnu-input-helper.exe" "$check:tarnu-input-check.exe" \
+  "$actions:tarnu-installer-actions.dll"; do
   if ((${#key[@]})); then
     sign "${staged%:*}" "$work/${staged##*:}"
   else
@@ -122,7 +124,8 @@ done
 # 2. wixl takes the file's path relative to its working folder.
 product_code=$(guid "tarnu-input-helper product $version")
 (cd "$work" && TZ=UTC wixl -a x64 -D "Version=$version" -D "ProductCode=$product_code" \
-  -D Source=tarnu-input-helper.exe -D Actions=tarnu-installer-actions.dll \
+  -D Source=tarnu-input-helper.exe -D Check=tarnu-input-check.exe \
+  -D Actions=tarnu-installer-actions.dll \
   -o package.msi "$here/tarnu-input-helper.wxs") >"$work/wixl.log" 2>&1 ||
   { cat "$work/wixl.log" >&2; exit 1; }
 # wixl only warns about what it ignores: none of that is expected.
@@ -143,11 +146,13 @@ queries=(
   "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'"
   # The worker's status files go with the product, so that the status folder goes too.
   "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('StatusFiles', 'StatusFolder', 'INPUT*.TXT|input-helper-status-s*.txt', 'STATUSFOLDER', 2)"
-  # The executable's version and language, as in its version resource, so that Windows
+  # The executables' version and language, as in their version resources, so that Windows
   # Installer compares versions rather than hashes and modification times (which is why an
   # unversioned file gets the hash that a versioned one must not have).
   "UPDATE File SET Version = '$version.0', Language = '1033' WHERE File = 'HelperExe'"
+  "UPDATE File SET Version = '$version.0', Language = '1033' WHERE File = 'CheckExe'"
   "DELETE FROM MsiFileHash WHERE File_ = 'HelperExe'"
+  "DELETE FROM MsiFileHash WHERE File_ = 'CheckExe'"
   # A service that cannot be installed fails the installation (the vital bit, 0x8000, which
   # wixl drops from ServiceInstall's Vital="yes"); the system sees only "normal" (1).
   "UPDATE ServiceInstall SET ErrorControl = 32769 WHERE ServiceInstall = 'TarnuInputService'"
@@ -168,7 +173,8 @@ msibuild "$msi" -i "$work/MsiLockPermissionsEx.idt"
 
 # 4. The package code from everything that went into the package, the summary's times from
 # the epoch. wixl writes the times as "now" (VT_FILETIME, tag 0x40); exactly two are expected.
-package_code=$(cat "$work/tarnu-input-helper.exe" "$work/tarnu-installer-actions.dll" \
+package_code=$(cat "$work/tarnu-input-helper.exe" "$work/tarnu-input-check.exe" \
+  "$work/tarnu-installer-actions.dll" \
   "$here/tarnu-input-helper.wxs" "$0" \
   "$here/MsiLockPermissionsEx.idt" | sha256sum | cut -c1-64)
 msibuild "$msi" -s "Tarnu input helper" Tarnu "x64;1033" "{$(guid "package $version $package_code")}"
@@ -195,7 +201,7 @@ perl -e '
 if ((${#key[@]})); then
   sign "$msi" "$work/signed.msi" -add-msi-dse
   mv "$work/signed.msi" "$msi"
-  echo "build-msi: $(basename "$out"): executable, installer actions and package signed with $signed_with"
+  echo "build-msi: $(basename "$out"): executables, installer actions and package signed with $signed_with"
 else
   echo "build-msi: $(basename "$out"): unsigned (neither TARNU_SIGN_PFX nor TARNU_SIGN_PKCS11_MODULE is set)"
 fi

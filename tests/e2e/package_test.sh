@@ -5,7 +5,8 @@
 # that must not move it, a repair after the policy was reset, a major upgrade, a refused
 # downgrade, uninstall with nothing left in the registry, SAS_POLICY=leave, values on the
 # command line that the custom actions must ignore, a failed install that is rolled back, and
-# signed builds (PKCS#12, a PKCS#11 token, the release switch).
+# signed builds (PKCS#12, a PKCS#11 token, the release switch); the install check run from
+# Program Files on the sound install and with the service stopped, SAS refused and UAC off.
 # Wine applies neither ACLs nor service recovery actions, nor wildcards in RemoveFile: those
 # are checked in the package's tables instead.
 source "$(dirname "$0")/lib.sh"
@@ -14,6 +15,7 @@ PACKAGE=${1:?package}
 VERSION=${2:?version}
 BUILD_MSI="$TARNU_SOURCE_DIR/deploy/msi/build-msi.sh"
 ACTIONS_DLL="$TARNU_BUILD_DIR/src/installer_actions/tarnu-installer-actions.dll"
+CHECK_EXE="$TARNU_BUILD_DIR/tools/check/tarnu-input-check.exe"
 
 POLICY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 MEMORY='HKLM\SOFTWARE\Tarnu\Input helper'
@@ -75,10 +77,76 @@ products() {
     done || true
 }
 
+# --- The install's self-check, run from Program Files -------------------------------------
+CHECK_INSTALLED_WIN='C:\Program Files\Tarnu\tarnu-input-check.exe'
+# The checks in their order, and their verdicts on a sound install under Wine: what Wine
+# cannot show (recovery actions, LocalSystem, ACLs, signature trust) is skipped, the path
+# that Wine's installer leaves unquoted is a warning. The event source is not compared.
+HEALTHY_UNDER_WINE="service.registered ok,service.image-path warn,service.account ok,\
+service.start ok,service.recovery skipped,service.running ok,worker.process ok,\
+worker.session ok,worker.job ok,worker.privileges ok,worker.user skipped,pipe.present ok,\
+pipe.server skipped,status.folder ok,status.folder-dacl skipped,status.file ok,sas.policy ok,\
+sas.uac ok,signature skipped,version ok"
+# run_check NAME [ARGS...]: the installed check; its exit status in RC.
+run_check() {
+  local name=$1
+  shift
+  run_program "check-$name" "$CHECK_INSTALLED_WIN" "$@"
+}
+# verdict NAME ID: the status of check ID in run NAME's table.
+verdict() { output "check-$1" | awk -v id="$2" '$1 == id { print $2 }'; }
+lua() { registry_data "$POLICY" EnableLUA; }
+set_lua() { wine reg add "$POLICY" /v EnableLUA /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1; }
+
+# check_installed: the check's table, JSON and exit status on the sound install, then with
+# the service stopped, services refused Ctrl+Alt+Del and User Account Control off (each put
+# back afterwards). Wine's own prefix has EnableLUA 0: 1 for the sound runs.
+check_installed() {
+  local lua_before
+  lua_before=$(lua)
+  set_lua 1
+  run_check healthy --connect
+  expect_equal "check: every verdict of a sound install, exit status 2 (warnings)" \
+    "$HEALTHY_UNDER_WINE|2" \
+    "$(output check-healthy | awk '$1 ~ /^[a-z]/ && $1 != "eventlog.source" &&
+      $2 ~ /^(ok|warn|fail|skipped)$/ { print $1, $2 }' | paste -sd,)|$RC"
+  expect_equal "check: what Wine cannot show names Wine" 5 \
+    "$(output check-healthy | grep -E '^[a-z.-]+ +skipped ' | grep -c 'Wine [0-9]')"
+  expect_equal "check: the event source registered, or said missing" yes \
+    "$(verdict healthy eventlog.source | grep -qxE 'ok|warn' && echo yes)"
+  run_check json --json
+  expect_equal "check --json: parses, 21 checks, its exit status" "21 2|2" "$(output check-json |
+    python3 -c 'import json, sys; d = json.load(sys.stdin); print(len(d["checks"]), d["exit_status"])')|$RC"
+
+  set_sas 0
+  run_check sas-off
+  local rc_sas_off=$RC
+  set_sas 1
+  set_lua 0
+  run_check uac-off
+  set_lua 1
+  expect_equal "check: SoftwareSASGeneration 0, EnableLUA 0 fail Ctrl+Alt+Del, exit status 1" \
+    "fail 1|fail 1" "$(verdict sas-off sas.policy) $rc_sas_off|$(verdict uac-off sas.uac) $RC"
+  wine sc stop "$TARNU_SERVICE" </dev/null >/dev/null 2>&1
+  wait_until 10 service_is_stopped || fail "the service did not stop"
+  run_check stopped
+  expect_equal "check: a stopped service fails, so does its pipe, exit status 1" "fail fail|1" \
+    "$(verdict stopped service.running) $(verdict stopped pipe.present)|$RC"
+  wine sc start "$TARNU_SERVICE" </dev/null >/dev/null 2>&1
+  wait_until 10 service_is_running && wait_until 10 one_worker ||
+    fail "the service did not start again: [$(service_state)], workers [$(workers | xargs)]"
+  if [[ -n "$lua_before" ]]; then
+    set_lua $((lua_before))
+  else
+    wine reg delete "$POLICY" /v EnableLUA /f </dev/null >/dev/null 2>&1
+  fi
+}
+
 # The packages: this build's, a newer one and one whose service cannot start (the pipe client
 # in the executable's place ends at once), all around this build's executable.
 build_package() {
-  bash "$BUILD_MSI" --exe "$2" --actions "$ACTIONS_DLL" --version "$1" --out "$E2E_TMP/$1.msi" >/dev/null
+  bash "$BUILD_MSI" --exe "$2" --check "$CHECK_EXE" --actions "$ACTIONS_DLL" --version "$1" \
+    --out "$E2E_TMP/$1.msi" >/dev/null
   windows_path "$E2E_TMP/$1.msi"
 }
 CURRENT_MSI=$(windows_path "$PACKAGE")
@@ -136,9 +204,10 @@ expect_equal "the executable's version resource is the package's version" "$VERS
   "$(strings -el "$HELPER_EXE" | grep -A1 -x ProductVersion | tail -n 1)"
 # Versioned (so file versioning rules apply, and no hash), a vital service (0x8000 + normal),
 # the icon and no "Change" in Programs and Features, a log of every run.
-expect_equal "file version and language, hashes, service error control" \
-  "$VERSION.0 1033|0|32769" \
-  "$(table File | cut -f5,6 | tr '\t' ' ')|$(table MsiFileHash | wc -l)|$(table ServiceInstall | cut -f6)"
+expect_equal "files, versions and language, hashes, service error control" \
+  "tarnu-input-check.exe $VERSION.0 1033,tarnu-input-helper.exe $VERSION.0 1033|0|32769" \
+  "$(table File | cut -f3,5,6 | tr '\t' ' ' | sort | paste -sd,)|$(table MsiFileHash | wc -l)|$(
+    table ServiceInstall | cut -f6)"
 expect_equal "product icon, no modify, logging, secure SAS_POLICY" \
   "ARPNOMODIFY 1|ARPPRODUCTICON TarnuIcon.exe|MsiLogging voicewarmupx|SAS_POLICY" \
   "$(table Property | grep -E '^(ARP|MsiLogging)' | sort | tr '\t' ' ' | paste -sd'|')|$(
@@ -168,6 +237,7 @@ for before in absent 2; do
   expect_equal "[$before] policy raised, the value found remembered" \
     "$raised $before" "$(sas) $(remembered)"
   expect_equal "[$before] one product entry" "Tarnu input helper $VERSION" "$(products)"
+  [[ $before == absent ]] && check_installed
 
   if [[ $before == absent ]]; then
     # The worker that the service started serves a client (msiexec took the focus: the
@@ -263,17 +333,18 @@ openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Tarnu test 
 openssl pkcs12 -export -inkey "$E2E_TMP/key.pem" -in "$E2E_TMP/cert.pem" \
   -passout pass:test-password -out "$E2E_TMP/sign.pfx"
 TARNU_SIGN_PFX="$E2E_TMP/sign.pfx" TARNU_SIGN_PASSWORD=test-password \
-  bash "$BUILD_MSI" --exe "$HELPER_EXE" --actions "$ACTIONS_DLL" --version "$VERSION" \
+  bash "$BUILD_MSI" --exe "$HELPER_EXE" --check "$CHECK_EXE" --actions "$ACTIONS_DLL" --version "$VERSION" \
   --out "$E2E_TMP/signed.msi" \
   >"$E2E_TMP/signed.out" 2>&1 || fail "signed build: $(cat "$E2E_TMP/signed.out")"
 verify() { osslsigncode verify -CAfile "$E2E_TMP/cert.pem" -in "$1" >/dev/null 2>&1 && echo ok; }
-# expect_signed NAME PACKAGE: the package, its executable and its DLL verify.
+# expect_signed NAME PACKAGE: the package, its executables and its DLL verify.
 expect_signed() {
   rm -rf "$E2E_TMP/extracted"
   msiextract -C "$E2E_TMP/extracted" "$2" >/dev/null
   msiinfo extract "$2" Binary.InstallerActions >"$E2E_TMP/actions.dll"
-  expect_equal "$1: package, executable, installer actions verify" "ok ok ok" "$(verify "$2") $(
-    verify "$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)") $(verify "$E2E_TMP/actions.dll")"
+  expect_equal "$1: package, executables, installer actions verify" "ok ok ok ok" "$(verify "$2") $(
+    verify "$(find "$E2E_TMP/extracted" -name tarnu-input-helper.exe)") $(
+    verify "$(find "$E2E_TMP/extracted" -name tarnu-input-check.exe)") $(verify "$E2E_TMP/actions.dll")"
 }
 expect_signed PKCS#12 "$E2E_TMP/signed.msi"
 
@@ -289,7 +360,7 @@ softhsm2-util --init-token --free --label sign --pin 1234 --so-pin 5678 >/dev/nu
 token_build() {
   TARNU_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so TARNU_SIGN_CERT="$E2E_TMP/cert.pem" \
     TARNU_SIGN_PKCS11_KEY='pkcs11:token=sign;object=signkey;type=private' \
-    TARNU_SIGN_PIN_FILE="$E2E_TMP/pin" bash "$BUILD_MSI" --exe "$HELPER_EXE" \
+    TARNU_SIGN_PIN_FILE="$E2E_TMP/pin" bash "$BUILD_MSI" --exe "$HELPER_EXE" --check "$CHECK_EXE" \
     --actions "$ACTIONS_DLL" --version "$VERSION" --out "$E2E_TMP/token.msi" >"$E2E_TMP/token.out" 2>&1
 }
 token_build || fail "PKCS#11 build: $(cat "$E2E_TMP/token.out")"
