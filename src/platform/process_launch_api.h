@@ -131,11 +131,12 @@ class ProcessLaunchApi {
   // SetEvent(event).
   virtual Expected<void, WindowsErrorCode> set_event(EventHandle event) = 0;
 
-  // The process serving the named pipe `name`: CreateFileW(name, GENERIC_READ, 0, nullptr,
+  // The process serving the named pipe `name`: CreateFileW(name, FILE_READ_ATTRIBUTES, 0, nullptr,
   // OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION), then
   // GetNamedPipeServerProcessId, then CloseHandle. The open takes one of the server's
-  // instances for a moment; nothing is read or written, and at identification level the
-  // server cannot act as the caller. Fails with the error of the first call that does:
+  // instances for a moment; it asks for attributes only (an inbound pipe refuses readers),
+  // nothing is read or written, and at identification level the server cannot act as the
+  // caller. Fails with the error of the first call that does:
   // ERROR_FILE_NOT_FOUND when no pipe has the name, ERROR_PIPE_BUSY when every instance is
   // taken, ERROR_ACCESS_DENIED when the pipe's DACL keeps the caller out.
   virtual Expected<std::uint32_t, WindowsErrorCode> pipe_server_process_id(

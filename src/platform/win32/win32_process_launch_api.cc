@@ -239,7 +239,7 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_event(EventHandle ev
 
 Expected<std::uint32_t, WindowsErrorCode> Win32ProcessLaunchApi::pipe_server_process_id(
     const std::u16string& name) {
-  HANDLE pipe = ::CreateFileW(wide(name), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  HANDLE pipe = ::CreateFileW(wide(name), FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                               SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
   if (pipe == INVALID_HANDLE_VALUE) {
     return last_error();
