@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -20,18 +21,6 @@ static_assert(kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
 static_assert(kJobLimitActiveProcess == JOB_OBJECT_LIMIT_ACTIVE_PROCESS);
 static_assert(kJobLimitDieOnUnhandledException == JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION);
-namespace {
-
-Unexpected<WindowsErrorCode> last_error() {
-  return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
-}
-
-wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
-const wchar_t* wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-}  // namespace
 
 std::uint32_t Win32ProcessLaunchApi::active_console_session_id() {
   return ::WTSGetActiveConsoleSessionId();
@@ -41,7 +30,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::open_current_proc
     std::uint32_t access) {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), access, &token)) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return wrap<TokenHandle>(token);
 }
@@ -53,7 +42,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
   if (!::DuplicateTokenEx(to_handle(token), access, nullptr,
                           static_cast<SECURITY_IMPERSONATION_LEVEL>(impersonation_level),
                           static_cast<TOKEN_TYPE>(token_type), &duplicate)) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return wrap<TokenHandle>(duplicate);
 }
@@ -62,7 +51,7 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_token_session_id(
     TokenHandle token, std::uint32_t session) {
   DWORD value = session;
   if (!::SetTokenInformation(to_handle(token), TokenSessionId, &value, sizeof(value))) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return {};
 }
@@ -75,16 +64,15 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
     TOKEN_PRIVILEGES removal{};
     removal.PrivilegeCount = 1;
     removal.Privileges[0].Attributes = SE_PRIVILEGE_REMOVED;
-    if (!::LookupPrivilegeValueW(nullptr, reinterpret_cast<const wchar_t*>(name),
-                                 &removal.Privileges[0].Luid)) {
+    if (!::LookupPrivilegeValueW(nullptr, wide(name), &removal.Privileges[0].Luid)) {
       // A privilege newer than this system: no token here can hold it.
-      if (::GetLastError() == ERROR_NO_SUCH_PRIVILEGE) {
+      if (last_error() == ERROR_NO_SUCH_PRIVILEGE) {
         continue;
       }
-      return last_error();
+      return Unexpected(last_error());
     }
     if (!::AdjustTokenPrivileges(to_handle(token), FALSE, &removal, 0, nullptr, nullptr)) {
-      return last_error();
+      return Unexpected(last_error());
     }
   }
   return {};
@@ -92,15 +80,16 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
 
 Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::module_file_name() {
   // The path may be longer than MAX_PATH; a full buffer means it was cut short.
-  std::vector<wchar_t> buffer(MAX_PATH);
+  std::u16string buffer(MAX_PATH, u'\0');
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+    const DWORD length = ::GetModuleFileNameW(nullptr, wide(buffer), size);
     if (length == 0) {
-      return last_error();
+      return Unexpected(last_error());
     }
     if (length < size) {
-      return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      buffer.resize(length);
+      return buffer;
     }
     if (buffer.size() >= 32768) {
       return Unexpected(static_cast<WindowsErrorCode>(ERROR_INSUFFICIENT_BUFFER));
@@ -148,11 +137,11 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
     list_storage.resize(size);
     list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
     if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
-      return last_error();
+      return Unexpected(last_error());
     }
     if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle,
                                      sizeof(handle), nullptr, nullptr)) {
-      const auto failure = last_error();
+      const auto failure = Unexpected(last_error());
       ::DeleteProcThreadAttributeList(list);
       return failure;
     }
@@ -164,12 +153,12 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
   const BOOL made = ::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr,
                                            nullptr, list ? TRUE : FALSE, creation_flags, nullptr,
                                            wide(current_directory), &startup.StartupInfo, &created);
-  const DWORD error = ::GetLastError();
+  const WindowsErrorCode error = last_error();
   if (list) {
     ::DeleteProcThreadAttributeList(list);
   }
   if (!made) {
-    return Unexpected(static_cast<WindowsErrorCode>(error));
+    return Unexpected(error);
   }
   return CreatedProcess{wrap<ProcessHandle>(created.hProcess), wrap<ThreadHandle>(created.hThread)};
 }
@@ -178,7 +167,7 @@ Expected<JobHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object()
   // No SECURITY_ATTRIBUTES: the handle is not inherited by any process the caller starts.
   HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return wrap<JobHandle>(job);
 }
@@ -190,7 +179,7 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limits(
   limits.BasicLimitInformation.ActiveProcessLimit = active_process_limit;
   if (!::SetInformationJobObject(to_handle(job), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return {};
 }
@@ -198,14 +187,14 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limits(
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::assign_process_to_job_object(
     JobHandle job, ProcessHandle process) {
   if (!::AssignProcessToJobObject(to_handle(job), to_handle(process))) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return {};
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::resume_thread(ThreadHandle thread) {
   if (::ResumeThread(to_handle(thread)) == static_cast<DWORD>(-1)) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return {};
 }
@@ -225,14 +214,14 @@ Expected<EventHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_inheritabl
   attributes.bInheritHandle = TRUE;
   HANDLE event = ::CreateEventW(&attributes, TRUE, FALSE, nullptr);
   if (event == nullptr) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return wrap<EventHandle>(event);
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_event(EventHandle event) {
   if (!::SetEvent(to_handle(event))) {
-    return last_error();
+    return Unexpected(last_error());
   }
   return {};
 }

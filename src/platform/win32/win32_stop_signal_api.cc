@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -80,16 +81,12 @@ class Win32StopWatcher final : public StopSignalApi {
   bool acknowledged_ = false;
 };
 
-Unexpected<WindowsErrorCode> last_error() {
-  return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
-}
-
 }  // namespace
 
 Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawHandle stop_event) {
   const HANDLE event = to_handle(stop_event);
   if (::WaitForSingleObject(event, 0) == WAIT_FAILED) {
-    const auto failure = last_error();
+    const auto failure = Unexpected(last_error());
     ::CloseHandle(event);
     return failure;
   }
@@ -99,13 +96,13 @@ Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawH
   HANDLE main_thread = nullptr;
   if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                          &main_thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    const auto failure = last_error();
+    const auto failure = Unexpected(last_error());
     ::CloseHandle(event);
     return failure;
   }
   HANDLE quit = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (quit == nullptr) {
-    const auto failure = last_error();
+    const auto failure = Unexpected(last_error());
     ::CloseHandle(main_thread);
     ::CloseHandle(event);
     return failure;
@@ -113,7 +110,7 @@ Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawH
   auto watcher = std::make_unique<Win32StopWatcher>(event, main_thread, quit);
   if (!watcher->start()) {
     // The watcher's destructor closes the three handles.
-    return last_error();
+    return Unexpected(last_error());
   }
   return std::unique_ptr<StopSignalApi>(std::move(watcher));
 }
