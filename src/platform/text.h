@@ -48,8 +48,12 @@ std::u16string utf8_to_utf16(std::string_view text);
 template <typename Text, std::integral Number>
 void append_decimal(Text& text, Number value) {
   char digits[24];
-  char* const end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-  text.append(std::begin(digits), end);
+  const char* const end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  // Unit by unit: the digits are ASCII in either text, and a range append of chars into a
+  // std::string trips a false -Wrestrict in MinGW's g++ 12.
+  for (const char* digit = digits; digit != end; ++digit) {
+    text.push_back(static_cast<typename Text::value_type>(*digit));
+  }
 }
 
 // Whether a path unit separates two names: Windows takes '/' wherever it takes '\'.

@@ -25,14 +25,14 @@ class SystemProcedure {
   SystemProcedure(const wchar_t* library, const char* name) {
     module_ = load_system_library(library);
     if (module_ == nullptr) {
-      error_ = last_error();
+      error_ = last_error_code();
       return;
     }
     const FARPROC found = ::GetProcAddress(module_, name);
     if (found == nullptr) {
       // Typically ERROR_PROC_NOT_FOUND (127). The module stays loaded with the object; it is
       // not looked for again.
-      error_ = last_error();
+      error_ = last_error_code();
       return;
     }
     function_ = procedure_as<Function>(found);

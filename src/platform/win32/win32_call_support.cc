@@ -11,7 +11,7 @@ Expected<SecurityDescriptor, WindowsErrorCode> descriptor_from_sddl(std::u16stri
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(text), SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<SecurityDescriptor>(descriptor);
 }
@@ -21,7 +21,7 @@ Expected<PACL, WindowsErrorCode> present_dacl(SecurityDescriptor descriptor) {
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
   if (!::GetSecurityDescriptorDacl(to_pointer(descriptor), &present, &dacl, &defaulted)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   if (!present || dacl == nullptr) {
     return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SECURITY_DESCR));

@@ -15,7 +15,12 @@ namespace tarnu::platform::win32 {
 // its text in the form Windows takes, and the few conversions that more than one area makes.
 
 // GetLastError() of the call that just failed; read before anything else can overwrite it.
-inline WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
+inline WindowsErrorCode last_error_code() {
+  return static_cast<WindowsErrorCode>(::GetLastError());
+}
+// The same as the failure of a seam call. Always wrapped: an Expected whose value is itself a
+// number (a session, a process ID) would take a bare code for a success.
+inline Unexpected<WindowsErrorCode> last_error() { return Unexpected(last_error_code()); }
 
 // The portable code's UTF-16 text as Windows takes it: wchar_t is 16 bits with MinGW-w64 as
 // with MSVC, so the units are the same and only the pointer type changes. The string's own

@@ -44,7 +44,7 @@ bool Win32FileSystemApi::environment_variable(const char16_t* name, std::u16stri
         ::GetEnvironmentVariableW(wide(name), wide(value), static_cast<DWORD>(value.size()));
     if (length == 0) {
       value.clear();
-      return last_error() != ERROR_ENVVAR_NOT_FOUND;
+      return last_error_code() != ERROR_ENVVAR_NOT_FOUND;
     }
     if (length < value.size()) {
       value.resize(length);
@@ -61,7 +61,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::temporary_directory(std::u1
   for (;;) {
     const DWORD length = get_temp_path(static_cast<DWORD>(path.size()), wide(path));
     if (length == 0) {
-      const WindowsErrorCode error = last_error();
+      const WindowsErrorCode error = last_error_code();
       path.clear();
       return Unexpected(error);
     }
@@ -75,7 +75,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::temporary_directory(std::u1
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory(const std::u16string& path) {
   if (!::CreateDirectoryW(wide(path), nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -92,7 +92,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory_with_secur
   attributes.lpSecurityDescriptor = to_pointer(owned.get());
   attributes.bInheritHandle = FALSE;
   if (!::CreateDirectoryW(wide(path), &attributes)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -105,7 +105,7 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (object == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<FileHandle>(object);
 }
@@ -128,7 +128,7 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_wr
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<FileHandle>(file);
 }
@@ -143,7 +143,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::set_protected_dacl(
   if (!::SetKernelObjectSecurity(to_handle(file),
                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                                  to_pointer(security_descriptor))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -156,7 +156,7 @@ Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(FileHandle 
   if (!::GetFileInformationByHandleEx(to_handle(file), FileAttributeTagInfo, &tag, sizeof(tag)) ||
       !::GetFileInformationByHandleEx(to_handle(file), FileStandardInfo, &standard,
                                       sizeof(standard))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return FileFacts{tag.FileAttributes, standard.NumberOfLinks,
                    static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)};
@@ -181,7 +181,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(FileHandle f
   }
   LPWSTR sid_text = nullptr;
   if (!::ConvertSidToStringSidW(owner, &sid_text)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   const ScopedSidText owned_text(handle_api(), wrap<SidText>(sid_text));
   text.assign(reinterpret_cast<const char16_t*>(sid_text));
@@ -190,7 +190,7 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(FileHandle f
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(FileHandle file) {
   if (!::SetEndOfFile(to_handle(file))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -200,7 +200,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32FileSystemApi::write_file(
   DWORD written = 0;
   if (!::WriteFile(to_handle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(written);
 }

@@ -31,7 +31,7 @@ SendInputResult Win32InputApi::send_input(const InputRecord& record) {
   }
   const UINT inserted = ::SendInput(1, &input, sizeof(INPUT));
   if (inserted == 0) {
-    return {0, last_error()};
+    return {0, last_error_code()};
   }
   return {inserted, kErrorSuccess};
 }

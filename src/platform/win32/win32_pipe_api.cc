@@ -37,7 +37,7 @@ Expected<PipeHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
   HANDLE pipe = ::CreateNamedPipeW(wide(text), kOpenMode, kPipeMode, 1, kBufferSize, kBufferSize, 0,
                                    &attributes);
   if (pipe == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<PipeHandle>(pipe);
 }
@@ -62,7 +62,7 @@ Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(
 
 Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(PipeHandle pipe) {
   if (!::ConnectNamedPipe(to_handle(pipe), nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -72,7 +72,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(PipeHandle pip
   DWORD read = 0;
   if (!::ReadFile(to_handle(pipe), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
                   nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(read);
 }
@@ -80,7 +80,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(PipeHandle pip
 Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(PipeHandle pipe) {
   ULONG session = 0;
   if (!::GetNamedPipeClientSessionId(to_handle(pipe), &session)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(session);
 }

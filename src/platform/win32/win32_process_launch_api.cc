@@ -30,7 +30,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::open_current_proc
     std::uint32_t access) {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), access, &token)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<TokenHandle>(token);
 }
@@ -42,7 +42,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32ProcessLaunchApi::duplicate_token(
   if (!::DuplicateTokenEx(to_handle(token), access, nullptr,
                           static_cast<SECURITY_IMPERSONATION_LEVEL>(impersonation_level),
                           static_cast<TOKEN_TYPE>(token_type), &duplicate)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<TokenHandle>(duplicate);
 }
@@ -51,7 +51,7 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_token_session_id(
     TokenHandle token, std::uint32_t session) {
   DWORD value = session;
   if (!::SetTokenInformation(to_handle(token), TokenSessionId, &value, sizeof(value))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -66,13 +66,13 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
     removal.Privileges[0].Attributes = SE_PRIVILEGE_REMOVED;
     if (!::LookupPrivilegeValueW(nullptr, wide(name), &removal.Privileges[0].Luid)) {
       // A privilege newer than this system: no token here can hold it.
-      if (last_error() == ERROR_NO_SUCH_PRIVILEGE) {
+      if (last_error_code() == ERROR_NO_SUCH_PRIVILEGE) {
         continue;
       }
-      return Unexpected(last_error());
+      return last_error();
     }
     if (!::AdjustTokenPrivileges(to_handle(token), FALSE, &removal, 0, nullptr, nullptr)) {
-      return Unexpected(last_error());
+      return last_error();
     }
   }
   return {};
@@ -85,7 +85,7 @@ Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::module_file_na
     const DWORD size = static_cast<DWORD>(buffer.size());
     const DWORD length = ::GetModuleFileNameW(nullptr, wide(buffer), size);
     if (length == 0) {
-      return Unexpected(last_error());
+      return last_error();
     }
     if (length < size) {
       buffer.resize(length);
@@ -137,11 +137,11 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
     list_storage.resize(size);
     list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
     if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
-      return Unexpected(last_error());
+      return last_error();
     }
     if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle,
                                      sizeof(handle), nullptr, nullptr)) {
-      const auto failure = Unexpected(last_error());
+      const auto failure = last_error();
       ::DeleteProcThreadAttributeList(list);
       return failure;
     }
@@ -153,7 +153,7 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
   const BOOL made = ::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr,
                                            nullptr, list ? TRUE : FALSE, creation_flags, nullptr,
                                            wide(current_directory), &startup.StartupInfo, &created);
-  const WindowsErrorCode error = last_error();
+  const WindowsErrorCode error = last_error_code();
   if (list) {
     ::DeleteProcThreadAttributeList(list);
   }
@@ -167,7 +167,7 @@ Expected<JobHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_job_object()
   // No SECURITY_ATTRIBUTES: the handle is not inherited by any process the caller starts.
   HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<JobHandle>(job);
 }
@@ -179,7 +179,7 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limits(
   limits.BasicLimitInformation.ActiveProcessLimit = active_process_limit;
   if (!::SetInformationJobObject(to_handle(job), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -187,14 +187,14 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_job_limits(
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::assign_process_to_job_object(
     JobHandle job, ProcessHandle process) {
   if (!::AssignProcessToJobObject(to_handle(job), to_handle(process))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::resume_thread(ThreadHandle thread) {
   if (::ResumeThread(to_handle(thread)) == static_cast<DWORD>(-1)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -214,14 +214,14 @@ Expected<EventHandle, WindowsErrorCode> Win32ProcessLaunchApi::create_inheritabl
   attributes.bInheritHandle = TRUE;
   HANDLE event = ::CreateEventW(&attributes, TRUE, FALSE, nullptr);
   if (event == nullptr) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<EventHandle>(event);
 }
 
 Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::set_event(EventHandle event) {
   if (!::SetEvent(to_handle(event))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -248,12 +248,13 @@ Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::process_image_
     return last_error();
   }
   const ScopedProcess owner(handle_api(), wrap<ProcessHandle>(process));
-  std::vector<wchar_t> buffer(32768);
+  std::u16string buffer(32768, u'\0');
   DWORD length = static_cast<DWORD>(buffer.size());
-  if (!::QueryFullProcessImageNameW(process, 0, buffer.data(), &length)) {
+  if (!::QueryFullProcessImageNameW(process, 0, wide(buffer), &length)) {
     return last_error();
   }
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+  buffer.resize(length);
+  return buffer;
 }
 
 ProcessLaunchApi& process_launch_api() {

@@ -56,7 +56,7 @@ Expected<void, WindowsErrorCode> Win32ServiceControlApi::start_dispatcher(
   g_service_main.store(service_main);
   const SERVICE_TABLE_ENTRYW table[] = {{wide(name), service_main_thunk}, {nullptr, nullptr}};
   const BOOL started = ::StartServiceCtrlDispatcherW(table);
-  const WindowsErrorCode error = last_error();
+  const WindowsErrorCode error = last_error_code();
   if (!started) {
     return Unexpected(error);
   }
@@ -83,7 +83,7 @@ Expected<void, WindowsErrorCode> Win32ServiceControlApi::set_service_status(
   native.dwCheckPoint = status.check_point;
   native.dwWaitHint = status.wait_hint;
   if (!::SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(status_handle.raw()), &native)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }

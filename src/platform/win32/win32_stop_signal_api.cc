@@ -86,7 +86,7 @@ class Win32StopWatcher final : public StopSignalApi {
 Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawHandle stop_event) {
   const HANDLE event = to_handle(stop_event);
   if (::WaitForSingleObject(event, 0) == WAIT_FAILED) {
-    const auto failure = Unexpected(last_error());
+    const auto failure = last_error();
     ::CloseHandle(event);
     return failure;
   }
@@ -96,13 +96,13 @@ Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawH
   HANDLE main_thread = nullptr;
   if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                          &main_thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    const auto failure = Unexpected(last_error());
+    const auto failure = last_error();
     ::CloseHandle(event);
     return failure;
   }
   HANDLE quit = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (quit == nullptr) {
-    const auto failure = Unexpected(last_error());
+    const auto failure = last_error();
     ::CloseHandle(main_thread);
     ::CloseHandle(event);
     return failure;
@@ -110,7 +110,7 @@ Expected<std::unique_ptr<StopSignalApi>, WindowsErrorCode> watch_stop_event(RawH
   auto watcher = std::make_unique<Win32StopWatcher>(event, main_thread, quit);
   if (!watcher->start()) {
     // The watcher's destructor closes the three handles.
-    return Unexpected(last_error());
+    return last_error();
   }
   return std::unique_ptr<StopSignalApi>(std::move(watcher));
 }
