@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 #include "fakes/fake_pipe_api.h"
 #include "fakes/recording_command_injector.h"
 #include "platform/windows_error.h"

@@ -1,6 +1,6 @@
 #include "mix/command_mix.h"
 
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 
 namespace tarnu::bench {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 #include "fakes/fake_library_api.h"
 #include "fakes/fake_monotonic_clock.h"
 #include "fakes/fake_session_api.h"

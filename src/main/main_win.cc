@@ -11,6 +11,7 @@
 
 #include "main/role_selection.h"
 #include "platform/handle_api.h"
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/windows_error.h"
 #include "service/service_dispatcher.h"
@@ -69,10 +70,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // fails only for flags the system does not know; a process that cannot restrict its
   // search does not run at all rather than run with the unsafe one.
   if (!::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    write_standard_error(tarnu::platform::windows_error_text(
-                             "SetDefaultDllDirectories",
-                             static_cast<tarnu::platform::WindowsErrorCode>(::GetLastError())) +
-                         "\n");
+    write_standard_error(
+        tarnu::platform::windows_error_text("SetDefaultDllDirectories",
+                                            tarnu::platform::win32::last_error_code()) +
+        "\n");
     return 1;
   }
   const std::vector<std::u16string> arguments = command_line_arguments();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <charconv>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -39,5 +42,24 @@ std::string utf16_to_utf8(std::u16string_view text);
 // result carries no terminator of its own; std::u16string::c_str() provides the NUL that
 // Windows needs.
 std::u16string utf8_to_utf16(std::string_view text);
+
+// Appends an integer in decimal, without leading zeros and with '-' before a negative one, to
+// UTF-8 or UTF-16 text; no allocation beyond what the text itself needs.
+template <typename Text, std::integral Number>
+void append_decimal(Text& text, Number value) {
+  char digits[24];
+  const char* const end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  // Unit by unit: the digits are ASCII in either text, and a range append of chars into a
+  // std::string trips a false -Wrestrict in MinGW's g++ 12.
+  for (const char* digit = digits; digit != end; ++digit) {
+    text.push_back(static_cast<typename Text::value_type>(*digit));
+  }
+}
+
+// Whether a path unit separates two names: Windows takes '/' wherever it takes '\'.
+template <typename Unit>
+constexpr bool is_path_separator(Unit unit) {
+  return unit == static_cast<Unit>('\\') || unit == static_cast<Unit>('/');
+}
 
 }  // namespace tarnu::platform

@@ -1,18 +1,10 @@
 #include "protocol/decode_fault.h"
 
-#include <charconv>
-
 #include "platform/text.h"
 #include "protocol/value_description.h"
 
 namespace tarnu::protocol {
 namespace {
-
-void append_number(std::string& out, std::uint64_t number) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, result.ptr);
-}
 
 std::string invalid_type(const BufferedValue& value, std::string_view expected) {
   std::string text = "invalid type: ";
@@ -47,12 +39,12 @@ std::string invalid_utf8(std::string_view bytes) {
   std::string text = "string found to be invalid utf8: ";
   if (check.error_length == 0) {
     text += "incomplete utf-8 byte sequence from index ";
-    append_number(text, check.valid_up_to);
+    platform::append_decimal(text, check.valid_up_to);
   } else {
     text += "invalid utf-8 sequence of ";
-    append_number(text, check.error_length);
+    platform::append_decimal(text, check.error_length);
     text += " bytes from index ";
-    append_number(text, check.valid_up_to);
+    platform::append_decimal(text, check.valid_up_to);
   }
   return text;
 }
@@ -118,16 +110,16 @@ std::string fault_message(const DecodeFault& fault) {
       return invalid_type(subject, "unit");
     case FaultCode::kTooFewElements: {
       std::string text = "invalid length ";
-      append_number(text, fault.length);
+      platform::append_decimal(text, fault.length);
       text += ", expected ";
       text += fault.name;
       return text;
     }
     case FaultCode::kTooManyElements: {
       std::string text = "invalid length ";
-      append_number(text, fault.length);
+      platform::append_decimal(text, fault.length);
       text += ", expected ";
-      append_number(text, fault.expected);
+      platform::append_decimal(text, fault.expected);
       text += " elements in sequence";
       return text;
     }

@@ -11,12 +11,6 @@
 namespace tarnu::protocol {
 namespace {
 
-void append_decimal(std::string& out, auto number) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, result.ptr);
-}
-
 void append_hex(std::string& out, char32_t code_point) {
   char digits[8];
   const auto result =
@@ -101,12 +95,12 @@ void append_value_description(std::string& out, const BufferedValue& value) {
       return;
     case ValueKind::kUnsigned:
       out += "integer `";
-      append_decimal(out, value.unsigned_value);
+      platform::append_decimal(out, value.unsigned_value);
       out += '`';
       return;
     case ValueKind::kSigned:
       out += "integer `";
-      append_decimal(out, value.signed_value);
+      platform::append_decimal(out, value.signed_value);
       out += '`';
       return;
     case ValueKind::kFloat:

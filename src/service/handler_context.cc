@@ -23,7 +23,7 @@ std::uint32_t HandlerContext::handle(std::uint32_t control, std::uint32_t event_
     return kNoError;
   }
   if (!sender_) {
-    // Released by an earlier stop or shutdown: nothing can reach the supervisor any more.
+    // Released by an earlier stop: nothing can reach the supervisor any more.
     return kNotImplemented;
   }
   switch (control) {
@@ -37,13 +37,9 @@ std::uint32_t HandlerContext::handle(std::uint32_t control, std::uint32_t event_
       }
       sender_->send(ServiceEvent::SessionChanged);
       return kNoError;
-    case kServiceControlShutdown:
-    case kServiceControlPreshutdown:
-      // Never accepted, so never sent by the service control manager; should one arrive, the
-      // supervisor keeps running on the sending end that service_entry holds.
-      release();
-      return kNotImplemented;
     default:
+      // Shutdown and pre-shutdown among them: the service does not accept them, so the
+      // service control manager does not send them.
       return kNotImplemented;
   }
 }

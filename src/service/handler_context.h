@@ -8,7 +8,7 @@
 namespace tarnu::service {
 
 // What the registered control handler owns: one sending end of the event queue. The end is
-// given up after a stop, shutdown or pre-shutdown control, but the context itself stays
+// given up after a stop control, but the context itself stays
 // until the dispatcher has returned, because the dispatcher may still deliver controls with
 // its address.
 class HandlerContext {

@@ -4,6 +4,7 @@
 
 #include "platform/event_ids.h"
 #include "platform/text.h"
+#include "platform/windows_error.h"
 
 namespace tarnu::service {
 
@@ -59,7 +60,7 @@ void ServiceEventLog::check_sas_policy(
     const Expected<std::optional<std::uint32_t>, platform::WindowsErrorCode>& value) {
   std::string found;
   if (!value) {
-    found = "unreadable (Windows error " + std::to_string(value.error()) + ")";
+    found = platform::windows_error_with_message("unreadable", value.error());
   } else if (sas_policy_allows_services(*value)) {
     return;
   } else if (!*value) {

@@ -1,6 +1,7 @@
 #include "windows_input/refusal_warning.h"
 
 #include "platform/logging.h"
+#include "platform/text.h"
 
 namespace tarnu::windows_input {
 
@@ -16,7 +17,7 @@ std::string input_refused_text(std::string_view what, platform::WindowsErrorCode
         "this machine to control them.";
   } else {
     text += " was refused: SendInput failed with error ";
-    text += std::to_string(code);
+    platform::append_decimal(text, code);
   }
   return text;
 }

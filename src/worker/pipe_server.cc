@@ -23,6 +23,42 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
 
 Status PipeServer::run() {
   SessionUser user = look_up_session_user();
+  auto created = create_pipe_instance(user);
+  if (!created) {
+    return Unexpected(std::move(created).error());
+  }
+  // The one instance lives as long as the worker: between two clients it is disconnected,
+  // never closed, so no other process can create a pipe of the name and wait for the
+  // session's client in its place.
+  const platform::ScopedPipe pipe = std::move(*created);
+  for (;;) {
+    if (stop_arrived()) {
+      return stop_between_clients();
+    }
+    if (user.kind == SessionUser::Kind::kUnknown) {
+      // Whoever is logged on could not be told: the instance is SYSTEM's alone and waits for
+      // nobody until a lookup succeeds.
+      back_off();
+    } else {
+      switch (serve_next_client(pipe.get())) {
+        case ClientTurn::kNext:
+          break;
+        case ClientTurn::kStopBetweenClients:
+          return stop_between_clients();
+        case ClientTurn::kStoppedWhileServing:
+          return {};
+        case ClientTurn::kInstanceLost:
+          record(injector_.release_at_connection_end());
+          return Unexpected(
+              platform::windows_error_text("ConnectNamedPipe", platform::kErrorInvalidHandle));
+      }
+    }
+    user = follow_session_user(pipe.get());
+  }
+}
+
+Expected<platform::ScopedPipe, std::string> PipeServer::create_pipe_instance(
+    const SessionUser& user) {
   applied_sddl_ = input_pipe_sddl(user, owner_sid_);
   auto descriptor = pipe_descriptor(applied_sddl_);
   if (!descriptor) {
@@ -37,71 +73,61 @@ Status PipeServer::run() {
   if (!pipe_value) {
     return Unexpected(platform::windows_error_text("CreateNamedPipeW", pipe_value.error()));
   }
-  // The one instance lives as long as the worker: between two clients it is disconnected,
-  // never closed, so no other process can create a pipe of the name and wait for the
-  // session's client in its place.
-  const platform::ScopedPipe pipe(platform_.handles, *pipe_value);
+  return platform::ScopedPipe(platform_.handles, *pipe_value);
+}
 
+PipeServer::ClientTurn PipeServer::serve_next_client(platform::PipeHandle pipe) {
+  const auto connected = platform_.pipes.connect_named_pipe(pipe);
+  // A stop cancels the wait (ERROR_OPERATION_ABORTED); a client that connected at the same
+  // moment is not served.
+  if (stop_arrived()) {
+    return ClientTurn::kStopBetweenClients;
+  }
+  // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
+  if (!connected && connected.error() != platform::kErrorPipeConnected) {
+    if (connected.error() == platform::kErrorInvalidHandle) {
+      // The handle is no pipe instance (any more): no wait on it can succeed.
+      return ClientTurn::kInstanceLost;
+    }
+    // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
+    // closing until it is disconnected.
+    platform_.pipes.disconnect_named_pipe(pipe);
+    back_off();
+    return ClientTurn::kNext;
+  }
+  if (admit_client(pipe)) {
+    if (serve_connection(pipe)) {
+      // Stopped: what the client held is released and recorded already.
+      platform_.pipes.disconnect_named_pipe(pipe);
+      return ClientTurn::kStoppedWhileServing;
+    }
+    pause_ = 0;
+  }
+  platform_.pipes.disconnect_named_pipe(pipe);
+  return ClientTurn::kNext;
+}
+
+SessionUser PipeServer::follow_session_user(platform::PipeHandle pipe) {
+  // Access follows whoever is logged on to the session before the next wait. The pipe waits
+  // for nobody with the access of a user who has gone.
+  for (;;) {
+    SessionUser user = look_up_session_user();
+    const std::string sddl = input_pipe_sddl(user, owner_sid_);
+    if (sddl == applied_sddl_ || apply_pipe_access(pipe, sddl)) {
+      return user;
+    }
+    if (stop_arrived()) {
+      return user;  // seen before the next wait
+    }
+    back_off();
+  }
+}
+
+Status PipeServer::stop_between_clients() {
   // Between two clients nothing is held (a client's departure released it all), but a stop
   // is recorded as a departure is.
-  const auto stop_between_clients = [this] {
-    record(injector_.release_at_connection_end());
-    return Status();
-  };
-  std::uint32_t pause = 0;
-  for (;;) {
-    if (stop_arrived()) {
-      return stop_between_clients();
-    }
-    if (user.kind == SessionUser::Kind::kUnknown) {
-      // Whoever is logged on could not be told: the instance is SYSTEM's alone and waits for
-      // nobody until a lookup succeeds.
-      pause = back_off(pause);
-    } else {
-      const auto connected = platform_.pipes.connect_named_pipe(pipe.get());
-      // A stop cancels the wait (ERROR_OPERATION_ABORTED); a client that connected at the
-      // same moment is not served.
-      if (stop_arrived()) {
-        return stop_between_clients();
-      }
-      // ERROR_PIPE_CONNECTED: the client opened the pipe before we started waiting.
-      if (!connected && connected.error() != platform::kErrorPipeConnected) {
-        if (connected.error() == platform::kErrorInvalidHandle) {
-          // The handle is no pipe instance (any more): no wait on it can succeed.
-          record(injector_.release_at_connection_end());
-          return Unexpected(platform::windows_error_text("ConnectNamedPipe", connected.error()));
-        }
-        // A client that came and went before the wait (ERROR_NO_DATA) leaves the instance
-        // closing until it is disconnected.
-        platform_.pipes.disconnect_named_pipe(pipe.get());
-        pause = back_off(pause);
-      } else {
-        if (admit_client(pipe.get())) {
-          if (serve_connection(pipe.get())) {
-            // Stopped: what the client held is released and recorded already.
-            platform_.pipes.disconnect_named_pipe(pipe.get());
-            return {};
-          }
-          pause = 0;
-        }
-        platform_.pipes.disconnect_named_pipe(pipe.get());
-      }
-    }
-
-    // Access follows whoever is logged on to the session before the next wait. The pipe
-    // waits for nobody with the access of a user who has gone.
-    for (;;) {
-      user = look_up_session_user();
-      const std::string sddl = input_pipe_sddl(user, owner_sid_);
-      if (sddl == applied_sddl_ || apply_pipe_access(pipe.get(), sddl)) {
-        break;
-      }
-      if (stop_arrived()) {
-        break;  // seen before the next wait
-      }
-      pause = back_off(pause);
-    }
-  }
+  record(injector_.release_at_connection_end());
+  return {};
 }
 
 SessionUser PipeServer::look_up_session_user() {
@@ -151,11 +177,9 @@ bool PipeServer::admit_client(platform::PipeHandle pipe) {
   return true;
 }
 
-std::uint32_t PipeServer::back_off(std::uint32_t previous) {
-  const std::uint32_t next =
-      previous == 0 ? kFirstBackOffMilliseconds : std::min(previous * 2, kLastBackOffMilliseconds);
-  platform_.pipes.pause(next);
-  return next;
+void PipeServer::back_off() {
+  pause_ = pause_ == 0 ? kFirstBackOffMilliseconds : std::min(pause_ * 2, kLastBackOffMilliseconds);
+  platform_.pipes.pause(pause_);
 }
 
 bool PipeServer::serve_connection(platform::PipeHandle pipe) {

@@ -59,6 +59,24 @@ class PipeServer {
   bool serve_connection(platform::PipeHandle pipe);
 
  private:
+  // How one wait for a client ended.
+  enum class ClientTurn {
+    kNext,                 // served, refused or failed: wait for the next one
+    kStopBetweenClients,   // the stop arrived while waiting
+    kStoppedWhileServing,  // the stop arrived while serving; released and recorded already
+    kInstanceLost,         // the handle is no pipe instance any more
+  };
+
+  // The pipe's one instance, with the access of `user`; the text of the fatal error when
+  // its descriptor or the instance could not be made.
+  Expected<platform::ScopedPipe, std::string> create_pipe_instance(const SessionUser& user);
+  // Waits for a client, admits it when it is of the worker's session and serves it.
+  ClientTurn serve_next_client(platform::PipeHandle pipe);
+  // Looks up the session's user and gives the instance that user's access, backing off
+  // until it can (or a stop arrives); the user it looked up last.
+  SessionUser follow_session_user(platform::PipeHandle pipe);
+  // Records a stop that arrived while no client was connected, as a departure is recorded.
+  Status stop_between_clients();
   // Fills the buffer from the pipe in as many reads as it takes; false when a read fails or
   // finds the stream at its end.
   bool read_exactly(platform::PipeHandle pipe, std::span<std::uint8_t> buffer);
@@ -71,8 +89,8 @@ class PipeServer {
   bool apply_pipe_access(platform::PipeHandle pipe, const std::string& sddl);
   // True for a client of the worker's own session; any other is recorded as refused.
   bool admit_client(platform::PipeHandle pipe);
-  // Pauses for the next back-off step after `previous` (0: none yet) and returns it.
-  std::uint32_t back_off(std::uint32_t previous);
+  // Pauses for the next back-off step: each one twice the last, up to the longest.
+  void back_off();
   void record(const StatusOutcome& outcome);
   // True once the service has asked the worker to stop; the first time, acknowledges the
   // request, so that nothing interrupts the release and the status write that follow.
@@ -88,6 +106,8 @@ class PipeServer {
   // The SDDL whose DACL the pipe instance has.
   std::string applied_sddl_;
   bool stop_acknowledged_ = false;
+  // The last back-off pause (0: none since the last served client).
+  std::uint32_t pause_ = 0;
 };
 
 }  // namespace tarnu::worker

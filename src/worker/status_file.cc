@@ -1,10 +1,10 @@
 #include "worker/status_file.h"
 
-#include <charconv>
 #include <iterator>
 #include <span>
 #include <utility>
 
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace tarnu::worker {
@@ -16,15 +16,8 @@ constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
 constexpr std::uint64_t kFileTimeUnitsPerMillisecond = 10'000;
 
-bool is_separator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
-
-// Appends the value in decimal, without leading zeros.
-template <typename Text>
-void append_decimal(Text& text, std::uint64_t value) {
-  char digits[20];
-  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-  text.append(std::begin(digits), end);
-}
+using platform::append_decimal;
+using platform::is_path_separator;
 
 // base -> base\Tarnu
 void append_status_folder(std::u16string& path) {
@@ -41,6 +34,7 @@ void append_status_file_name(std::u16string& path, std::uint32_t session) {
   path += u".txt";
 }
 
+// The three LF-terminated lines: time, success text, failure text.
 void format_status_content(std::string& content, std::uint64_t unix_milliseconds,
                            const StatusOutcome& outcome) {
   content.clear();
@@ -58,14 +52,6 @@ void format_status_content(std::string& content, std::uint64_t unix_milliseconds
 
 }  // namespace
 
-std::u16string status_file_path(const std::optional<std::u16string>& program_data,
-                                std::u16string_view temporary_directory, std::uint32_t session) {
-  std::u16string path = program_data ? *program_data : std::u16string(temporary_directory);
-  append_status_folder(path);
-  append_status_file_name(path, session);
-  return path;
-}
-
 std::uint64_t unix_time_milliseconds(std::uint64_t file_time) {
   if (file_time < kUnixEpochAsFileTime) {
     return 0;
@@ -73,12 +59,6 @@ std::uint64_t unix_time_milliseconds(std::uint64_t file_time) {
   const std::uint64_t since_epoch = file_time - kUnixEpochAsFileTime;
   return since_epoch / kFileTimeUnitsPerSecond * 1000 +
          since_epoch % kFileTimeUnitsPerSecond / kFileTimeUnitsPerMillisecond;
-}
-
-std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOutcome& outcome) {
-  std::string content;
-  format_status_content(content, unix_milliseconds, outcome);
-  return content;
 }
 
 std::u16string status_file_sddl(std::u16string_view reader_sid) {
@@ -101,13 +81,13 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
     return;
   }
   std::size_t end = directory.size();
-  while (end > 0 && is_separator(directory[end - 1])) {
+  while (end > 0 && is_path_separator(directory[end - 1])) {
     --end;
   }
-  while (end > 0 && !is_separator(directory[end - 1])) {
+  while (end > 0 && !is_path_separator(directory[end - 1])) {
     --end;
   }
-  while (end > 0 && is_separator(directory[end - 1])) {
+  while (end > 0 && is_path_separator(directory[end - 1])) {
     --end;
   }
   // Stop at a drive ("C:") or at the start of a UNC or device path.
@@ -132,45 +112,67 @@ void StatusFile::set_reader(std::u16string_view reader_sid) {
 }
 
 void StatusFile::write(const StatusOutcome& outcome) {
+  if (!locate_status_folder() || !hold_status_folder() || !make_file_descriptor()) {
+    return;
+  }
+  append_status_file_name(path_, session_);
+  format_status_content(content_, unix_time_milliseconds(files_.precise_system_time()), outcome);
+  const platform::ScopedFile file = open_emptied_status_file();
+  if (file) {
+    write_content(file.get());
+  }
+}
+
+bool StatusFile::locate_status_folder() {
   // ProgramData is read anew each time; the temporary directory only when it is not set.
   if (!files_.environment_variable(u"ProgramData", path_) && !files_.temporary_directory(path_)) {
-    return;
+    return false;
   }
   // The folder is the file's parent; it is made and checked before the file name is
   // appended, so that both reach Windows from the one buffer.
   append_status_folder(path_);
-  if (!folder_ || path_ != folder_path_) {
-    folder_.reset();
-    // The file in another folder is another file, not secured yet.
-    file_secured_ = false;
-    folder_ = open_status_folder();
-    if (!folder_) {
-      return;
-    }
-    folder_path_ = path_;
-  }
-  if (!file_descriptor_) {
-    auto descriptor = files_.security_descriptor_from_sddl(status_file_sddl(reader_sid_));
-    if (!descriptor) {
-      return;
-    }
-    file_descriptor_ = platform::ScopedSecurityDescriptor(handles_, *descriptor);
-  }
-  append_status_file_name(path_, session_);
+  return true;
+}
 
-  format_status_content(content_, unix_time_milliseconds(files_.precise_system_time()), outcome);
+bool StatusFile::hold_status_folder() {
+  if (folder_ && path_ == folder_path_) {
+    return true;
+  }
+  folder_.reset();
+  // The file in another folder is another file, not secured yet.
+  file_secured_ = false;
+  folder_ = open_status_folder();
+  if (!folder_) {
+    return false;
+  }
+  folder_path_ = path_;
+  return true;
+}
 
+bool StatusFile::make_file_descriptor() {
+  if (file_descriptor_) {
+    return true;
+  }
+  auto descriptor = files_.security_descriptor_from_sddl(status_file_sddl(reader_sid_));
+  if (!descriptor) {
+    return false;
+  }
+  file_descriptor_ = platform::ScopedSecurityDescriptor(handles_, *descriptor);
+  return true;
+}
+
+platform::ScopedFile StatusFile::open_emptied_status_file() {
   auto opened = files_.open_or_create_for_writing(path_, file_descriptor_.get());
   if (!opened) {
     // Whatever keeps the file from opening may have been done to the folder: it is let go
     // and checked again before the next write.
     folder_.reset();
-    return;
+    return {};
   }
-  const platform::ScopedFile file(handles_, *opened);
+  platform::ScopedFile file(handles_, *opened);
   const auto facts = files_.file_facts(file.get());
   if (!facts || !is_plain_file(*facts)) {
-    return;
+    return {};
   }
   // Only now, once it is known to be a plain file with no other name, may its security be
   // changed: through a second name it would be someone else's file. One that another user
@@ -178,18 +180,22 @@ void StatusFile::write(const StatusOutcome& outcome) {
   if (!file_secured_) {
     if (!has_trusted_owner(file.get()) ||
         !files_.set_protected_dacl(file.get(), file_descriptor_.get())) {
-      return;
+      return {};
     }
     file_secured_ = true;
   }
   // And only then is the old content dropped.
   if (facts->size != 0 && !files_.truncate(file.get())) {
-    return;
+    return {};
   }
+  return file;
+}
+
+void StatusFile::write_content(platform::FileHandle file) {
   std::span<const std::uint8_t> rest(reinterpret_cast<const std::uint8_t*>(content_.data()),
                                      content_.size());
   while (!rest.empty()) {
-    const auto written = files_.write_file(file.get(), rest);
+    const auto written = files_.write_file(file, rest);
     if (!written || *written == 0 || *written > rest.size()) {
       return;
     }
@@ -206,7 +212,7 @@ platform::ScopedFile StatusFile::open_status_folder() {
       // The base directory is missing too: its chain gets default security, only the Tarnu
       // folder the protected DACL.
       std::size_t parent_end = path_.size() - (std::size(u"Tarnu") - 1);
-      while (parent_end > 0 && is_separator(path_[parent_end - 1])) {
+      while (parent_end > 0 && is_path_separator(path_[parent_end - 1])) {
         --parent_end;
       }
       create_directory_chain(files_, path_.substr(0, parent_end));
@@ -217,16 +223,20 @@ platform::ScopedFile StatusFile::open_status_folder() {
   if (!opened) {
     return {};
   }
+  platform::ScopedFile folder(handles_, *opened);
+  if (!accept_status_folder(folder.get())) {
+    // Refused as planted, or it could not be made ours.
+    return {};
+  }
+  return folder;
+}
+
+bool StatusFile::accept_status_folder(platform::FileHandle folder) {
   // Whether just made or already there, the folder must be the folder itself and ours: a
   // user who made it first owns it and could have planted anything in it. A folder that an
   // administrator made gets what ProgramData gives, users adding files and links among it:
   // it is used only once it has the worker's own DACL.
-  platform::ScopedFile folder(handles_, *opened);
-  if (!is_plain_directory(folder.get()) || !has_trusted_owner(folder.get()) ||
-      !secure_folder(folder.get())) {
-    return {};
-  }
-  return folder;
+  return is_plain_directory(folder) && has_trusted_owner(folder) && secure_folder(folder);
 }
 
 bool StatusFile::secure_folder(platform::FileHandle folder) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,19 +13,9 @@ namespace tarnu::worker {
 // The outcome of a step, as injection reports it and the status file records it.
 using windows_input::StatusOutcome;
 
-// Where the status file of a session lives: `base\Tarnu\input-helper-status-s<session>.txt`.
-// The base is ProgramData as given (an empty value makes the path relative), or the
-// temporary-files directory when ProgramData is not set; no backslash is added after a base
-// that already ends in one.
-std::u16string status_file_path(const std::optional<std::u16string>& program_data,
-                                std::u16string_view temporary_directory, std::uint32_t session);
-
 // Milliseconds since 1970-01-01 UTC of a FILETIME value (100-ns units since 1601); 0 for a
 // time before 1970.
 std::uint64_t unix_time_milliseconds(std::uint64_t file_time);
-
-// The three LF-terminated lines: time, success text, failure text.
-std::string status_file_content(std::uint64_t unix_milliseconds, const StatusOutcome& outcome);
 
 // The status folder's DACL, given to it when the worker makes it and again when it takes an
 // existing one: SYSTEM and Administrators in full control, inherited by what is made in it,
@@ -84,9 +73,26 @@ class StatusFile {
   void write(const StatusOutcome& outcome);
 
  private:
+  // The steps of a write, each false (or empty) when the write is to be skipped.
+  // path_ becomes the status folder's path, from ProgramData or the temporary directory.
+  bool locate_status_folder();
+  // folder_ holds the folder at path_: the one kept from the last write when the path is the
+  // same, otherwise the folder opened (made when missing) and checked anew.
+  bool hold_status_folder();
+  // file_descriptor_ is the file's descriptor for the current reader.
+  bool make_file_descriptor();
+  // The file at path_, opened without following a link, checked, secured when it has not
+  // been yet, and emptied.
+  platform::ScopedFile open_emptied_status_file();
+  // Writes content_ to the file, in as many writes as it takes.
+  void write_content(platform::FileHandle file);
+
   // The status folder at path_, open, when it may be written into; nothing otherwise. Makes
   // it when it is missing.
   platform::ScopedFile open_status_folder();
+  // Whether the opened folder may be written into: no link, owned by a trusted account, and
+  // given kStatusFolderSddl. False for a folder planted by someone else.
+  bool accept_status_folder(platform::FileHandle folder);
   // Gives the folder kStatusFolderSddl; false when it could not.
   bool secure_folder(platform::FileHandle folder);
   // True when the object is what its kind says and nothing else: no link, not a folder

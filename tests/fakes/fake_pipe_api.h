@@ -66,7 +66,7 @@ class FakePipeApi final : public platform::PipeApi {
       std::u16string_view name, platform::SecurityDescriptor security_descriptor) override {
     pipe_names.emplace_back(name);
     if (!ledger_.is_open(security_descriptor)) {
-      journal_.record("create pipe with a freed descriptor");
+      ledger_.note_misuse("create pipe with a freed descriptor");
     }
     if (create_error) {
       journal_.record("create pipe failed");
@@ -110,7 +110,7 @@ class FakePipeApi final : public platform::PipeApi {
     }
     if (current_) {
       // The last client was never disconnected: a real instance would refuse the wait.
-      journal_.record("connect without a disconnect");
+      ledger_.note_misuse("connect without a disconnect");
     }
     if (connections.empty()) {
       journal_.record("end of script");
@@ -161,7 +161,11 @@ class FakePipeApi final : public platform::PipeApi {
     return current_->client_session;
   }
   void disconnect_named_pipe(platform::PipeHandle pipe) override {
-    journal_.record(is_instance(pipe) ? "disconnect" : "disconnect of a closed pipe");
+    if (is_instance(pipe)) {
+      journal_.record("disconnect");
+    } else {
+      ledger_.note_misuse("disconnect of a closed pipe");
+    }
     current_.reset();
   }
   void pause(std::uint32_t milliseconds) override {

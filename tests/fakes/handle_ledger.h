@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -56,6 +57,8 @@ class HandleLedger {
   }
   std::size_t opened_total() const { return opened_total_; }
   const std::vector<std::string>& misuses() const { return misuses_; }
+  // A misuse that a fake sees in the calls on one of its objects rather than in a release.
+  void note_misuse(std::string what) { misuses_.push_back(std::move(what)); }
 
  private:
   struct Entry {

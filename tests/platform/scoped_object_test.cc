@@ -8,6 +8,7 @@
 #include "fakes/fake_handle_api.h"
 #include "fakes/handle_ledger.h"
 #include "platform/desktop_api.h"
+#include "platform/expected.h"
 #include "platform/handle_api.h"
 #include "platform/library_api.h"
 
@@ -70,6 +71,15 @@ TEST(ScopedObjectTest, ReleasesOnceOnEveryPath) {
   api.close_handle(process);  // a second close is what the ledger must catch
   EXPECT_EQ(ledger.misuses().size(), 1u);
 }
+
+#ifndef _WIN32
+// The sanitizer build is the one that runs the asserts: reading the error of a success (or
+// the value of a failure) stops the test rather than reading the wrong alternative.
+TEST(ExpectedDeathTest, AssertsRunInTheNativeTestBuild) {
+  const Expected<int, int> success = 1;
+  EXPECT_DEATH((void)success.error(), "has_value");
+}
+#endif
 
 }  // namespace
 }  // namespace tarnu::platform

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
+#include "platform/windows_error.h"
+
 namespace tarnu::platform {
 namespace {
 
@@ -89,6 +93,28 @@ TEST(TextTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
   for (const Case& c : cases) {
     EXPECT_EQ(utf16_to_utf8(c.input), c.expected);
   }
+}
+
+// Status file names, timestamps and error texts: UTF-8 and UTF-16 alike, both ends of each
+// width, no leading zeros.
+TEST(TextTest, AppendsDecimalToEitherText) {
+  std::string text = "s";
+  append_decimal(text, std::uint32_t{0});
+  append_decimal(text, std::numeric_limits<std::uint64_t>::max());
+  append_decimal(text, std::numeric_limits<std::int64_t>::min());
+  append_decimal(text, std::uint8_t{255});
+  EXPECT_EQ(text, "s018446744073709551615-9223372036854775808255");
+  std::u16string wide = u"-s";
+  append_decimal(wide, 4294967295u);
+  EXPECT_EQ(wide, u"-s4294967295");
+}
+
+TEST(TextTest, WindowsErrorTexts) {
+  EXPECT_EQ(windows_error_text("CreateNamedPipeW", 5),
+            "CreateNamedPipeW failed with Windows error 5");
+  EXPECT_EQ(windows_error_with_message("Access is denied.", 5),
+            "Access is denied. (Windows error 5)");
+  EXPECT_EQ(windows_error_with_message("", 4294967295u), "Windows error 4294967295");
 }
 
 }  // namespace

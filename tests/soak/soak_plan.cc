@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 #include "invalid_payloads.h"
 #include "protocol/decode_input_command.h"
 

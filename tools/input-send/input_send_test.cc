@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 #include "common/hex.h"
 #include "protocol/decode_input_command.h"
 #include "send_script.h"

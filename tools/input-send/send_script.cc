@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 #include "common/hex.h"
 #include "protocol/input_command.h"
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/win32/win32_call_support.h"
 
 namespace tarnu::platform::win32 {
 namespace {
@@ -32,7 +33,7 @@ class Win32EventLogApi final : public EventLogApi {
     std::vector<LPCWSTR> strings;
     strings.reserve(texts.size());
     for (const std::u16string& text : texts) {
-      strings.push_back(reinterpret_cast<LPCWSTR>(text.c_str()));
+      strings.push_back(wide(text));
     }
     // The service reports from its own thread and the worker from its main thread, but the
     // source is registered once whoever comes first.

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/handle_api.h"
+#include "platform/win32/system_procedure.h"
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -18,29 +21,14 @@ static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 
 namespace {
 
-WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
-
-LPCWSTR wide(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
-
-PSECURITY_DESCRIPTOR to_pointer(SecurityDescriptor descriptor) {
-  return reinterpret_cast<PSECURITY_DESCRIPTOR>(descriptor.raw());
-}
-
 using GetTempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
 
 // GetTempPath2W exists from Windows 11 and Server 2022 on (and gives SYSTEM a private
 // directory); older systems have only GetTempPathW, so the newer one is looked up at run
-// time. kernel32 is always loaded, so the module handle needs no release.
+// time.
 GetTempPathFunction get_temp_path_function() {
-  static const GetTempPathFunction function = [] {
-    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    FARPROC found = kernel32 != nullptr ? ::GetProcAddress(kernel32, "GetTempPath2W") : nullptr;
-    if (found == nullptr) {
-      return &::GetTempPathW;
-    }
-    return reinterpret_cast<GetTempPathFunction>(reinterpret_cast<void (*)()>(found));
-  }();
-  return function;
+  static const SystemProcedure<GetTempPathFunction> newer(L"kernel32.dll", "GetTempPath2W");
+  return newer.function() != nullptr ? newer.function() : &::GetTempPathW;
 }
 
 }  // namespace
@@ -52,11 +40,11 @@ bool Win32FileSystemApi::environment_variable(const char16_t* name, std::u16stri
   for (;;) {
     // A set but empty variable also gives 0, and leaves the last error untouched.
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD length = ::GetEnvironmentVariableW(
-        wide(name), reinterpret_cast<LPWSTR>(value.data()), static_cast<DWORD>(value.size()));
+    const DWORD length =
+        ::GetEnvironmentVariableW(wide(name), wide(value), static_cast<DWORD>(value.size()));
     if (length == 0) {
       value.clear();
-      return ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+      return last_error_code() != ERROR_ENVVAR_NOT_FOUND;
     }
     if (length < value.size()) {
       value.resize(length);
@@ -71,10 +59,9 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::temporary_directory(std::u1
   const GetTempPathFunction get_temp_path = get_temp_path_function();
   path.resize(std::max<std::size_t>(path.capacity(), MAX_PATH + 1));
   for (;;) {
-    const DWORD length =
-        get_temp_path(static_cast<DWORD>(path.size()), reinterpret_cast<LPWSTR>(path.data()));
+    const DWORD length = get_temp_path(static_cast<DWORD>(path.size()), wide(path));
     if (length == 0) {
-      const WindowsErrorCode error = last_error();
+      const WindowsErrorCode error = last_error_code();
       path.clear();
       return Unexpected(error);
     }
@@ -87,29 +74,25 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::temporary_directory(std::u1
 }
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory(const std::u16string& path) {
-  if (!::CreateDirectoryW(wide(path.c_str()), nullptr)) {
-    return Unexpected(last_error());
+  if (!::CreateDirectoryW(wide(path), nullptr)) {
+    return last_error();
   }
   return {};
 }
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::create_directory_with_security(
     const std::u16string& path, std::u16string_view sddl) {
-  const std::u16string text(sddl);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(text.c_str()), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-    return Unexpected(last_error());
+  const auto descriptor = descriptor_from_sddl(sddl);
+  if (!descriptor) {
+    return Unexpected(descriptor.error());
   }
+  const ScopedSecurityDescriptor owned(handle_api(), *descriptor);
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
-  attributes.lpSecurityDescriptor = descriptor;
+  attributes.lpSecurityDescriptor = to_pointer(owned.get());
   attributes.bInheritHandle = FALSE;
-  const BOOL created = ::CreateDirectoryW(wide(path.c_str()), &attributes);
-  const WindowsErrorCode error = created ? kErrorSuccess : last_error();
-  ::LocalFree(descriptor);
-  if (!created) {
-    return Unexpected(error);
+  if (!::CreateDirectoryW(wide(path), &attributes)) {
+    return last_error();
   }
   return {};
 }
@@ -118,24 +101,18 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_for_inspection(
     const std::u16string& path) {
   // Backup semantics: the only way CreateFileW opens a folder. No FILE_SHARE_DELETE: nobody
   // renames the folder away while it is held.
-  HANDLE object = ::CreateFileW(wide(path.c_str()), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
+  HANDLE object = ::CreateFileW(wide(path), READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (object == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<FileHandle>(object);
 }
 
 Expected<SecurityDescriptor, WindowsErrorCode> Win32FileSystemApi::security_descriptor_from_sddl(
     std::u16string_view sddl) {
-  const std::u16string text(sddl);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(text.c_str()), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-    return Unexpected(last_error());
-  }
-  return wrap<SecurityDescriptor>(descriptor);
+  return descriptor_from_sddl(sddl);
 }
 
 Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_writing(
@@ -147,33 +124,26 @@ Expected<FileHandle, WindowsErrorCode> Win32FileSystemApi::open_or_create_for_wr
   attributes.lpSecurityDescriptor = to_pointer(security_descriptor);
   attributes.bInheritHandle = FALSE;
   HANDLE file =
-      ::CreateFileW(wide(path.c_str()), GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES,
+      ::CreateFileW(wide(path), GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<FileHandle>(file);
 }
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::set_protected_dacl(
     FileHandle file, SecurityDescriptor security_descriptor) {
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(to_pointer(security_descriptor), &present, &dacl, &defaulted)) {
-    return Unexpected(last_error());
-  }
-  if (!present || dacl == nullptr) {
-    // No DACL, or a null one, would give everyone full access.
-    return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SECURITY_DESCR));
+  if (const auto dacl = present_dacl(security_descriptor); !dacl) {
+    return Unexpected(dacl.error());
   }
   // The descriptor goes to the object as it is (NtSetSecurityObject): no inheritance is
   // worked out from the parent and nothing below a folder is touched.
   if (!::SetKernelObjectSecurity(to_handle(file),
                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                                  to_pointer(security_descriptor))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -186,7 +156,7 @@ Expected<FileFacts, WindowsErrorCode> Win32FileSystemApi::file_facts(FileHandle 
   if (!::GetFileInformationByHandleEx(to_handle(file), FileAttributeTagInfo, &tag, sizeof(tag)) ||
       !::GetFileInformationByHandleEx(to_handle(file), FileStandardInfo, &standard,
                                       sizeof(standard))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return FileFacts{tag.FileAttributes, standard.NumberOfLinks,
                    static_cast<std::uint64_t>(standard.EndOfFile.QuadPart)};
@@ -204,26 +174,23 @@ Expected<void, WindowsErrorCode> Win32FileSystemApi::owner_sid_text(FileHandle f
     return Unexpected(static_cast<WindowsErrorCode>(result));
   }
   // `owner` points into `descriptor`, which is freed last.
+  const ScopedSecurityDescriptor owned_descriptor(handle_api(),
+                                                  wrap<SecurityDescriptor>(descriptor));
+  if (owner == nullptr) {
+    return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SID));
+  }
   LPWSTR sid_text = nullptr;
-  const BOOL converted = owner != nullptr && ::ConvertSidToStringSidW(owner, &sid_text);
-  const WindowsErrorCode error = converted ? kErrorSuccess
-                                 : owner == nullptr
-                                     ? static_cast<WindowsErrorCode>(ERROR_INVALID_SID)
-                                     : last_error();
-  if (converted) {
-    text.assign(reinterpret_cast<const char16_t*>(sid_text));
-    ::LocalFree(sid_text);
+  if (!::ConvertSidToStringSidW(owner, &sid_text)) {
+    return last_error();
   }
-  ::LocalFree(descriptor);
-  if (!converted) {
-    return Unexpected(error);
-  }
+  const ScopedSidText owned_text(handle_api(), wrap<SidText>(sid_text));
+  text.assign(reinterpret_cast<const char16_t*>(sid_text));
   return {};
 }
 
 Expected<void, WindowsErrorCode> Win32FileSystemApi::truncate(FileHandle file) {
   if (!::SetEndOfFile(to_handle(file))) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -233,7 +200,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32FileSystemApi::write_file(
   DWORD written = 0;
   if (!::WriteFile(to_handle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                    nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(written);
 }

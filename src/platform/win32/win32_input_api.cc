@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_call_support.h"
+
 namespace tarnu::platform::win32 {
 
 // The metric indices and the map type the portable code passes, held to the SDK's.
@@ -29,7 +31,7 @@ SendInputResult Win32InputApi::send_input(const InputRecord& record) {
   }
   const UINT inserted = ::SendInput(1, &input, sizeof(INPUT));
   if (inserted == 0) {
-    return {0, ::GetLastError()};
+    return {0, last_error_code()};
   }
   return {inserted, kErrorSuccess};
 }

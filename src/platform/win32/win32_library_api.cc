@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -16,8 +17,7 @@ using VoidBoolProcedure = VOID(WINAPI*)(BOOL);
 }  // namespace
 
 ModuleHandle Win32LibraryApi::load_system_library(const std::u16string& name) {
-  return wrap<ModuleHandle>(::LoadLibraryExW(reinterpret_cast<const wchar_t*>(name.c_str()),
-                                             nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  return wrap<ModuleHandle>(win32::load_system_library(wide(name)));
 }
 
 RawProcedure Win32LibraryApi::get_proc_address(ModuleHandle module, const std::string& name) {

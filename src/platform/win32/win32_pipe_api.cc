@@ -3,10 +3,9 @@
 #include <windows.h>
 
 #include <aclapi.h>
-#include <sddl.h>
-
 #include <string>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -21,19 +20,11 @@ constexpr DWORD kPipeMode =
 constexpr DWORD kBufferSize = 65536;
 static_assert(kOpenMode == 0x000C0001 && kPipeMode == 0x00000008);
 
-WindowsErrorCode last_error() { return static_cast<WindowsErrorCode>(::GetLastError()); }
-
 }  // namespace
 
 Expected<SecurityDescriptor, WindowsErrorCode> Win32PipeApi::security_descriptor_from_sddl(
     std::u16string_view sddl) {
-  const std::u16string text(sddl);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          reinterpret_cast<LPCWSTR>(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr)) {
-    return Unexpected(last_error());
-  }
-  return wrap<SecurityDescriptor>(descriptor);
+  return descriptor_from_sddl(sddl);
 }
 
 Expected<PipeHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
@@ -41,36 +32,28 @@ Expected<PipeHandle, WindowsErrorCode> Win32PipeApi::create_input_pipe(
   const std::u16string text(name);
   SECURITY_ATTRIBUTES attributes{};
   attributes.nLength = sizeof(attributes);
-  attributes.lpSecurityDescriptor =
-      reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor.raw());
+  attributes.lpSecurityDescriptor = to_pointer(security_descriptor);
   attributes.bInheritHandle = FALSE;
-  HANDLE pipe = ::CreateNamedPipeW(reinterpret_cast<LPCWSTR>(text.c_str()), kOpenMode, kPipeMode, 1,
-                                   kBufferSize, kBufferSize, 0, &attributes);
+  HANDLE pipe = ::CreateNamedPipeW(wide(text), kOpenMode, kPipeMode, 1, kBufferSize, kBufferSize, 0,
+                                   &attributes);
   if (pipe == INVALID_HANDLE_VALUE) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return wrap<PipeHandle>(pipe);
 }
 
 Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(
     PipeHandle pipe, SecurityDescriptor security_descriptor) {
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(
-          reinterpret_cast<PSECURITY_DESCRIPTOR>(security_descriptor.raw()), &present, &dacl,
-          &defaulted)) {
-    return Unexpected(last_error());
-  }
-  if (!present || dacl == nullptr) {
-    // A missing DACL would open the pipe to everyone.
-    return Unexpected(static_cast<WindowsErrorCode>(ERROR_INVALID_SECURITY_DESCR));
+  // A missing DACL would open the pipe to everyone.
+  const auto dacl = present_dacl(security_descriptor);
+  if (!dacl) {
+    return Unexpected(dacl.error());
   }
   // SetSecurityInfo returns its error rather than setting the last error.
   const DWORD result =
       ::SetSecurityInfo(to_handle(pipe), SE_KERNEL_OBJECT,
                         DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                        nullptr, dacl, nullptr);
+                        nullptr, *dacl, nullptr);
   if (result != ERROR_SUCCESS) {
     return Unexpected(static_cast<WindowsErrorCode>(result));
   }
@@ -79,7 +62,7 @@ Expected<void, WindowsErrorCode> Win32PipeApi::set_pipe_security(
 
 Expected<void, WindowsErrorCode> Win32PipeApi::connect_named_pipe(PipeHandle pipe) {
   if (!::ConnectNamedPipe(to_handle(pipe), nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return {};
 }
@@ -89,7 +72,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(PipeHandle pip
   DWORD read = 0;
   if (!::ReadFile(to_handle(pipe), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
                   nullptr)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(read);
 }
@@ -97,7 +80,7 @@ Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::read_file(PipeHandle pip
 Expected<std::uint32_t, WindowsErrorCode> Win32PipeApi::client_session_id(PipeHandle pipe) {
   ULONG session = 0;
   if (!::GetNamedPipeClientSessionId(to_handle(pipe), &session)) {
-    return Unexpected(last_error());
+    return last_error();
   }
   return static_cast<std::uint32_t>(session);
 }

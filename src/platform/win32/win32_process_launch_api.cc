@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -20,18 +21,6 @@ static_assert(kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
 static_assert(kJobLimitActiveProcess == JOB_OBJECT_LIMIT_ACTIVE_PROCESS);
 static_assert(kJobLimitDieOnUnhandledException == JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION);
-namespace {
-
-Unexpected<WindowsErrorCode> last_error() {
-  return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
-}
-
-wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
-const wchar_t* wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-}  // namespace
 
 std::uint32_t Win32ProcessLaunchApi::active_console_session_id() {
   return ::WTSGetActiveConsoleSessionId();
@@ -75,10 +64,9 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
     TOKEN_PRIVILEGES removal{};
     removal.PrivilegeCount = 1;
     removal.Privileges[0].Attributes = SE_PRIVILEGE_REMOVED;
-    if (!::LookupPrivilegeValueW(nullptr, reinterpret_cast<const wchar_t*>(name),
-                                 &removal.Privileges[0].Luid)) {
+    if (!::LookupPrivilegeValueW(nullptr, wide(name), &removal.Privileges[0].Luid)) {
       // A privilege newer than this system: no token here can hold it.
-      if (::GetLastError() == ERROR_NO_SUCH_PRIVILEGE) {
+      if (last_error_code() == ERROR_NO_SUCH_PRIVILEGE) {
         continue;
       }
       return last_error();
@@ -92,15 +80,16 @@ Expected<void, WindowsErrorCode> Win32ProcessLaunchApi::remove_token_privileges(
 
 Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::module_file_name() {
   // The path may be longer than MAX_PATH; a full buffer means it was cut short.
-  std::vector<wchar_t> buffer(MAX_PATH);
+  std::u16string buffer(MAX_PATH, u'\0');
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+    const DWORD length = ::GetModuleFileNameW(nullptr, wide(buffer), size);
     if (length == 0) {
       return last_error();
     }
     if (length < size) {
-      return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      buffer.resize(length);
+      return buffer;
     }
     if (buffer.size() >= 32768) {
       return Unexpected(static_cast<WindowsErrorCode>(ERROR_INSUFFICIENT_BUFFER));
@@ -164,12 +153,12 @@ Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process
   const BOOL made = ::CreateProcessAsUserW(to_handle(token), nullptr, wide(command_line), nullptr,
                                            nullptr, list ? TRUE : FALSE, creation_flags, nullptr,
                                            wide(current_directory), &startup.StartupInfo, &created);
-  const DWORD error = ::GetLastError();
+  const WindowsErrorCode error = last_error_code();
   if (list) {
     ::DeleteProcThreadAttributeList(list);
   }
   if (!made) {
-    return Unexpected(static_cast<WindowsErrorCode>(error));
+    return Unexpected(error);
   }
   return CreatedProcess{wrap<ProcessHandle>(created.hProcess), wrap<ThreadHandle>(created.hThread)};
 }
@@ -259,12 +248,13 @@ Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::process_image_
     return last_error();
   }
   const ScopedProcess owner(handle_api(), wrap<ProcessHandle>(process));
-  std::vector<wchar_t> buffer(32768);
+  std::u16string buffer(32768, u'\0');
   DWORD length = static_cast<DWORD>(buffer.size());
-  if (!::QueryFullProcessImageNameW(process, 0, buffer.data(), &length)) {
+  if (!::QueryFullProcessImageNameW(process, 0, wide(buffer), &length)) {
     return last_error();
   }
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+  buffer.resize(length);
+  return buffer;
 }
 
 ProcessLaunchApi& process_launch_api() {

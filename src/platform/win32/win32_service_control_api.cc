@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 #include <wtsapi32.h>
@@ -46,30 +47,28 @@ DWORD WINAPI control_handler_thunk(DWORD control, DWORD event_type, LPVOID event
   return ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-std::wstring to_wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
-
 }  // namespace
 
 Expected<void, WindowsErrorCode> Win32ServiceControlApi::start_dispatcher(
     std::u16string_view service_name, ServiceMainFunction service_main) {
   // The table wants a writable name; it must outlive the blocking call, as it does here.
-  std::wstring name = to_wide(service_name);
+  std::u16string name(service_name);
   g_service_main.store(service_main);
-  const SERVICE_TABLE_ENTRYW table[] = {{name.data(), service_main_thunk}, {nullptr, nullptr}};
+  const SERVICE_TABLE_ENTRYW table[] = {{wide(name), service_main_thunk}, {nullptr, nullptr}};
   const BOOL started = ::StartServiceCtrlDispatcherW(table);
-  const DWORD error = ::GetLastError();
+  const WindowsErrorCode error = last_error_code();
   if (!started) {
-    return Unexpected(static_cast<WindowsErrorCode>(error));
+    return Unexpected(error);
   }
   return {};
 }
 
 ServiceStatusHandle Win32ServiceControlApi::register_control_handler(
     std::u16string_view service_name, ServiceControlHandler handler, void* context) {
-  const std::wstring name = to_wide(service_name);
+  const std::u16string name(service_name);
   g_control_handler.store(handler);
   const SERVICE_STATUS_HANDLE status =
-      ::RegisterServiceCtrlHandlerExW(name.c_str(), control_handler_thunk, context);
+      ::RegisterServiceCtrlHandlerExW(wide(name), control_handler_thunk, context);
   return wrap<ServiceStatusHandle>(status);
 }
 
@@ -84,7 +83,7 @@ Expected<void, WindowsErrorCode> Win32ServiceControlApi::set_service_status(
   native.dwCheckPoint = status.check_point;
   native.dwWaitHint = status.wait_hint;
   if (!::SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(status_handle.raw()), &native)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return {};
 }

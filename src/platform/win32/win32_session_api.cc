@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "platform/win32/system_procedure.h"
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -24,7 +25,7 @@ const SystemProcedure<WtsQueryUserTokenFunction>& wts_query_user_token() {
 Expected<std::uint32_t, WindowsErrorCode> Win32SessionApi::current_process_session() {
   DWORD session = 0;
   if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return static_cast<std::uint32_t>(session);
 }
@@ -38,7 +39,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::u
   }
   HANDLE token = nullptr;
   if (!query.function()(session, &token)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return wrap<TokenHandle>(token);
 }
@@ -46,7 +47,7 @@ Expected<TokenHandle, WindowsErrorCode> Win32SessionApi::query_user_token(std::u
 Expected<TokenHandle, WindowsErrorCode> Win32SessionApi::open_process_token() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return wrap<TokenHandle>(token);
 }
@@ -61,7 +62,7 @@ Expected<void, WindowsErrorCode> Win32SessionApi::read_token_user(TokenHandle to
                                                                   std::span<std::byte> buffer) {
   DWORD size = static_cast<DWORD>(buffer.size());
   if (!::GetTokenInformation(to_handle(token), TokenUser, buffer.data(), size, &size)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return {};
 }
@@ -74,7 +75,7 @@ Expected<SidText, WindowsErrorCode> Win32SessionApi::convert_token_user_sid_to_s
   const auto* user = reinterpret_cast<const TOKEN_USER*>(token_user.data());
   LPWSTR text = nullptr;
   if (!::ConvertSidToStringSidW(user->User.Sid, &text)) {
-    return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
+    return last_error();
   }
   return wrap<SidText>(text);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/win32/win32_call_support.h"
 #include "platform/win32/win32_handle_api.h"
 
 namespace tarnu::platform::win32 {
@@ -79,10 +80,6 @@ class Win32StopWatcher final : public StopSignalApi {
   std::mutex mutex_;
   bool acknowledged_ = false;
 };
-
-Unexpected<WindowsErrorCode> last_error() {
-  return Unexpected(static_cast<WindowsErrorCode>(::GetLastError()));
-}
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "command_encoder.h"
+#include "common/command_encoder.h"
 
 #include <msgpuck.h>
 
