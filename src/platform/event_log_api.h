@@ -29,4 +29,16 @@ class EventLogApi {
   virtual bool report(EventLevel level, std::uint32_t id, std::span<const std::string> inserts) = 0;
 };
 
+// Where events go when nobody is to hear them: a worker run from a shell, a test.
+class NoEventLog final : public EventLogApi {
+ public:
+  bool report(EventLevel, std::uint32_t, std::span<const std::string>) override { return false; }
+};
+
+// The process-wide instance; it has no state.
+inline EventLogApi& no_event_log() {
+  static NoEventLog none;
+  return none;
+}
+
 }  // namespace tarnu::platform

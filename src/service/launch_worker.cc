@@ -9,22 +9,14 @@
 namespace tarnu::service {
 namespace {
 
-bool is_separator(char c) { return c == '\\' || c == '/'; }
-
 // A launch step's outcome.
 using Launched = Expected<void, LaunchFailure>;
 
-// "<system message> (Windows error <code>)", or "Windows error <code>" when the system has
-// no message for the code.
-std::string error_text(platform::ProcessLaunchApi& processes, platform::WindowsErrorCode code) {
-  const std::string message = platform::utf16_to_utf8(processes.error_message(code));
-  const std::string number = "Windows error " + std::to_string(code);
-  return message.empty() ? number : message + " (" + number + ")";
-}
-
 Unexpected<LaunchFailure> failed(platform::ProcessLaunchApi& processes, const char* step,
                                  platform::WindowsErrorCode code) {
-  return Unexpected(LaunchFailure{step, error_text(processes, code)});
+  return Unexpected(
+      LaunchFailure{step, platform::windows_error_with_message(
+                              platform::utf16_to_utf8(processes.error_message(code)), code)});
 }
 
 // A copy of the service's token, moved to `session`, without the privileges the worker has
@@ -107,7 +99,7 @@ std::string worker_working_directory(std::string_view executable_path) {
   }
   std::string_view parent = executable_path.substr(0, last);
   // Separators run together ("dir\\x.exe") belong to the boundary, not to the folder.
-  while (!parent.empty() && is_separator(parent.back())) {
+  while (!parent.empty() && platform::is_path_separator(parent.back())) {
     parent.remove_suffix(1);
   }
   if (parent.empty() || parent.back() == ':') {

@@ -58,6 +58,9 @@ void supervise_worker(ServiceEventSource& events, platform::ProcessLaunchApi& pr
   launch_and_report(worker, processes, handles, log);
   for (;;) {
     const ReceiveOutcome outcome = events.receive_for(kSupervisorPollInterval);
+    // The service host keeps a sending end for as long as this runs, so Disconnected does
+    // not come from it; a queue that nobody can send to any more could only time out for
+    // ever, and ends the loop as a stop does.
     if (outcome == ReceiveOutcome::Stop || outcome == ReceiveOutcome::Disconnected) {
       break;
     }

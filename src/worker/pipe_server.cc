@@ -19,7 +19,8 @@ PipeServer::PipeServer(const WorkerPlatform& platform, windows_input::CommandInj
       decoder_(std::move(decoder)),
       session_(session),
       owner_sid_(platform::utf16_to_utf8(own_user_sid)),
-      status_file_(platform.files, platform.handles, session, std::move(own_user_sid)) {}
+      status_file_(platform.files, platform.handles, session, std::move(own_user_sid),
+                   platform.events) {}
 
 Status PipeServer::run() {
   SessionUser user = look_up_session_user();

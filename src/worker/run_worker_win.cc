@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/win32/win32_event_log_api.h"
 #include "platform/win32/win32_file_system_api.h"
 #include "platform/win32/win32_handle_api.h"
 #include "platform/win32/win32_pipe_api.h"
@@ -29,9 +30,12 @@ Status run_worker(std::span<const std::u16string> arguments) {
     }
     watcher = std::move(*watching);
   }
-  const WorkerPlatform platform{win32::handle_api(), win32::session_api(), win32::pipe_api(),
+  const WorkerPlatform platform{win32::handle_api(),
+                                win32::session_api(),
+                                win32::pipe_api(),
                                 win32::file_system_api(),
-                                watcher ? *watcher : platform::no_stop_signal()};
+                                watcher ? *watcher : platform::no_stop_signal(),
+                                win32::event_log_api()};
   return run_session_worker(platform, &windows_input::make_win32_command_injector,
                             &protocol::decode_input_command);
 }

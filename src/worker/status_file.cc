@@ -1,9 +1,11 @@
 #include "worker/status_file.h"
 
+#include <array>
 #include <iterator>
 #include <span>
 #include <utility>
 
+#include "platform/event_ids.h"
 #include "platform/text.h"
 #include "platform/types.h"
 
@@ -99,8 +101,13 @@ void create_directory_chain(platform::FileSystemApi& files, const std::u16string
 }
 
 StatusFile::StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles,
-                       std::uint32_t session, std::u16string own_user_sid)
-    : files_(files), handles_(handles), session_(session), own_user_sid_(std::move(own_user_sid)) {}
+                       std::uint32_t session, std::u16string own_user_sid,
+                       platform::EventLogApi& events)
+    : files_(files),
+      handles_(handles),
+      events_(events),
+      session_(session),
+      own_user_sid_(std::move(own_user_sid)) {}
 
 void StatusFile::set_reader(std::u16string_view reader_sid) {
   if (reader_sid == reader_sid_) {
@@ -224,19 +231,41 @@ platform::ScopedFile StatusFile::open_status_folder() {
     return {};
   }
   platform::ScopedFile folder(handles_, *opened);
-  if (!accept_status_folder(folder.get())) {
+  if (const std::string why = refuse_status_folder(folder.get()); !why.empty()) {
     // Refused as planted, or it could not be made ours.
+    report_refusal(why);
     return {};
   }
   return folder;
 }
 
-bool StatusFile::accept_status_folder(platform::FileHandle folder) {
+std::string StatusFile::refuse_status_folder(platform::FileHandle folder) {
   // Whether just made or already there, the folder must be the folder itself and ours: a
   // user who made it first owns it and could have planted anything in it. A folder that an
   // administrator made gets what ProgramData gives, users adding files and links among it:
   // it is used only once it has the worker's own DACL.
-  return is_plain_directory(folder) && has_trusted_owner(folder) && secure_folder(folder);
+  if (!is_plain_directory(folder)) {
+    return "it is not a plain folder (a link, or not a folder at all)";
+  }
+  owner_.clear();
+  if (!has_trusted_owner(folder)) {
+    return "its owner is " +
+           (owner_.empty() ? std::string("unknown") : platform::utf16_to_utf8(owner_)) +
+           ", not SYSTEM, Administrators or the helper's own account";
+  }
+  if (!secure_folder(folder)) {
+    return "its DACL could not be replaced by the helper's own";
+  }
+  return {};
+}
+
+void StatusFile::report_refusal(const std::string& why) {
+  if (refusal_reported_) {
+    return;
+  }
+  refusal_reported_ = true;
+  const std::array inserts{platform::utf16_to_utf8(path_), why};
+  (void)platform::write_event(events_, platform::kEventStatusFolderRefused, inserts);
 }
 
 bool StatusFile::secure_folder(platform::FileHandle folder) {

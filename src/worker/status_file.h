@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/event_log_api.h"
 #include "platform/file_system_api.h"
 #include "platform/handle_api.h"
 #include "windows_input/status_outcome.h"
@@ -61,8 +62,10 @@ class StatusFile {
   // `own_user_sid` is the SID text of the worker's own token user ("" when unknown), a
   // trusted owner of the folder and the file. Until set_reader says otherwise nobody else
   // reads the file.
+  // A refused status folder is reported to `events`, once.
   StatusFile(platform::FileSystemApi& files, platform::HandleApi& handles, std::uint32_t session,
-             std::u16string own_user_sid = {});
+             std::u16string own_user_sid = {},
+             platform::EventLogApi& events = platform::no_event_log());
 
   // The SID text of the user who may read the file from now on; "" for nobody. Costs
   // nothing when the reader stays the same.
@@ -90,9 +93,13 @@ class StatusFile {
   // The status folder at path_, open, when it may be written into; nothing otherwise. Makes
   // it when it is missing.
   platform::ScopedFile open_status_folder();
-  // Whether the opened folder may be written into: no link, owned by a trusted account, and
-  // given kStatusFolderSddl. False for a folder planted by someone else.
-  bool accept_status_folder(platform::FileHandle folder);
+  // Why the opened folder may not be written into (empty when it may): it must be no link,
+  // owned by a trusted account, and given kStatusFolderSddl. A folder planted by someone
+  // else is refused.
+  std::string refuse_status_folder(platform::FileHandle folder);
+  // Tells the event log why the folder was refused, the first time only: the refusal holds
+  // until someone removes the folder, and every write would find it again.
+  void report_refusal(const std::string& why);
   // Gives the folder kStatusFolderSddl; false when it could not.
   bool secure_folder(platform::FileHandle folder);
   // True when the object is what its kind says and nothing else: no link, not a folder
@@ -103,6 +110,8 @@ class StatusFile {
 
   platform::FileSystemApi& files_;
   platform::HandleApi& handles_;
+  platform::EventLogApi& events_;
+  bool refusal_reported_ = false;
   std::uint32_t session_;
   std::u16string own_user_sid_;
   std::u16string reader_sid_;

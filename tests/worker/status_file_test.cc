@@ -6,8 +6,10 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
+#include "fakes/fake_event_log_api.h"
 #include "support/fake_worker_platform.h"
 
 namespace tarnu::worker {
@@ -42,7 +44,7 @@ class WriteStatusTest : public ::testing::Test, public support::FakeWorkerPlatfo
     status_file(session).write(outcome);
   }
   StatusFile& status_file(std::uint32_t session = 1) {
-    return status_files.try_emplace(session, files, handles, session).first->second;
+    return status_files.try_emplace(session, files, handles, session, u"", event_log).first->second;
   }
   void TearDown() override {
     status_files.clear();
@@ -50,6 +52,7 @@ class WriteStatusTest : public ::testing::Test, public support::FakeWorkerPlatfo
     EXPECT_TRUE(ledger.misuses().empty());
   }
 
+  fakes::FakeEventLogApi event_log;
   std::map<std::uint32_t, StatusFile> status_files;
 };
 
@@ -188,6 +191,17 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
        victim},
       {"plain file with older content", existing_file([](fakes::FakeFileSystemApi&) {}), written},
   };
+  // What the event log hears of a refused folder (a refused file is the user's own doing
+  // inside a folder that was the worker's, and is not reported).
+  const std::map<std::string, std::string> refusals = {
+      {"folder a user made first",
+       "its owner is S-1-5-21-7-7-7-1001, not SYSTEM, Administrators or the helper's own account"},
+      {"folder whose owner cannot be read",
+       "its owner is unknown, not SYSTEM, Administrators or the helper's own account"},
+      {"folder that is a junction", "it is not a plain folder (a link, or not a folder at all)"},
+      {"folder of Administrators that cannot be given its DACL",
+       "its DACL could not be replaced by the helper's own"},
+  };
   for (const Case& c : cases) {
     support::FakeWorkerPlatform world;
     fakes::FakeFileSystemApi& f = world.files;
@@ -195,7 +209,18 @@ TEST_F(WriteStatusTest, WritesOnlyThroughAFolderAndFileThatAreItsOwn) {
     f.directories.insert(u"C:\\ProgramData");
     c.arrange(f);
     const std::set<std::u16string> folders_before = f.directories;
-    write_status(f, world.handles, 1, StatusOutcome::Success("Default"), u"S-1-5-21-0-0-0-1000");
+    fakes::FakeEventLogApi events;
+    StatusFile(f, world.handles, 1, u"S-1-5-21-0-0-0-1000", events)
+        .write(StatusOutcome::Success("Default"));
+    const auto refusal = refusals.find(c.name);
+    if (refusal == refusals.end()) {
+      EXPECT_TRUE(events.events.empty()) << c.name;
+    } else {
+      ASSERT_EQ(events.ids(), std::vector<std::uint32_t>{1300}) << c.name;
+      EXPECT_EQ(events.events[0].inserts,
+                (std::vector<std::string>{"C:\\ProgramData\\Tarnu", refusal->second}))
+          << c.name;
+    }
     if (c.content) {
       EXPECT_EQ(f.files[path], *c.content) << c.name;
     } else {
@@ -244,6 +269,8 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   write(StatusOutcome::Success("Default"));
   write(StatusOutcome::Success("Default"));
   EXPECT_EQ(files.inspections, 6);
+  // Refused at each write, reported once.
+  EXPECT_EQ(event_log.ids(), std::vector<std::uint32_t>{1300});
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
   // A file that does not open lets its folder go, to be checked again at the next write.
