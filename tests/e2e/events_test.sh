@@ -2,35 +2,28 @@
 # The service's events under Wine. Wine keeps no event log: ReportEventW prints each insert on
 # its eventlog debug channel (information as trace, warnings as warn, errors as err), and a
 # service inherits the environment and standard error of the process that started the
-# prefix's services. So the server is restarted with that channel on, the service run
+# prefix's services. So this test runs in a copy of the test bed's prefix, with a server of
+# its own started with that channel on, and leaves the shared server alone: the service runs
 # through a start with the SAS policy absent and a start while another program holds the
-# worker's pipe name, and the server restarted as the test bed had it.
+# worker's pipe name.
 source "$(dirname "$0")/lib.sh"
 VERSION=${1:?version}
 POLICY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
 EVENTS="$E2E_TMP/events.log"
 
-restart_wine() {
-  wineserver -k >/dev/null 2>&1 || true
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  wineserver -p </dev/null >/dev/null 2>&1
-  WINEDEBUG=$1 wine cmd /c exit </dev/null >/dev/null 2>"$2"
-}
-sas_before=$(registry_data "$POLICY" SoftwareSASGeneration)
 impostor_pid=
 cleanup() {
   [[ -z $impostor_pid ]] || kill "$impostor_pid" 2>/dev/null || true
-  service_remove
-  if [[ -n $sas_before ]]; then
-    wine reg add "$POLICY" /v SoftwareSASGeneration /t REG_DWORD /d "$((sas_before))" /f \
-      </dev/null >/dev/null 2>&1
-  fi
-  restart_wine "$WINEDEBUG" /dev/null
+  wineserver -k >/dev/null 2>&1 || true
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$E2E_TMP/prefix"
   e2e_cleanup
 }
 trap cleanup EXIT
-service_remove
-restart_wine -all,+eventlog "$EVENTS"
+cp -a "$WINEPREFIX" "$E2E_TMP/prefix"
+export WINEPREFIX="$E2E_TMP/prefix"
+wineserver -p </dev/null >/dev/null 2>&1
+WINEDEBUG=-all,+eventlog wine cmd /c exit </dev/null >/dev/null 2>"$EVENTS"
 # event_lines LEVEL: the inserts written at LEVEL (trace, warn, err) so far, one per line, with
 # the escaping of Wine's debug output undone.
 event_lines() {
