@@ -266,11 +266,14 @@ TEST_F(WriteStatusTest, FolderThatPassedIsHeldAndNotCheckedAgain) {
   files.directories.insert(u"E:\\Data");
   files.directories.insert(u"E:\\Data\\Tarnu");
   files.owners[u"E:\\Data\\Tarnu"] = u"S-1-5-21-7-7-7-1001";
-  write(StatusOutcome::Success("Default"));
+  write(StatusOutcome::Failure("type: secret text"));
   write(StatusOutcome::Success("Default"));
   EXPECT_EQ(files.inspections, 6);
-  // Refused at each write, reported once.
-  EXPECT_EQ(event_log.ids(), std::vector<std::uint32_t>{1300});
+  // Refused at each write, reported once, with the folder and why, never what was written.
+  ASSERT_EQ(event_log.ids(), std::vector<std::uint32_t>{1300});
+  for (const std::string& insert : event_log.events[0].inserts) {
+    EXPECT_EQ(insert.find("secret"), std::string::npos) << insert;
+  }
   EXPECT_EQ(ledger.open_count("inspected object"), 0u);
   EXPECT_EQ(files.files.count(u"E:\\Data\\Tarnu\\input-helper-status-s1.txt"), 0u);
   // A file that does not open lets its folder go, to be checked again at the next write.
