@@ -106,7 +106,10 @@ FaultCode read_value_header(const char*& cursor, const char* end, BufferedValue&
       return FaultCode::kNone;
     }
     case MP_BIN: {
-      if (mp_check_binl(cursor, end) > 0) {
+      // A bin marker always has a length byte after it. This msgpuck's mp_check_binl asserts
+      // that byte's presence rather than reporting it missing, so a marker alone is answered
+      // here, as the check would answer it.
+      if (end - cursor < 2 || mp_check_binl(cursor, end) > 0) {
         return FaultCode::kEndInData;
       }
       const std::uint32_t length = mp_decode_binl(&cursor);

@@ -412,6 +412,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Bin", h("c4 01 00"),
              "invalid type: byte array, expected internally tagged enum InputCommand"},
         Case{"BinCut", h("c4 05 00"), "IO error while reading data: unexpected end of file"},
+        Case{"BinMarkerOnly", h("c4"), "IO error while reading data: failed to fill whole buffer"},
         Case{"ExtHeaderOnly", h("d4"),
              "invalid type: newtype struct, expected internally tagged enum InputCommand"},
         Case{"Ext8LengthCut", h("c7"), "IO error while reading data: failed to fill whole buffer"},
