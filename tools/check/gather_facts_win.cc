@@ -17,6 +17,8 @@
 #include "check/install_checks.h"
 #include "platform/text.h"
 #include "platform/win32/system_procedure.h"
+#include "platform/win32/win32_call_support.h"
+#include "platform/windows_error.h"
 #include "tarnu_version.h"
 
 namespace tarnu::check {
@@ -42,22 +44,11 @@ std::wstring widen(std::string_view text) {
   return std::wstring(wide.begin(), wide.end());
 }
 
-// "The system cannot find the file specified. (Windows error 2)".
+// "CreateFileW: The system cannot find the file specified. (Windows error 2)".
 std::string error_text(const char* call, DWORD code) {
-  wchar_t* message = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  std::wstring text = length ? std::wstring(message, length) : std::wstring();
-  if (message != nullptr) {
-    ::LocalFree(message);
-  }
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                           text.back() == L'.')) {
-    text.pop_back();
-  }
-  return std::string(call) + ": " + (text.empty() ? "" : narrow(text) + " ") + "(Windows error " +
-         std::to_string(code) + ")";
+  return std::string(call) + ": " +
+         platform::windows_error_with_message(
+             platform::utf16_to_utf8(platform::win32::system_message(code)), code);
 }
 
 // One owner for each kind of handle used here.

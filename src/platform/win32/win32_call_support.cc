@@ -6,6 +6,23 @@
 
 namespace tarnu::platform::win32 {
 
+std::u16string system_message(WindowsErrorCode code) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) {
+    return {};
+  }
+  ScopedMessageText owner(handle_api(), wrap<MessageText>(text));
+  std::u16string message(reinterpret_cast<const char16_t*>(text), length);
+  while (!message.empty() &&
+         (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
 Expected<SecurityDescriptor, WindowsErrorCode> descriptor_from_sddl(std::u16string_view sddl) {
   const std::u16string text(sddl);
   PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -30,6 +30,10 @@ inline const wchar_t* wide(const char16_t* text) { return reinterpret_cast<const
 inline const wchar_t* wide(const std::u16string& text) { return wide(text.c_str()); }
 inline wchar_t* wide(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
 
+// The system's own message for an error code (FormatMessageW from the system's table), without
+// its trailing line break; empty when the system has none.
+std::u16string system_message(WindowsErrorCode code);
+
 inline PSECURITY_DESCRIPTOR to_pointer(SecurityDescriptor descriptor) {
   return reinterpret_cast<PSECURITY_DESCRIPTOR>(descriptor.raw());
 }

@@ -99,20 +99,7 @@ Expected<std::u16string, WindowsErrorCode> Win32ProcessLaunchApi::module_file_na
 }
 
 std::u16string Win32ProcessLaunchApi::error_message(WindowsErrorCode code) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  if (length == 0 || text == nullptr) {
-    return {};
-  }
-  ScopedMessageText owner(handle_api(), wrap<MessageText>(text));
-  std::u16string message(reinterpret_cast<const char16_t*>(text), length);
-  while (!message.empty() &&
-         (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
-    message.pop_back();
-  }
-  return message;
+  return system_message(code);
 }
 
 Expected<CreatedProcess, WindowsErrorCode> Win32ProcessLaunchApi::create_process_as_user(
